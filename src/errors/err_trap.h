@@ -1,0 +1,155 @@
+// The error module: every procedure traps its own errors and hands them here. The report grows
+// by one call-stack line per level on the way out; the outermost trap appends it to
+// ErrorReport.txt and asks the user interface to show the "Program Error" window.
+//
+// Usage, one line per procedure:
+//   void ShowDir3_FillPreview(const std::string& pParentName, const std::string& sParentPath) {
+//     trapInner("mScanCD.ShowDir3_FillPreview(pParentName,sParentPath)", [&] { ... },
+//               pParentName, sParentPath);
+//   }
+// Event handlers, the start routine and the scan driver use trapEvent instead.
+//
+// The module state is global and serves one error at a time, on one thread.
+#pragma once
+
+#include "errors/app_error.h"
+#include "errors/param_value.h"
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace zandrex {
+
+// Flags of ErrorIn.
+namespace errin {
+constexpr std::int32_t kRaise = 1;
+constexpr std::int32_t kReport = 2;
+constexpr std::int32_t kSetAbort = 4;
+constexpr std::int32_t kDisableCommit = 8;
+constexpr std::int32_t kRollback = 16;
+constexpr std::int32_t kWebInfo = 32;
+constexpr std::int32_t kCloseConn = 64;
+// Inner procedures: report and re-raise.
+constexpr std::int32_t kInner = kRaise | kReport | kWebInfo; // 35
+// Event handlers, the start routine and the scan driver: report, no re-raise.
+constexpr std::int32_t kEvent = kReport | kDisableCommit | kWebInfo; // 42
+} // namespace errin
+
+constexpr std::int32_t vbObjectError = -2147221504;
+constexpr std::int32_t ERR_GENERAL = -2147216306;
+constexpr std::int32_t ERRMAP_APP_FIRST = ERR_GENERAL;
+constexpr std::int32_t kSilentFirst = -2147217307;
+constexpr std::int32_t kSilentLast = -2147216307;
+// The source a propagated error carries: its description is the report built so far.
+inline constexpr const char* kErrInSource = "ErrTrap.ErrorIn";
+
+struct PreservedError {
+  std::int32_t number = 0;
+  std::string source;
+  std::string description;
+  std::string helpFile;
+  std::string helpContext; // decimal text
+  std::int32_t line = 0;
+  std::uint32_t systemError = 0;
+  bool preserved = false;
+};
+
+// Captures the error being handled (std::current_exception) into the preserved record, unless
+// one is already held or there is no current error. Non-AppError exceptions are translated:
+// std::bad_alloc -> 7, std::overflow_error -> 6, any other -> 51 with its what() text.
+void ErrPreserve();
+// Makes the preserved record the current error again (see currentError()); keeps the mark.
+void ErrRestore();
+
+// Adds the trapping procedure's part to the report; see the flag sets above. Returns the report
+// text with kReport, else empty. With kRaise it throws the current error (source
+// "ErrTrap.ErrorIn", description = the report so far) and never returns.
+// dataObject / environment / transactionObject are always empty in this program.
+std::string ErrorIn(std::string_view signature, const ParamValues& parameterValues,
+                    std::int32_t flags, const void* dataObject = nullptr,
+                    std::string_view environmentNames = {},
+                    const ParamValues* environmentValues = nullptr,
+                    const void* transactionObject = nullptr);
+
+// Appends the report to ErrorReport.txt and asks the presenter for the "Program Error" window.
+// Does nothing for a silent error.
+void ShowErrorReport();
+// Appends the report to fileName (in the report folder unless it holds a "/"). True when written.
+bool WriteErrorReport(std::string_view fileName);
+
+bool IsSilentError(std::int32_t number);
+
+// Module state, readable for tests and the report window.
+const PreservedError& preservedError();
+const AppError& currentError();
+const std::string& reportText();
+// Forgets everything: no preserved error, no report, no current error. For tests.
+void resetErrTrap();
+
+// The full path of the file the content checksum pass read last ("Error read file: ").
+std::string& CurrentReadFile();
+
+// What the report header and trailer need from the world; each part can be replaced by tests.
+struct ReportEnvironment {
+  std::function<std::tm()> localNow;             // local date and time
+  std::function<std::string()> computerName;     // "" when unknown
+  std::function<std::string()> appName;          // executable name without path and extension
+  std::function<std::string()> programFolder;    // folder of the executable, no trailing "/"
+  std::function<std::string()> reportFolder;     // documents folder + "/Zandrex"
+  std::function<std::string()> osLine;           // "Linux 6.1 build 0 (Debian GNU/Linux 12)"
+  std::function<std::string(std::uint32_t)> systemMessage; // "" when the system has no text
+  std::function<void(std::chrono::milliseconds)> sleep;
+  std::function<std::chrono::steady_clock::time_point()> clock;
+  std::string version = "2.0.0";
+  std::string supportAddress;
+};
+// The environment in force; starts with the platform's real answers.
+ReportEnvironment& reportEnvironment();
+ReportEnvironment defaultReportEnvironment();
+
+// How ShowErrorReport reaches the user interface.
+class ErrorPresenter {
+public:
+  virtual ~ErrorPresenter() = default;
+  // Open the "Program Error" window: modal when the main window is loaded.
+  virtual void showProgramError(bool modal) = 0;
+};
+// The presenter in force (none by default: the window request is dropped). Not owned.
+void setErrorPresenter(ErrorPresenter* presenter);
+ErrorPresenter* errorPresenter();
+
+namespace detail {
+[[noreturn]] void trapInnerFailed(std::string_view signature, const ParamValues& values);
+void trapEventFailed(std::string_view signature, const ParamValues& values);
+} // namespace detail
+
+// The trap of an inner procedure: runs body; on any error adds this procedure's call-stack line
+// (flags 35) and re-raises. Parameters are formatted only when an error is caught.
+template <typename Body, typename... Params>
+decltype(auto) trapInner(std::string_view signature, Body&& body, const Params&... params) {
+  try {
+    return std::forward<Body>(body)();
+  } catch (...) {
+    detail::trapInnerFailed(signature, ParamValues{ParamValue(params)...});
+  }
+}
+
+// The trap of an event handler, the start routine or the scan driver: runs body; on any error
+// reports it (flags 42), shows the report and returns false. True when body ran to its end.
+template <typename Body, typename... Params>
+bool trapEvent(std::string_view signature, Body&& body, const Params&... params) {
+  try {
+    std::forward<Body>(body)();
+    return true;
+  } catch (...) {
+    detail::trapEventFailed(signature, ParamValues{ParamValue(params)...});
+    return false;
+  }
+}
+
+} // namespace zandrex

@@ -1,0 +1,129 @@
+// The main window's logic without any window: the find (scan, grouping, pruning, checksums) and
+// the deletion run, driving a small view interface. The desktop window and the command line run
+// this very flow; tests drive it headless.
+#pragma once
+
+#include "grid/report_grid.h"
+#include "settings/settings_store.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace zandrex {
+
+// The grid's columns: index, caption, width, shown.
+namespace col {
+constexpr int kPath = 0;     // folder, ending with "/"; carries the tick box
+constexpr int kFile = 1;     // lower-case name
+constexpr int kSize = 2;     // size in bytes (number)
+constexpr int kDate = 3;     // "yyyy.mm.dd hh:mm:ss"
+constexpr int kNameSize = 4; // hidden: "name, Size: N"
+constexpr int kChecksum = 5; // hidden: CRC-32 text
+constexpr int kContent = 6;  // hidden: size, CRC-32 and XXH3-128 of the content
+constexpr int kCount = 7;
+} // namespace col
+
+// Indices of the comparison list.
+enum ComparisonMode : int { ByName = 0, BySize = 1, ByNameAndSize = 2, ByContent = 3 };
+
+enum class MousePointer { Default, Hourglass };
+
+// A progress bar's single-precision value, minimum and maximum.
+struct ProgressBar {
+  float value = 0;
+  float min = 0;
+  float max = 100;
+};
+
+// What the flows need from the window (or the command line).
+class Form1View {
+public:
+  virtual ~Form1View() = default;
+  // Let pending window events run (the "Cancel" button may set CancelRequested meanwhile).
+  virtual void doEvents() = 0;
+  virtual void setGridVisible(bool visible) = 0;
+  virtual void setPleaseWaitVisible(bool visible) = 0;
+  virtual void setDeleteEnabled(bool enabled) = 0;
+  virtual void setMousePointer(MousePointer pointer) = 0;
+  // Status text and progress bars changed; read them from the core.
+  virtual void statusTextChanged() = 0;
+  virtual void progressChanged(int bar) = 0;
+  // The "Subfolders" box's value, read live (0 unticked, 1 ticked, 2 greyed).
+  virtual int subfoldersValue() = 0;
+  // The selected index of the comparison list, read afresh each time; -1 when none.
+  virtual int comparisonIndex() = 0;
+  // Shows the "Warning" window modally with the list; true when the user chose "Yes".
+  virtual bool showSystemFolderWarning(const std::string& list) = 0;
+  // An exclamation message box with one OK button, titled with the application title.
+  virtual void showExclamation(const std::string& text) = 0;
+  // Shows the deletion-failure window modally; returns when the user dismissed it.
+  virtual void showFailureWindow(const std::string& countLabel) = 0;
+};
+
+class Form1Core {
+public:
+  Form1Core(Form1View& view, SettingsStore& settings);
+
+  // Adds the grid's columns and the initial group order (column "File").
+  void setUpGrid();
+
+  // "Find": one whole find; traps as an event handler. Ignored while a find or a deletion runs.
+  void Command3_Click();
+  // "Cancel": sets CancelRequested to -1.
+  void bnCancel_Click() { CancelRequested = -1; }
+  // "Delete selected files": the deletion run; traps as an event handler.
+  void Command4_Click();
+
+  // The scan driver (called by the find).
+  void bnFillPreview_Click();
+  // One file met by the walk; diskName and facts are what the directory entry told.
+  void AddRecord(const std::string& pParentName, const std::string& pPatn,
+                 const std::string& pFileName, const std::string& pDate, double pSize,
+                 std::string_view diskName = {}, const FileFacts& facts = {});
+  // The walk, from one folder; sParentPath ends with "/".
+  void ShowDir3_FillPreview(const std::string& pParentName, const std::string& sParentPath);
+  // The pruning pass.
+  void SetPreview();
+  // The content checksum pass.
+  void CheckCRC();
+  // The deletion driver; true when the run ended without a cancel.
+  bool fRename();
+  void RunRename();
+  void ReportControl1_RowExpanded(std::size_t rowPosition);
+
+  // The source folder ("/"-terminated or empty) and the read-only box showing it.
+  std::string SourcePath;
+  std::string fdFromForRename;
+  std::int16_t CancelRequested = 0;
+  std::int32_t ScannedFileCount = 0;
+
+  ReportGrid ReportControl1;
+  // The deletion-failure window's list: four text columns.
+  ReportGrid FailureList;
+
+  const std::string& statusText() const { return statusText_; }
+  void setStatusText(std::string text);
+  ProgressBar& progressBar(int bar) { return bar == 1 ? progressBar1_ : progressBar2_; }
+  // True while a find or a deletion run is under way; new commands are then ignored.
+  bool busy() const { return busy_; }
+
+  // The file's real path: folder + the name as found on disk.
+  std::string fullPath(RecordId record) const;
+
+private:
+  void setProgress(int bar, float value);
+  void finishEmpty();
+
+  Form1View& view_;
+  SettingsStore& settings_;
+  std::string statusText_ = "0 files";
+  ProgressBar progressBar1_;
+  ProgressBar progressBar2_;
+  bool busy_ = false;
+};
+
+// "N files".
+std::string filesText(long long count);
+
+} // namespace zandrex

@@ -1,0 +1,152 @@
+// The report grid: records of items under columns, a group order, a tick box per record, and a
+// row list rebuilt on demand (each group row directly followed by its file rows).
+//
+// Records live in flat vectors (cells, flags, an append-only text pool), so a million records
+// cost no heap node each. A record's index is its current position among the live records;
+// removals renumber the records behind it. Removing records and writing items leave the row list
+// as it was (stale) until the next rebuildRows(); rows keep pointing at the same records.
+// Index lookups and removals are O(log n) (a Fenwick tree over live flags); rebuildRows() is
+// O(n log n) and compacts the storage, which changes RecordIds.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zandrex {
+
+// Stable handle of a record until the next rebuildRows() or deleteAll().
+using RecordId = std::uint32_t;
+inline constexpr RecordId kNoRecord = UINT32_MAX;
+
+// One item's value: empty, a number or a text. A text view points into the grid's pool and
+// stays valid until the grid is next written.
+class GridValue {
+public:
+  enum class Kind : std::uint8_t { Empty, Number, Text };
+  GridValue() = default;
+  static GridValue number(double value) {
+    GridValue v;
+    v.kind_ = Kind::Number;
+    v.number_ = value;
+    return v;
+  }
+  static GridValue text(std::string_view value) {
+    GridValue v;
+    v.kind_ = Kind::Text;
+    v.text_ = value;
+    return v;
+  }
+  Kind kind() const { return kind_; }
+  bool isNumber() const { return kind_ == Kind::Number; }
+  bool isText() const { return kind_ == Kind::Text; }
+  double asNumber() const { return number_; }
+  std::string_view asText() const { return text_; }
+  // The value as the grid displays it: numbers in their shortest decimal form.
+  std::string displayText() const;
+  // Grouping order: empty < numbers (numerically) < texts (bytewise).
+  friend int compare(const GridValue& a, const GridValue& b);
+
+private:
+  Kind kind_ = Kind::Empty;
+  double number_ = 0.0;
+  std::string_view text_;
+};
+
+// What a file record knows beyond its visible items: the name as found on disk and the identity
+// the find saw (for reading, deleting and the delete-time checks).
+struct FileFacts {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t mtimeSec = 0;
+  std::int64_t mtimeNsec = 0;
+  std::uint64_t size = 0;
+};
+
+struct GridColumn {
+  std::string caption;
+  int width = 0;
+  bool resizable = true;
+  bool shown = true;
+  // Equal texts of this column share one copy (folder paths).
+  bool interned = false;
+};
+
+// One entry of the row list.
+struct GridRow {
+  // The file row's record; kNoRecord for a group row.
+  RecordId record = kNoRecord;
+  // A group row's children are the rows position+1 .. position+childCount.
+  std::uint32_t childCount = 0;
+  bool expanded = true;
+  bool isGroup() const { return record == kNoRecord; }
+};
+
+class ReportGrid {
+public:
+  ReportGrid();
+  ~ReportGrid();
+  ReportGrid(const ReportGrid&) = delete;
+  ReportGrid& operator=(const ReportGrid&) = delete;
+
+  // Columns. Column k shows record item k.
+  int addColumn(int index, std::string caption, int width, bool resizable);
+  void setColumnShown(int column, bool shown);
+  void setColumnInterned(int column, bool interned);
+  int columnCount() const;
+  const GridColumn& column(int index) const;
+
+  // Group order: records with equal values in these columns (all entries together) form one
+  // group. Empty = no group rows, every record is a row of its own.
+  void groupOrderClear();
+  void groupOrderAdd(int column);
+  const std::vector<int>& groupOrder() const;
+
+  // Records. addRecord appends a record with every item empty and no check box.
+  RecordId addRecord();
+  // Number of live records.
+  std::size_t recordCount() const;
+  // The record at the current index (0-based); precondition index < recordCount().
+  RecordId recordAt(std::size_t index) const;
+  // The record's current index; precondition: the record is live.
+  std::size_t recordIndex(RecordId record) const;
+  bool isLive(RecordId record) const;
+  void removeAt(std::size_t index);
+  // Removes every record and every row.
+  void deleteAll();
+
+  // Items. addItem fills the record's next item (in adding order); setItem writes item k.
+  void addItem(RecordId record, const GridValue& value);
+  void setItem(RecordId record, int k, const GridValue& value);
+  GridValue item(RecordId record, int k) const;
+  void setCheckbox(RecordId record, bool hasCheckbox);
+  bool hasCheckbox(RecordId record) const;
+  void setTicked(RecordId record, bool ticked);
+  bool ticked(RecordId record) const;
+
+  // File facts and the name as found on disk (empty = same as item 1).
+  void setFacts(RecordId record, const FileFacts& facts, std::string_view diskName);
+  const FileFacts& facts(RecordId record) const;
+  std::string_view diskName(RecordId record) const;
+
+  // Rows: groups ordered by key ascending, files within a group in record order.
+  void rebuildRows();
+  std::size_t rowCount() const;
+  const GridRow& row(std::size_t position) const;
+  void setRowExpanded(std::size_t position, bool expanded);
+  // The group key of a group row (its first child's value under the group order).
+  GridValue groupKey(std::size_t position) const;
+
+  // Called before and after the row list is rebuilt or cleared (the Qt model resets on them).
+  std::function<void()> onBeforeRowsChange;
+  std::function<void()> onAfterRowsChange;
+
+private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+} // namespace zandrex

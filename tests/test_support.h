@@ -1,0 +1,31 @@
+// Shared test helpers: temporary folder trees.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zandrex::test {
+
+// A fresh temporary folder, removed with everything in it at destruction.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  // The folder's path with a trailing "/".
+  const std::string& path() const { return path_; }
+  // Writes a file (creating missing folders) and returns its full path.
+  std::string write(const std::string& relative, const std::string& content) const;
+  // Creates a folder (and missing parents) and returns its path with a trailing "/".
+  std::string mkdir(const std::string& relative) const;
+  // Sets a file's modification time (seconds since the epoch).
+  void setMtime(const std::string& relative, std::int64_t seconds) const;
+
+private:
+  std::string path_;
+};
+
+std::string readFile(const std::string& path);
+
+} // namespace zandrex::test
