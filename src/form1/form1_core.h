@@ -3,12 +3,17 @@
 // this very flow; tests drive it headless.
 #pragma once
 
+#include "delete/failure_list.h"
 #include "grid/report_grid.h"
 #include "settings/settings_store.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
 
 namespace zandrex {
 
@@ -99,8 +104,8 @@ public:
   std::int32_t ScannedFileCount = 0;
 
   ReportGrid ReportControl1;
-  // The deletion-failure window's list: four text columns.
-  ReportGrid FailureList;
+  // The deletion-failure window's content, loaded for the program's whole life.
+  Form3Core FailureWindow;
 
   const std::string& statusText() const { return statusText_; }
   void setStatusText(std::string text);
@@ -110,10 +115,33 @@ public:
 
   // The file's real path: folder + the name as found on disk.
   std::string fullPath(RecordId record) const;
+  // The source folder the records of the grid were walked from ("" before any walk).
+  const std::string& scannedSource() const { return scannedSource_; }
 
 private:
-  void setProgress(int bar, float value);
+  struct FolderId {
+    std::uint64_t device;
+    std::uint64_t inode;
+    bool operator==(const FolderId&) const = default;
+  };
+  struct FolderIdHash {
+    std::size_t operator()(const FolderId& id) const {
+      return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
+    }
+  };
+  // A folder's entries, read before any is handled; reused per depth to avoid churn.
+  struct FolderEntries {
+    std::string names;
+    std::vector<std::uint32_t> offsets;
+    std::vector<unsigned char> types;
+  };
+
+  void walkFolder(const std::string& pParentName, const std::string& sParentPath, int parentFd,
+                  const char* openName, std::size_t depth);
+  void readEntries(int dirFd, FolderEntries& entries);
+  void addProgress(int bar);
   void finishEmpty();
+  std::string refusalReason(RecordId record, const std::string& path);
 
   Form1View& view_;
   SettingsStore& settings_;
@@ -121,9 +149,25 @@ private:
   ProgressBar progressBar1_;
   ProgressBar progressBar2_;
   bool busy_ = false;
+  std::string scannedSource_;
+  std::unordered_set<FolderId, FolderIdHash> enteredFolders_;
+  std::vector<FolderEntries> entriesByDepth_;
+  std::vector<std::uint8_t> readBuffer_;
 };
+
+// Deletes the file at lpFileName outright (no trash, no prompt); nonzero on success, 0 on
+// failure with errno left as the system set it.
+std::int32_t DeleteFile(const std::string& lpFileName);
 
 // "N files".
 std::string filesText(long long count);
+
+} // namespace zandrex
+
+namespace zandrex {
+
+// A group row's heading as the grid shows it: the caption of the grouping column and the key
+// ("File: photo.jpg", "Size: 2048"); in the content mode the checksum text of its files.
+std::string groupHeading(const ReportGrid& grid, std::size_t position);
 
 } // namespace zandrex

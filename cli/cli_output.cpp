@@ -1,0 +1,145 @@
+#include "cli_output.h"
+
+#include <cstdio>
+
+namespace zandrex::cli {
+
+namespace {
+
+// Length of the valid UTF-8 sequence at s[i], 0 when the byte starts none.
+std::size_t utf8SequenceLength(std::string_view s, std::size_t i) {
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  unsigned char lead = byte(i);
+  if (lead < 0x80)
+    return 1;
+  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || i + length > s.size())
+    return 0;
+  for (std::size_t k = 1; k < length; ++k)
+    if ((byte(i + k) & 0xC0) != 0x80)
+      return 0;
+  unsigned char second = byte(i + 1);
+  // Overlong forms, surrogates and code points past U+10FFFF are not valid UTF-8.
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
+    return 0;
+  return length;
+}
+
+void forEachRow(const ReportGrid& grid, auto&& onGroup, auto&& onFile) {
+  for (std::size_t i = 0; i < grid.rowCount(); ++i) {
+    const GridRow& row = grid.row(i);
+    if (row.isGroup())
+      onGroup(i);
+    else
+      onFile(row.record);
+  }
+}
+
+} // namespace
+
+std::string jsonString(std::string_view text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size();) {
+    auto c = static_cast<unsigned char>(text[i]);
+    std::size_t length = utf8SequenceLength(text, i);
+    char escape[8];
+    if (length == 0) {
+      std::snprintf(escape, sizeof escape, "\\udc%02x", c);
+      out += escape;
+      ++i;
+      continue;
+    }
+    if (length > 1) {
+      out.append(text.substr(i, length));
+      i += length;
+      continue;
+    }
+    ++i;
+    switch (c) {
+    case '"':
+      out += "\\\"";
+      break;
+    case '\\':
+      out += "\\\\";
+      break;
+    case '\n':
+      out += "\\n";
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    case '\t':
+      out += "\\t";
+      break;
+    default:
+      if (c < 0x20) {
+        std::snprintf(escape, sizeof escape, "\\u%04x", c);
+        out += escape;
+      } else {
+        out += static_cast<char>(c);
+      }
+    }
+  }
+  return out + "\"";
+}
+
+void printText(std::ostream& out, const Form1Core& core) {
+  bool first = true;
+  forEachRow(
+      core.ReportControl1,
+      [&](std::size_t position) {
+        if (!first)
+          out << '\n';
+        first = false;
+        out << groupHeading(core.ReportControl1, position) << '\n';
+      },
+      [&](RecordId record) {
+        first = false;
+        out << core.fullPath(record) << '\n';
+      });
+  if (!first)
+    out << '\n';
+  out << core.statusText() << '\n';
+}
+
+void printJson(std::ostream& out, const Form1Core& core, int mode) {
+  const ReportGrid& grid = core.ReportControl1;
+  std::size_t files = 0;
+  for (std::size_t i = 0; i < grid.rowCount(); ++i)
+    files += grid.row(i).isGroup() ? 0 : 1;
+  out << "{\"source\":" << jsonString(core.scannedSource())
+      << ",\"mode\":" << jsonString(kModeNames[mode]) << ",\"files\":" << files
+      << ",\"groups\":[";
+  bool firstGroup = true;
+  bool firstFile = true;
+  auto valueJson = [](const GridValue& value) {
+    return value.isNumber() ? value.displayText() : jsonString(value.displayText());
+  };
+  forEachRow(
+      core.ReportControl1,
+      [&](std::size_t position) {
+        if (!firstGroup)
+          out << "]},";
+        firstGroup = false;
+        firstFile = true;
+        GridValue key = grid.groupKey(position);
+        out << "{\"key\":" << valueJson(key) << ",\"files\":[";
+      },
+      [&](RecordId record) {
+        if (!firstFile)
+          out << ',';
+        firstFile = false;
+        out << "{\"path\":" << jsonString(core.fullPath(record))
+            << ",\"folder\":" << jsonString(grid.item(record, col::kPath).asText())
+            << ",\"name\":" << jsonString(grid.item(record, col::kFile).asText())
+            << ",\"size\":" << grid.item(record, col::kSize).displayText()
+            << ",\"date\":" << jsonString(grid.item(record, col::kDate).asText())
+            << ",\"checksum\":" << jsonString(grid.item(record, col::kChecksum).asText()) << '}';
+      });
+  if (!firstGroup)
+    out << "]}";
+  out << "]}\n";
+}
+
+} // namespace zandrex::cli

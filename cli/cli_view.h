@@ -1,0 +1,59 @@
+// The command line's stand-in for the main window: no windows, Ctrl-C as "Cancel", a live
+// progress line on a terminal.
+#pragma once
+
+#include "errors/err_trap.h"
+#include "form1/form1_core.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+
+namespace zandrex::cli {
+
+// Set by the SIGINT handler.
+extern volatile std::sig_atomic_t interruptRequested;
+void installInterruptHandler();
+
+class CliView : public Form1View {
+public:
+  CliView(int comparisonIndex, bool subfolders, bool showProgress)
+      : comparisonIndex_(comparisonIndex), subfolders_(subfolders), showProgress_(showProgress) {}
+  void attach(Form1Core& core) { core_ = &core; }
+  // Clears the progress line, if one is shown.
+  void endProgress();
+
+  void doEvents() override;
+  void setGridVisible(bool) override {}
+  void setPleaseWaitVisible(bool) override {}
+  void setDeleteEnabled(bool) override {}
+  void setMousePointer(MousePointer) override {}
+  void statusTextChanged() override {}
+  void progressChanged(int) override {}
+  int subfoldersValue() override { return subfolders_ ? 1 : 0; }
+  int comparisonIndex() override { return comparisonIndex_; }
+  bool showSystemFolderWarning(const std::string& list) override;
+  void showExclamation(const std::string& text) override;
+  void showFailureWindow(const std::string&) override {}
+
+private:
+  int comparisonIndex_;
+  bool subfolders_;
+  bool showProgress_;
+  bool progressShown_ = false;
+  unsigned calls_ = 0;
+  std::chrono::steady_clock::time_point lastProgress_{};
+  Form1Core* core_ = nullptr;
+};
+
+// Prints where the error report went and its first lines; remembers that an error happened.
+class CliErrorPresenter : public ErrorPresenter {
+public:
+  void showProgramError(bool modal) override;
+  bool errorShown() const { return errorShown_; }
+
+private:
+  bool errorShown_ = false;
+};
+
+} // namespace zandrex::cli

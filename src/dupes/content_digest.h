@@ -1,0 +1,29 @@
+// The content of one file as the content mode compares it: its CRC-32 and its XXH3-128, taken
+// in one read.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace zandrex {
+
+class cBinaryFileStream;
+
+struct ContentDigest {
+  std::uint32_t crc = 0;
+  std::uint64_t xxhHigh = 0;
+  std::uint64_t xxhLow = 0;
+};
+
+// Reads the attached stream to its end through buffer (any size; larger is faster) and returns
+// both checksums. Errors of the stream reach the caller.
+ContentDigest digestStream(cBinaryFileStream& stream, std::span<std::uint8_t> buffer);
+
+// The checksum text: upper-case hexadecimal without prefix or leading zeros ("0", "ABCDEF1").
+std::string checksumText(std::uint32_t crc);
+// The grouping key of the content mode: size, CRC-32 and XXH3-128, so that files only group
+// when their sizes and both checksums agree.
+std::string contentKey(std::uint64_t size, const ContentDigest& digest);
+
+} // namespace zandrex

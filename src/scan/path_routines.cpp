@@ -1,0 +1,204 @@
+#include "scan/path_routines.h"
+
+#include "errors/err_trap.h"
+#include "platform/platform.h"
+
+#include <clocale>
+#include <cstdio>
+#include <cwctype>
+#include <locale.h>
+#include <sys/stat.h>
+
+namespace zandrex {
+
+namespace {
+
+constexpr double kTwoTo32 = 4294967296.0;
+// The largest size the 64-bit fixed-point arithmetic with four decimals holds.
+constexpr double kLargestSize = 922337203685477.0;
+constexpr std::int64_t kTmYearBase = 1900;
+
+} // namespace
+
+std::string SysToVBTime(std::int64_t seconds, std::int64_t nanoseconds, bool WithTime) {
+  return trapInner(
+      "mScanCD.SysToVBTime(ft,WithTime)",
+      [&]() -> std::string {
+        if (seconds == 0 && nanoseconds == 0)
+          return {};
+        std::tm tm{};
+        if (!platform::toLocalTime(seconds, tm))
+          return {};
+        char text[32];
+        int written = WithTime ? std::snprintf(text, sizeof text, "%04lld.%02d.%02d %02d:%02d:%02d",
+                                               static_cast<long long>(tm.tm_year + kTmYearBase),
+                                               tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                                               tm.tm_sec)
+                               : std::snprintf(text, sizeof text, "%04lld.%02d.%02d",
+                                               static_cast<long long>(tm.tm_year + kTmYearBase),
+                                               tm.tm_mon + 1, tm.tm_mday);
+        return std::string(text, written > 0 ? static_cast<std::size_t>(written) : 0);
+      },
+      seconds, WithTime);
+}
+
+double FileSizeWFD(std::int32_t plngFileSizeHigh, std::int32_t plngFileSizeLow) {
+  return trapInner(
+      "mCommon.FileSizeWFD(plngFileSizeHigh,plngFileSizeLow)",
+      [&] {
+        double result = plngFileSizeLow;
+        if (plngFileSizeLow < 0)
+          result += kTwoTo32;
+        if (plngFileSizeHigh > 0)
+          result += plngFileSizeHigh * kTwoTo32;
+        if (result > kLargestSize)
+          raiseOverflow();
+        return result;
+      },
+      plngFileSizeHigh, plngFileSizeLow);
+}
+
+double GetFileSize(const std::string& pFullFile) {
+  return trapInner(
+      "mScanCD.GetFileSize(pFullFile)",
+      [&] {
+        struct stat st;
+        if (lstat(pFullFile.c_str(), &st) != 0)
+          return 0.0;
+        auto size = static_cast<std::uint64_t>(st.st_size);
+        return FileSizeWFD(static_cast<std::int32_t>(size >> 32),
+                           static_cast<std::int32_t>(size & 0xFFFFFFFFu));
+      },
+      pFullFile);
+}
+
+bool FolderExist(const std::string& folderPath) {
+  return trapInner(
+      "mScanCD.FolderExist(folderPath)",
+      [&] {
+        if (folderPath == "/")
+          return true;
+        struct stat st;
+        return lstat(folderPath.c_str(), &st) == 0;
+      },
+      folderPath);
+}
+
+bool FileExist(const std::string& FilePath) {
+  return trapInner(
+      "mScanCD.FileExist(FilePath)",
+      [&] {
+        struct stat st;
+        return !FilePath.empty() && lstat(FilePath.c_str(), &st) == 0;
+      },
+      FilePath);
+}
+
+std::string NormalizePath(const std::string& sPath) {
+  return trapInner(
+      "mScanCD.NormalizePath(sPath)",
+      [&] {
+        if (sPath.empty() || sPath.back() == '/')
+          return sPath;
+        return sPath + "/";
+      },
+      sPath);
+}
+
+std::string GetPathWithNoSlash(const std::string& sBrowse) {
+  return trapInner(
+      "mMain.GetPathWithNoSlash(sBrowse)",
+      [&] {
+        if (!sBrowse.empty() && sBrowse.back() == '/')
+          return sBrowse.substr(0, sBrowse.size() - 1);
+        return sBrowse;
+      },
+      sBrowse);
+}
+
+std::string SplitingFolder(const std::string& sFullPath, const std::string& point) {
+  return trapInner(
+      "mMain.SplitingFolder(sFullPath,point)",
+      [&]() -> std::string {
+        if (sFullPath.empty() || point.empty())
+          return {};
+        auto last = sFullPath.rfind(point);
+        if (last == std::string::npos)
+          return {};
+        return sFullPath.substr(last + point.size());
+      },
+      sFullPath, point);
+}
+
+namespace {
+
+locale_t utf8Locale() {
+  static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  return locale;
+}
+
+// Decodes one UTF-8 sequence at s[i]; returns its length, 0 when it is not valid UTF-8.
+std::size_t decodeUtf8(std::string_view s, std::size_t i, char32_t& out) {
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  unsigned char lead = byte(i);
+  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || i + length > s.size())
+    return 0;
+  char32_t cp = lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80)
+      return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  static constexpr char32_t kMinForLength[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kMinForLength[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    return 0;
+  out = cp;
+  return length;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+} // namespace
+
+std::string lowerCaseName(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (std::size_t i = 0; i < name.size();) {
+    auto c = static_cast<unsigned char>(name[i]);
+    if (c < 0x80) {
+      out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    char32_t cp = 0;
+    std::size_t length = decodeUtf8(name, i, cp);
+    if (length == 0 || !utf8Locale()) {
+      // Not UTF-8: keep the byte so the name is never corrupted.
+      out += name[i];
+      ++i;
+      continue;
+    }
+    appendUtf8(out, static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), utf8Locale())));
+    i += length;
+  }
+  return out;
+}
+
+} // namespace zandrex
