@@ -1,0 +1,95 @@
+#include "test_support.h"
+
+#include <array>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+namespace zandrex::test {
+namespace {
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+RunResult runCli(const std::string& args) {
+  TempDir scratch;
+  std::string errPath = scratch.path() + "stderr";
+  std::string command = std::string(ZANDREX_CLI_PATH) + " " + args + " 2>" + errPath;
+  RunResult result;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  std::array<char, 4096> buffer;
+  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
+    result.out.append(buffer.data(), n);
+  int status = ::pclose(pipe);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.err = readFile(errPath);
+  return result;
+}
+
+std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
+TEST(Cli, ListsGroupsLikeTheGridAndEndsWithTheStatusText) {
+  TempDir tree;
+  tree.write("a/Song.mp3", "1");
+  tree.write("b/song.mp3", "22");
+  tree.write("b/other", "x");
+  RunResult r = runCli(quoted(tree.path()));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "File: song.mp3\n" + tree.path() + "a/Song.mp3\n" + tree.path() +
+                       "b/song.mp3\n\n2 files\n");
+}
+
+TEST(Cli, ContentModeAsJson) {
+  TempDir tree;
+  tree.write("x/one", "abc");
+  tree.write("y/two", "abc");
+  tree.write("z/three", "abd");
+  tree.write("odd-\xff", "zz");
+  tree.write("odd-\xfe", "zz");
+  RunResult r = runCli("--by content --json " + quoted(tree.path()));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("\"mode\":\"content\""), std::string::npos);
+  EXPECT_NE(r.out.find("\"files\":4"), std::string::npos);
+  EXPECT_NE(r.out.find("\"checksum\":\"352441C2\""), std::string::npos);
+  EXPECT_NE(r.out.find("\"name\":\"one\",\"size\":3"), std::string::npos);
+  EXPECT_NE(r.out.find("odd-\\udcff"), std::string::npos);
+  EXPECT_EQ(r.out.find('\xff'), std::string::npos);
+}
+
+TEST(Cli, NoSubfoldersAndModes) {
+  TempDir tree;
+  tree.write("a", "same");
+  tree.write("b", "same");
+  tree.write("sub/c", "same");
+  RunResult r = runCli("--by size --no-subfolders " + quoted(tree.path()));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "Size: 4\n" + tree.path() + "a\n" + tree.path() + "b\n\n2 files\n");
+  r = runCli("--by filename-size " + quoted(tree.path()));
+  EXPECT_EQ(r.out, "0 files\n");
+}
+
+TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
+  EXPECT_EQ(runCli("").exitCode, 2);
+  EXPECT_EQ(runCli("--by colour /tmp").exitCode, 2);
+  EXPECT_EQ(runCli("--frobnicate /tmp").exitCode, 2);
+  RunResult r = runCli("/nonexistent/zandrex");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("/nonexistent/zandrex"), std::string::npos);
+  TempDir tree;
+  std::string file = tree.write("plain", "x");
+  EXPECT_EQ(runCli(quoted(file)).exitCode, 2);
+}
+
+TEST(Cli, SystemFolderSourceWarnsOnStandardErrorAndGoesOn) {
+  RunResult r = runCli("--no-subfolders --by size /etc");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.err.find("Warning"), std::string::npos);
+  EXPECT_NE(r.err.find("/etc\n"), std::string::npos);
+  EXPECT_NE(r.out.find(" files\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace zandrex::test

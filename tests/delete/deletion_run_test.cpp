@@ -1,0 +1,157 @@
+#include "flow_fixture.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zandrex::test {
+namespace {
+
+class DeletionTest : public FlowTest {
+protected:
+  void tick(const std::string& relative) {
+    const ReportGrid& grid = core.ReportControl1;
+    for (std::size_t i = 0; i < grid.recordCount(); ++i) {
+      RecordId r = grid.recordAt(i);
+      if (core.fullPath(r) == tree.path() + relative) {
+        core.ReportControl1.setTicked(r, true);
+        return;
+      }
+    }
+    FAIL() << "no record for " << relative;
+  }
+  bool exists(const std::string& relative) const {
+    struct stat st;
+    return ::lstat((tree.path() + relative).c_str(), &st) == 0;
+  }
+  std::vector<std::string> failedNames() const {
+    std::vector<std::string> names;
+    const ReportGrid& list = core.FailureWindow.ReportControl1;
+    for (std::size_t i = 0; i < list.rowCount(); ++i)
+      names.emplace_back(list.item(list.row(i).record, failcol::kFile).asText());
+    return names;
+  }
+};
+
+TEST_F(DeletionTest, NothingTickedVisitsEveryRecordAndDeletesNothing) {
+  tree.write("a/x", "1");
+  tree.write("b/x", "1");
+  find(ByName);
+  core.Command4_Click();
+  EXPECT_TRUE(exists("a/x"));
+  EXPECT_TRUE(exists("b/x"));
+  EXPECT_EQ(core.progressBar(2).value, 2);
+  EXPECT_EQ(core.progressBar(2).max, 2);
+  EXPECT_TRUE(view.failureWindows.empty());
+  EXPECT_TRUE(view.exclamations.empty());
+  EXPECT_EQ(fileRows(), 2u);
+}
+
+TEST_F(DeletionTest, GroupOfThreeWithTwoDeletedShowsOneFile) {
+  tree.write("a/Same.txt", "1");
+  tree.write("b/same.txt", "1");
+  tree.write("c/same.txt", "1");
+  find(ByName);
+  tick("a/Same.txt");
+  tick("c/same.txt");
+  core.Command4_Click();
+  EXPECT_FALSE(exists("a/Same.txt")); // deleted by the name as found, not the lower-cased one
+  EXPECT_FALSE(exists("c/same.txt"));
+  EXPECT_TRUE(exists("b/same.txt"));
+  EXPECT_EQ(groups(), (Groups{{"b/same.txt"}}));
+  EXPECT_TRUE(view.failureWindows.empty());
+}
+
+TEST_F(DeletionTest, FilesChangedOrGoneSinceTheFindAreListedLaterScannedFirst) {
+  tree.write("a/x", "1");
+  tree.write("b/x", "1");
+  tree.write("c/x", "1");
+  find(ByName);
+  tick("a/x");
+  tick("b/x");
+  tick("c/x");
+  tree.write("a/x", "grown");
+  ::unlink((tree.path() + "b/x").c_str());
+  core.Command4_Click();
+  EXPECT_TRUE(exists("a/x"));
+  EXPECT_FALSE(exists("c/x"));
+  ASSERT_EQ(view.failureWindows, std::vector<std::string>{"Deletion failed for 2 file(s)"});
+  const ReportGrid& list = core.FailureWindow.ReportControl1;
+  ASSERT_EQ(list.rowCount(), 2u);
+  EXPECT_EQ(list.item(list.row(0).record, failcol::kPath).asText(), tree.path() + "b/");
+  EXPECT_EQ(list.item(list.row(0).record, failcol::kReason).asText(), "No longer exists");
+  EXPECT_EQ(list.item(list.row(1).record, failcol::kReason).asText(), "Changed since the search");
+  EXPECT_EQ(list.item(list.row(1).record, failcol::kSize).asText(), "1");
+  // Failed rows stay, still ticked.
+  EXPECT_EQ(fileRows(), 2u);
+  for (std::size_t i = 0; i < core.ReportControl1.recordCount(); ++i)
+    EXPECT_TRUE(core.ReportControl1.ticked(core.ReportControl1.recordAt(i)));
+}
+
+TEST_F(DeletionTest, AFileTheSystemRefusesToDeleteIsListed) {
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "root deletes from read-only folders";
+  tree.write("a/x", "1");
+  tree.write("b/x", "1");
+  find(ByName);
+  tick("a/x");
+  ::chmod((tree.path() + "a").c_str(), 0555);
+  core.Command4_Click();
+  EXPECT_TRUE(exists("a/x"));
+  EXPECT_EQ(failedNames(), std::vector<std::string>{"x"});
+}
+
+TEST_F(DeletionTest, NextRunListsOnlyItsOwnFailures) {
+  tree.write("a/x", "1");
+  tree.write("b/x", "1");
+  find(ByName);
+  tick("a/x");
+  tree.write("a/x", "changed");
+  core.Command4_Click();
+  ASSERT_EQ(failedNames().size(), 1u);
+  core.Command4_Click();
+  EXPECT_EQ(failedNames().size(), 1u);
+  EXPECT_EQ(view.failureWindows.size(), 2u);
+}
+
+TEST_F(DeletionTest, CancelStopsAtTheNextRecordAndShowsTheMessage) {
+  for (int i = 0; i < 10; ++i)
+    tree.write("d" + std::to_string(i) + "/x", "1");
+  find(ByName);
+  for (int i = 0; i < 10; ++i)
+    tick("d" + std::to_string(i) + "/x");
+  int visited = 0;
+  view.onEvents = [&] {
+    if (++visited == 4)
+      core.bnCancel_Click();
+  };
+  core.Command4_Click();
+  EXPECT_EQ(view.exclamations, std::vector<std::string>{"Some of the files have been deleted."});
+  EXPECT_TRUE(view.failureWindows.empty());
+  EXPECT_EQ(core.CancelRequested, 0);
+  EXPECT_EQ(fileRows(), 7u); // three deleted from the end before the cancel
+  EXPECT_TRUE(exists("d0/x"));
+  EXPECT_FALSE(exists("d9/x"));
+}
+
+TEST_F(DeletionTest, NoRowsMeansNothingAtAll) {
+  core.progressBar(2).value = 5;
+  core.Command4_Click();
+  EXPECT_EQ(core.progressBar(2).value, 5);
+  EXPECT_TRUE(view.exclamations.empty());
+}
+
+TEST_F(DeletionTest, NeverDeletesOutsideTheSearchedFolder) {
+  tree.write("a/x", "1");
+  tree.write("b/x", "1");
+  find(ByName);
+  tick("a/x");
+  // A record whose folder text leaves the searched folder is refused.
+  RecordId r = core.ReportControl1.recordAt(0);
+  core.ReportControl1.setItem(r, col::kPath, GridValue::text(tree.path() + "../elsewhere/"));
+  core.Command4_Click();
+  EXPECT_TRUE(exists("a/x"));
+  ASSERT_EQ(failedNames().size(), 1u);
+}
+
+} // namespace
+} // namespace zandrex::test

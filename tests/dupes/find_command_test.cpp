@@ -1,0 +1,197 @@
+#include "flow_fixture.h"
+
+#include <unistd.h>
+
+namespace zandrex::test {
+namespace {
+
+using FindTest = FlowTest;
+
+TEST_F(FindTest, ByNameGroupsNamesThatDifferOnlyInCase) {
+  tree.write("a/Photo.JPG", "1");
+  tree.write("b/photo.jpg", "22");
+  tree.write("b/unique.txt", "x");
+  find(ByName);
+  EXPECT_EQ(groups(), (Groups{{"a/Photo.JPG", "b/photo.jpg"}}));
+  EXPECT_EQ(core.statusText(), "2 files");
+  EXPECT_TRUE(view.deleteEnabled);
+  EXPECT_TRUE(view.gridVisible);
+  EXPECT_FALSE(view.pleaseWaitVisible);
+  EXPECT_EQ(view.pointer, MousePointer::Default);
+  EXPECT_EQ(core.progressBar(1).value, core.progressBar(1).max);
+}
+
+TEST_F(FindTest, BySizeGroupsEmptyFilesAndOrdersGroupsNumerically) {
+  tree.write("e1", "");
+  tree.write("e2", "");
+  tree.write("ten1", std::string(10, 'a'));
+  tree.write("ten2", std::string(10, 'b'));
+  tree.write("nine1", std::string(9, 'a'));
+  tree.write("nine2", std::string(9, 'c'));
+  find(BySize);
+  EXPECT_EQ(groups(), (Groups{{"e1", "e2"}, {"nine1", "nine2"}, {"ten1", "ten2"}}));
+  EXPECT_EQ(groupHeading(core.ReportControl1, 0), "Size: 0");
+}
+
+TEST_F(FindTest, ByNameAndSizePrunesSameNameOfOtherSize) {
+  tree.write("x/a.txt", std::string(10, 'a'));
+  tree.write("y/a.txt", std::string(11, 'a'));
+  tree.write("x/b.txt", "same");
+  tree.write("y/B.txt", "same");
+  find(ByNameAndSize);
+  EXPECT_EQ(groups(), (Groups{{"x/b.txt", "y/B.txt"}}));
+  RecordId first = core.ReportControl1.row(1).record;
+  EXPECT_EQ(core.ReportControl1.item(first, col::kNameSize).asText(), "b.txt, Size: 4");
+}
+
+TEST_F(FindTest, ByContentReadsOnlySharedSizesAndSplitsSameSizeDifferentContent) {
+  tree.write("one", std::string(100, 'a'));
+  tree.write("two", std::string(100, 'a'));
+  tree.write("three", std::string(100, 'b'));
+  tree.write("lonely", std::string(7, 'z'));
+  find(ByContent);
+  EXPECT_EQ(groups(), (Groups{{"one", "two"}}));
+  EXPECT_EQ(core.statusText(), "2 files");
+  RecordId first = core.ReportControl1.row(1).record;
+  EXPECT_FALSE(core.ReportControl1.item(first, col::kChecksum).asText().empty());
+  // The size-unique file is never read.
+  EXPECT_EQ(CurrentReadFile().find("lonely"), std::string::npos);
+}
+
+TEST_F(FindTest, ByContentGivesEmptyFilesChecksumZero) {
+  tree.write("a", "");
+  tree.write("b", "");
+  find(ByContent);
+  ASSERT_EQ(groups().size(), 1u);
+  EXPECT_EQ(core.ReportControl1.item(core.ReportControl1.row(1).record, col::kChecksum).asText(),
+            "0");
+}
+
+TEST_F(FindTest, EveryFileUniqueEndsEmptyWithDeleteDisabled) {
+  tree.write("a", "1");
+  tree.write("b", "22");
+  for (int mode : {ByName, ByContent}) {
+    find(mode);
+    EXPECT_EQ(core.ReportControl1.rowCount(), 0u);
+    EXPECT_EQ(core.ReportControl1.recordCount(), 0u);
+    EXPECT_EQ(core.statusText(), "0 files");
+    EXPECT_FALSE(view.deleteEnabled);
+    EXPECT_TRUE(view.gridVisible);
+  }
+}
+
+TEST_F(FindTest, EmptySourceFolderLeavesStatusTextAsItWas) {
+  core.setStatusText("7 files");
+  find(ByName);
+  EXPECT_EQ(core.statusText(), "7 files");
+  EXPECT_EQ(core.ReportControl1.rowCount(), 0u);
+  EXPECT_EQ(core.progressBar(1).value, 0);
+}
+
+TEST_F(FindTest, NoComparisonSelectedListsEveryFileUngrouped) {
+  tree.write("a", "1");
+  tree.write("b", "2");
+  find(-1);
+  EXPECT_EQ(groups(), (Groups{{"a", "b"}}));
+  EXPECT_EQ(core.statusText(), "2 files");
+}
+
+TEST_F(FindTest, CancelDuringTheWalkEndsEmptyWithZeroFiles) {
+  for (int i = 0; i < 30; ++i)
+    tree.write("f" + std::to_string(i), "same");
+  view.onEvents = [&] {
+    if (core.ScannedFileCount == 5)
+      core.bnCancel_Click();
+  };
+  find(ByName);
+  EXPECT_EQ(core.statusText(), "0 files");
+  EXPECT_EQ(core.ReportControl1.rowCount(), 0u);
+  EXPECT_EQ(core.CancelRequested, 0);
+  EXPECT_FALSE(view.deleteEnabled);
+}
+
+TEST_F(FindTest, CancelDuringTheChecksumPassKeepsStatusAndEmptiesGrid) {
+  for (int i = 0; i < 30; ++i)
+    tree.write("f" + std::to_string(i), "content" + std::to_string(i % 2));
+  bool inChecksums = false;
+  view.onEvents = [&] {
+    if (!CurrentReadFile().empty() && !inChecksums) {
+      inChecksums = true;
+      core.bnCancel_Click();
+    }
+  };
+  find(ByContent);
+  EXPECT_TRUE(inChecksums);
+  EXPECT_EQ(core.statusText(), "30 files"); // written by the size pruning, before the cancel
+  EXPECT_EQ(core.ReportControl1.recordCount(), 0u);
+  EXPECT_EQ(core.CancelRequested, 0);
+  EXPECT_EQ(core.progressBar(1).value, 0);
+}
+
+TEST_F(FindTest, FileVanishingBeforeItsChecksumEndsTheFindWithAReport) {
+  tree.write("a", "same");
+  tree.write("b", "same");
+  bool removed = false;
+  view.onEvents = [&] {
+    if (!removed && core.ReportControl1.rowCount() > 0 && core.statusText() == "2 files") {
+      removed = true;
+      ::unlink((tree.path() + "b").c_str());
+    }
+  };
+  find(ByContent);
+  EXPECT_EQ(presenter.shown, 1);
+  std::string report = readFile(reports.path() + "Zandrex/ErrorReport.txt");
+  EXPECT_NE(report.find("  Call Stack: Form1.CheckCRC() "), std::string::npos);
+  EXPECT_NE(report.find("  Call Stack: Form1.Command3_Click() "), std::string::npos);
+  EXPECT_NE(report.find("Error read file: " + tree.path() + "b"), std::string::npos);
+  // The find is abandoned where it stood: nothing restored.
+  EXPECT_TRUE(view.pleaseWaitVisible);
+  EXPECT_FALSE(view.deleteEnabled);
+  EXPECT_FALSE(core.busy());
+}
+
+TEST_F(FindTest, ReentryWhileBusyIsIgnored) {
+  tree.write("a/x", "1");
+  tree.write("b/x", "1");
+  int nested = 0;
+  view.onEvents = [&] {
+    if (nested++ == 0)
+      core.Command3_Click(); // a second press of "Find" from a pumped event
+  };
+  find(ByName);
+  EXPECT_EQ(groups(), (Groups{{"a/x", "b/x"}}));
+}
+
+TEST_F(FindTest, DeclinedWarningLeavesThePreviousResult) {
+  tree.write("a/x", "1");
+  tree.write("b/x", "1");
+  find(ByName);
+  ASSERT_EQ(fileRows(), 2u);
+  setSpecialFolderOverride([this](int number) -> std::string {
+    return number == CSIDL_PROGRAM_FILES ? tree.path() + "a" : "/nonexistent-system";
+  });
+  tree.write("a/y", "1");
+  view.continueAnyway = false;
+  find(ByName);
+  ASSERT_EQ(view.warnings.size(), 1u);
+  EXPECT_EQ(view.warnings[0], tree.path() + "a\r\n");
+  // The scan did not run; the previous records are pruned and regrouped again.
+  EXPECT_EQ(groups(), (Groups{{"a/x", "b/x"}}));
+}
+
+TEST_F(FindTest, WarningSwitchOffOrEmptySourceSkipsTheGuard) {
+  setSpecialFolderOverride([this](int) { return tree.path() + "sys"; });
+  tree.write("sys/x", "1");
+  settings.SaveSetting(kAppTitle, "Settings", "CheckForSystemFolders", "0");
+  find(ByName);
+  EXPECT_TRUE(view.warnings.empty());
+  settings.SaveSetting(kAppTitle, "Settings", "CheckForSystemFolders", "garbage");
+  find(ByName);
+  EXPECT_EQ(view.warnings.size(), 1u); // not a number counts as on
+  useSource("");
+  find(ByName);
+  EXPECT_EQ(view.warnings.size(), 1u);
+}
+
+} // namespace
+} // namespace zandrex::test
