@@ -152,7 +152,6 @@ private:
   std::string scannedSource_;
   std::unordered_set<FolderId, FolderIdHash> enteredFolders_;
   std::vector<FolderEntries> entriesByDepth_;
-  std::vector<std::uint8_t> readBuffer_;
 };
 
 // Deletes the file at lpFileName outright (no trash, no prompt); nonzero on success, 0 on
