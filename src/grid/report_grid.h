@@ -92,7 +92,9 @@ public:
   ReportGrid(const ReportGrid&) = delete;
   ReportGrid& operator=(const ReportGrid&) = delete;
 
-  // Columns. Column k shows record item k.
+  // Columns. Column k shows record item k. addColumn sets column `index` (a negative index
+  // appends), adding empty columns before it when needed; records already present gain empty
+  // items. Returns the column's index. Interning applies to texts written after it is set.
   int addColumn(int index, std::string caption, int width, bool resizable);
   void setColumnShown(int column, bool shown);
   void setColumnInterned(int column, bool interned);
@@ -109,16 +111,19 @@ public:
   RecordId addRecord();
   // Number of live records.
   std::size_t recordCount() const;
-  // The record at the current index (0-based); precondition index < recordCount().
+  // The record at the current index (0-based); kNoRecord when index >= recordCount().
   RecordId recordAt(std::size_t index) const;
   // The record's current index; precondition: the record is live.
   std::size_t recordIndex(RecordId record) const;
   bool isLive(RecordId record) const;
+  // Tombstones the record at the index (ignored when out of range); its data stays readable
+  // through stale rows until the next rebuildRows().
   void removeAt(std::size_t index);
   // Removes every record and every row.
   void deleteAll();
 
   // Items. addItem fills the record's next item (in adding order); setItem writes item k.
+  // Writes beyond the column count are ignored; item() of a missing item is empty.
   void addItem(RecordId record, const GridValue& value);
   void setItem(RecordId record, int k, const GridValue& value);
   GridValue item(RecordId record, int k) const;
@@ -137,7 +142,8 @@ public:
   std::size_t rowCount() const;
   const GridRow& row(std::size_t position) const;
   void setRowExpanded(std::size_t position, bool expanded);
-  // The group key of a group row (its first child's value under the group order).
+  // The group key of a group row (its first child's value under the first group-order column);
+  // empty for a file row.
   GridValue groupKey(std::size_t position) const;
 
   // Called before and after the row list is rebuilt or cleared (the Qt model resets on them).

@@ -1,0 +1,581 @@
+#include "grid/report_grid.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <unordered_set>
+
+namespace zandrex {
+
+namespace {
+
+// Whole numbers below this print digit by digit; beyond it the shortest form may use an exponent.
+constexpr double kPlainWholeLimit = 1e15;
+// Room for the shortest round-trip form of any double.
+constexpr std::size_t kNumberTextCapacity = 32;
+
+constexpr std::uint8_t kFlagCheckbox = 1;
+constexpr std::uint8_t kFlagTicked = 2;
+constexpr std::uint8_t kFlagLive = 4;
+
+// The disk name's pseudo column: never interned.
+constexpr int kNoColumn = -1;
+
+// A place in the text pool.
+struct TextRef {
+  std::uint64_t offset = 0;
+  std::uint32_t length = 0;
+};
+
+// Longest text an item holds; the kind shares the word with the length.
+constexpr std::uint32_t kKindBits = 2;
+constexpr std::uint32_t kKindMask = (1u << kKindBits) - 1;
+constexpr std::uint32_t kMaxTextLength = UINT32_MAX >> kKindBits;
+constexpr int kWordBits = 32;
+
+// One item in 12 bytes: a number's bits or a text's pool offset, and the kind with the text's
+// length. Three 32-bit words keep the cell array a million records times columns small.
+class Cell {
+public:
+  Cell() = default;
+  Cell(GridValue::Kind kind, std::uint64_t payload, std::uint32_t length)
+      : low_(static_cast<std::uint32_t>(payload)),
+        high_(static_cast<std::uint32_t>(payload >> kWordBits)),
+        tag_(length << kKindBits | static_cast<std::uint32_t>(kind)) {}
+  GridValue::Kind kind() const { return static_cast<GridValue::Kind>(tag_ & kKindMask); }
+  std::uint64_t payload() const { return std::uint64_t{high_} << kWordBits | low_; }
+  std::uint32_t length() const { return tag_ >> kKindBits; }
+  bool isText() const { return kind() == GridValue::Kind::Text; }
+
+private:
+  std::uint32_t low_ = 0;
+  std::uint32_t high_ = 0;
+  std::uint32_t tag_ = 0;
+};
+
+// Lowest set bit: the span a Fenwick node covers.
+std::size_t lowBit(std::size_t i) {
+  return i & (~i + 1);
+}
+
+std::string_view poolView(const std::string& pool, const TextRef& ref) {
+  return std::string_view(pool).substr(ref.offset, ref.length);
+}
+
+// Hashes and compares interned texts through the pool, so a column's set holds no copy of its
+// texts; string views look up without storing.
+struct PoolHash {
+  using is_transparent = void;
+  const std::string* pool;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+  std::size_t operator()(const TextRef& ref) const { return (*this)(poolView(*pool, ref)); }
+};
+
+struct PoolEqual {
+  using is_transparent = void;
+  const std::string* pool;
+  std::string_view view(std::string_view text) const { return text; }
+  std::string_view view(const TextRef& ref) const { return poolView(*pool, ref); }
+  template <class A, class B> bool operator()(const A& a, const B& b) const {
+    return view(a) == view(b);
+  }
+};
+
+using InternSet = std::unordered_set<TextRef, PoolHash, PoolEqual>;
+
+int compareNumbers(double a, double b) {
+  // NaN sorts after every number so the order stays strict and weak.
+  const bool aNan = std::isnan(a);
+  const bool bNan = std::isnan(b);
+  if (aNan || bNan)
+    return static_cast<int>(aNan) - static_cast<int>(bNan);
+  if (a < b)
+    return -1;
+  return a > b ? 1 : 0;
+}
+
+} // namespace
+
+std::string GridValue::displayText() const {
+  if (kind_ == Kind::Text)
+    return std::string(text_);
+  if (kind_ == Kind::Empty)
+    return {};
+  if (std::isfinite(number_) && std::trunc(number_) == number_ &&
+      std::fabs(number_) < kPlainWholeLimit)
+    return std::to_string(static_cast<long long>(number_));
+  char buffer[kNumberTextCapacity];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, number_);
+  return std::string(buffer, result.ptr);
+}
+
+int compare(const GridValue& a, const GridValue& b) {
+  if (a.kind_ != b.kind_)
+    return a.kind_ < b.kind_ ? -1 : 1;
+  if (a.kind_ == GridValue::Kind::Number)
+    return compareNumbers(a.number_, b.number_);
+  if (a.kind_ == GridValue::Kind::Text) {
+    const int order = a.text_.compare(b.text_);
+    return (order > 0) - (order < 0);
+  }
+  return 0;
+}
+
+struct ReportGrid::Impl {
+  std::vector<GridColumn> columns;
+  std::vector<int> groupOrder;
+
+  // Per record: columns.size() cells, flags, fill count, facts, disk name. Removed records stay
+  // (tombstones) until the next rebuild so stale rows can still read them.
+  std::size_t stride = 0;
+  std::vector<Cell> cells;
+  std::vector<std::uint8_t> flags;
+  std::vector<std::uint16_t> fill;
+  std::vector<FileFacts> facts;
+  std::vector<Cell> diskNames;
+
+  // Fenwick tree over the live flags, 1-based (entry 0 unused).
+  std::vector<std::uint32_t> fenwick{0};
+  std::size_t liveCount = 0;
+  std::size_t tombstones = 0;
+
+  std::string pool;
+  // Bytes of the pool no cell uses any more (interned texts aside: compaction drops those).
+  std::size_t garbageBytes = 0;
+  std::vector<InternSet> interned;
+
+  std::vector<GridRow> rows;
+
+  std::size_t recordTotal() const { return flags.size(); }
+
+  InternSet makeInternSet() { return InternSet(0, PoolHash{&pool}, PoolEqual{&pool}); }
+
+  bool isInterned(int column) const {
+    return column >= 0 && static_cast<std::size_t>(column) < columns.size() &&
+           columns[column].interned;
+  }
+
+  // Stores a text and returns its place; interned columns reuse an equal text already stored.
+  TextRef storeText(int column, std::string_view text) {
+    if (isInterned(column)) {
+      InternSet& set = interned[column];
+      if (const auto found = set.find(text); found != set.end())
+        return *found;
+      const TextRef ref = appendText(text);
+      set.insert(ref);
+      return ref;
+    }
+    return appendText(text);
+  }
+
+  TextRef appendText(std::string_view text) {
+    // A view into the pool itself (an item copied from another record) is shared, not copied:
+    // appending it could also read the pool while it moves.
+    const std::less<const char*> before;
+    const char* begin = pool.data();
+    if (!text.empty() && !before(text.data(), begin) &&
+        !before(begin + pool.size(), text.data() + text.size()))
+      return {static_cast<std::uint64_t>(text.data() - begin),
+              static_cast<std::uint32_t>(text.size())};
+    const TextRef ref{pool.size(), static_cast<std::uint32_t>(text.size())};
+    pool.append(text);
+    return ref;
+  }
+
+  Cell makeCell(int column, const GridValue& value) {
+    if (value.isNumber())
+      return Cell(GridValue::Kind::Number, std::bit_cast<std::uint64_t>(value.asNumber()), 0);
+    if (!value.isText())
+      return Cell();
+    const TextRef ref = storeText(column, value.asText().substr(0, kMaxTextLength));
+    return Cell(GridValue::Kind::Text, ref.offset, ref.length);
+  }
+
+  GridValue valueOf(const Cell& cell) const {
+    if (cell.kind() == GridValue::Kind::Number)
+      return GridValue::number(std::bit_cast<double>(cell.payload()));
+    if (cell.isText())
+      return GridValue::text(poolView(pool, TextRef{cell.payload(), cell.length()}));
+    return {};
+  }
+
+  void discard(int column, const Cell& cell) {
+    if (cell.isText() && !isInterned(column))
+      garbageBytes += cell.length();
+  }
+
+  void writeCell(RecordId record, int k, const GridValue& value) {
+    Cell& slot = cells[record * stride + k];
+    discard(k, slot);
+    slot = makeCell(k, value);
+  }
+
+  const Cell* cellAt(RecordId record, int k) const {
+    if (record >= recordTotal() || k < 0 || static_cast<std::size_t>(k) >= stride)
+      return nullptr;
+    return &cells[record * stride + k];
+  }
+
+  // Fenwick tree --------------------------------------------------------------------------------
+
+  void fenwickAppend(std::uint32_t value) {
+    const std::size_t i = fenwick.size();
+    const std::size_t low = lowBit(i);
+    for (std::size_t part = 1; part < low; part <<= 1)
+      value += fenwick[i - part];
+    fenwick.push_back(value);
+  }
+
+  void fenwickRemove(RecordId record) {
+    for (std::size_t i = record + 1; i < fenwick.size(); i += lowBit(i))
+      --fenwick[i];
+  }
+
+  // Live records before this one.
+  std::size_t liveBefore(RecordId record) const {
+    std::size_t sum = 0;
+    for (std::size_t i = std::min<std::size_t>(record, fenwick.size() - 1); i > 0; i -= lowBit(i))
+      sum += fenwick[i];
+    return sum;
+  }
+
+  RecordId liveAt(std::size_t index) const {
+    const std::size_t n = fenwick.size() - 1;
+    std::size_t position = 0;
+    std::size_t remaining = index + 1;
+    for (std::size_t step = std::bit_floor(n); step > 0; step >>= 1) {
+      if (position + step <= n && fenwick[position + step] < remaining) {
+        position += step;
+        remaining -= fenwick[position];
+      }
+    }
+    return static_cast<RecordId>(position);
+  }
+
+  // Every record live: node i covers exactly lowbit(i) records.
+  void fenwickAllLive() {
+    fenwick.assign(recordTotal() + 1, 0);
+    for (std::size_t i = 1; i < fenwick.size(); ++i)
+      fenwick[i] = static_cast<std::uint32_t>(lowBit(i));
+  }
+
+  // Storage -------------------------------------------------------------------------------------
+
+  // Grows every record to the new column count, keeping items in place.
+  void widen(std::size_t newStride) {
+    if (newStride <= stride)
+      return;
+    if (recordTotal() > 0) {
+      std::vector<Cell> wider(recordTotal() * newStride);
+      for (std::size_t r = 0; r < recordTotal(); ++r)
+        std::copy_n(cells.begin() + r * stride, stride, wider.begin() + r * newStride);
+      cells = std::move(wider);
+    }
+    stride = newStride;
+  }
+
+  void dropTombstones() {
+    std::size_t kept = 0;
+    for (std::size_t r = 0; r < recordTotal(); ++r) {
+      if (!(flags[r] & kFlagLive))
+        continue;
+      if (kept != r) {
+        std::copy_n(cells.begin() + r * stride, stride, cells.begin() + kept * stride);
+        flags[kept] = flags[r];
+        fill[kept] = fill[r];
+        facts[kept] = facts[r];
+        diskNames[kept] = diskNames[r];
+      }
+      ++kept;
+    }
+    cells.resize(kept * stride);
+    flags.resize(kept);
+    fill.resize(kept);
+    facts.resize(kept);
+    diskNames.resize(kept);
+    tombstones = 0;
+    fenwickAllLive();
+  }
+
+  // Copies every text still in use into a fresh pool; interned columns are deduplicated anew.
+  void compactPool() {
+    const std::string old = std::move(pool);
+    pool.clear();
+    pool.reserve(old.size() - std::min(old.size(), garbageBytes));
+    for (InternSet& set : interned)
+      set.clear();
+    const auto move = [&](int column, Cell& cell) {
+      if (!cell.isText())
+        return;
+      const TextRef ref = storeText(column, poolView(old, TextRef{cell.payload(), cell.length()}));
+      cell = Cell(GridValue::Kind::Text, ref.offset, ref.length);
+    };
+    for (std::size_t r = 0; r < recordTotal(); ++r) {
+      for (std::size_t k = 0; k < stride; ++k)
+        move(static_cast<int>(k), cells[r * stride + k]);
+      move(kNoColumn, diskNames[r]);
+    }
+    garbageBytes = 0;
+  }
+
+  // Rows ----------------------------------------------------------------------------------------
+
+  int compareKeys(RecordId a, RecordId b) const {
+    for (int column : groupOrder) {
+      const Cell* left = cellAt(a, column);
+      const Cell* right = cellAt(b, column);
+      const int order =
+          compare(left ? valueOf(*left) : GridValue(), right ? valueOf(*right) : GridValue());
+      if (order != 0)
+        return order;
+    }
+    return 0;
+  }
+
+  void buildRows() {
+    rows.clear();
+    if (groupOrder.empty()) {
+      rows.reserve(recordTotal());
+      for (RecordId r = 0; r < recordTotal(); ++r)
+        rows.push_back(GridRow{r, 0, true});
+      return;
+    }
+    std::vector<RecordId> order(recordTotal());
+    for (RecordId r = 0; r < order.size(); ++r)
+      order[r] = r;
+    // Ties broken by id keep files of a group in record order.
+    std::sort(order.begin(), order.end(), [&](RecordId a, RecordId b) {
+      const int byKey = compareKeys(a, b);
+      return byKey != 0 ? byKey < 0 : a < b;
+    });
+    rows.reserve(order.size() * 2);
+    std::size_t groupPosition = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      if (i == 0 || compareKeys(order[i - 1], order[i]) != 0) {
+        groupPosition = rows.size();
+        rows.push_back(GridRow{});
+      }
+      rows.push_back(GridRow{order[i], 0, true});
+      ++rows[groupPosition].childCount;
+    }
+  }
+};
+
+ReportGrid::ReportGrid() : impl_(std::make_unique<Impl>()) {}
+ReportGrid::~ReportGrid() = default;
+
+int ReportGrid::addColumn(int index, std::string caption, int width, bool resizable) {
+  Impl& d = *impl_;
+  if (index < 0)
+    index = static_cast<int>(d.columns.size());
+  if (static_cast<std::size_t>(index) >= d.columns.size()) {
+    d.columns.resize(index + 1);
+    while (d.interned.size() < d.columns.size())
+      d.interned.push_back(d.makeInternSet());
+    d.widen(d.columns.size());
+  }
+  GridColumn& column = d.columns[index];
+  column.caption = std::move(caption);
+  column.width = width;
+  column.resizable = resizable;
+  return index;
+}
+
+void ReportGrid::setColumnShown(int column, bool shown) {
+  if (column >= 0 && static_cast<std::size_t>(column) < impl_->columns.size())
+    impl_->columns[column].shown = shown;
+}
+
+void ReportGrid::setColumnInterned(int column, bool interned) {
+  if (column >= 0 && static_cast<std::size_t>(column) < impl_->columns.size())
+    impl_->columns[column].interned = interned;
+}
+
+int ReportGrid::columnCount() const {
+  return static_cast<int>(impl_->columns.size());
+}
+
+const GridColumn& ReportGrid::column(int index) const {
+  return impl_->columns.at(index);
+}
+
+void ReportGrid::groupOrderClear() {
+  impl_->groupOrder.clear();
+}
+
+void ReportGrid::groupOrderAdd(int column) {
+  impl_->groupOrder.push_back(column);
+}
+
+const std::vector<int>& ReportGrid::groupOrder() const {
+  return impl_->groupOrder;
+}
+
+RecordId ReportGrid::addRecord() {
+  Impl& d = *impl_;
+  const auto id = static_cast<RecordId>(d.recordTotal());
+  d.cells.resize(d.cells.size() + d.stride);
+  d.flags.push_back(kFlagLive);
+  d.fill.push_back(0);
+  d.facts.emplace_back();
+  d.diskNames.emplace_back();
+  d.fenwickAppend(1);
+  ++d.liveCount;
+  return id;
+}
+
+std::size_t ReportGrid::recordCount() const {
+  return impl_->liveCount;
+}
+
+RecordId ReportGrid::recordAt(std::size_t index) const {
+  if (index >= impl_->liveCount)
+    return kNoRecord;
+  return impl_->liveAt(index);
+}
+
+std::size_t ReportGrid::recordIndex(RecordId record) const {
+  return impl_->liveBefore(record);
+}
+
+bool ReportGrid::isLive(RecordId record) const {
+  return record < impl_->recordTotal() && (impl_->flags[record] & kFlagLive);
+}
+
+void ReportGrid::removeAt(std::size_t index) {
+  Impl& d = *impl_;
+  const RecordId record = recordAt(index);
+  if (record == kNoRecord)
+    return;
+  d.flags[record] &= ~kFlagLive;
+  d.fenwickRemove(record);
+  --d.liveCount;
+  ++d.tombstones;
+  // The texts stay readable for stale rows; they only count as garbage for the next compaction.
+  for (std::size_t k = 0; k < d.stride; ++k)
+    d.discard(static_cast<int>(k), d.cells[record * d.stride + k]);
+  d.discard(kNoColumn, d.diskNames[record]);
+}
+
+void ReportGrid::deleteAll() {
+  if (onBeforeRowsChange)
+    onBeforeRowsChange();
+  Impl& d = *impl_;
+  d.cells.clear();
+  d.flags.clear();
+  d.fill.clear();
+  d.facts.clear();
+  d.diskNames.clear();
+  d.fenwick.assign(1, 0);
+  d.liveCount = 0;
+  d.tombstones = 0;
+  d.pool.clear();
+  d.garbageBytes = 0;
+  for (InternSet& set : d.interned)
+    set.clear();
+  d.rows.clear();
+  if (onAfterRowsChange)
+    onAfterRowsChange();
+}
+
+void ReportGrid::addItem(RecordId record, const GridValue& value) {
+  Impl& d = *impl_;
+  if (record >= d.recordTotal() || d.fill[record] >= d.stride)
+    return;
+  d.writeCell(record, d.fill[record]++, value);
+}
+
+void ReportGrid::setItem(RecordId record, int k, const GridValue& value) {
+  if (!impl_->cellAt(record, k))
+    return;
+  impl_->writeCell(record, k, value);
+}
+
+GridValue ReportGrid::item(RecordId record, int k) const {
+  const Cell* cell = impl_->cellAt(record, k);
+  return cell ? impl_->valueOf(*cell) : GridValue();
+}
+
+namespace {
+void setFlag(std::vector<std::uint8_t>& flags, RecordId record, std::uint8_t flag, bool on) {
+  if (record >= flags.size())
+    return;
+  flags[record] = on ? (flags[record] | flag) : (flags[record] & ~flag);
+}
+} // namespace
+
+void ReportGrid::setCheckbox(RecordId record, bool hasCheckbox) {
+  setFlag(impl_->flags, record, kFlagCheckbox, hasCheckbox);
+}
+
+bool ReportGrid::hasCheckbox(RecordId record) const {
+  return record < impl_->recordTotal() && (impl_->flags[record] & kFlagCheckbox);
+}
+
+void ReportGrid::setTicked(RecordId record, bool ticked) {
+  setFlag(impl_->flags, record, kFlagTicked, ticked);
+}
+
+bool ReportGrid::ticked(RecordId record) const {
+  return record < impl_->recordTotal() && (impl_->flags[record] & kFlagTicked);
+}
+
+void ReportGrid::setFacts(RecordId record, const FileFacts& facts, std::string_view diskName) {
+  Impl& d = *impl_;
+  if (record >= d.recordTotal())
+    return;
+  d.facts[record] = facts;
+  d.discard(kNoColumn, d.diskNames[record]);
+  d.diskNames[record] =
+      diskName.empty() ? Cell{} : d.makeCell(kNoColumn, GridValue::text(diskName));
+}
+
+const FileFacts& ReportGrid::facts(RecordId record) const {
+  static const FileFacts kNoFacts;
+  return record < impl_->recordTotal() ? impl_->facts[record] : kNoFacts;
+}
+
+std::string_view ReportGrid::diskName(RecordId record) const {
+  if (record >= impl_->recordTotal())
+    return {};
+  return impl_->valueOf(impl_->diskNames[record]).asText();
+}
+
+void ReportGrid::rebuildRows() {
+  if (onBeforeRowsChange)
+    onBeforeRowsChange();
+  Impl& d = *impl_;
+  if (d.tombstones > 0)
+    d.dropTombstones();
+  if (d.garbageBytes * 2 > d.pool.size())
+    d.compactPool();
+  d.buildRows();
+  if (onAfterRowsChange)
+    onAfterRowsChange();
+}
+
+std::size_t ReportGrid::rowCount() const {
+  return impl_->rows.size();
+}
+
+const GridRow& ReportGrid::row(std::size_t position) const {
+  return impl_->rows.at(position);
+}
+
+void ReportGrid::setRowExpanded(std::size_t position, bool expanded) {
+  if (position < impl_->rows.size())
+    impl_->rows[position].expanded = expanded;
+}
+
+GridValue ReportGrid::groupKey(std::size_t position) const {
+  const Impl& d = *impl_;
+  if (position + 1 >= d.rows.size() || !d.rows[position].isGroup() || d.groupOrder.empty())
+    return {};
+  return item(d.rows[position + 1].record, d.groupOrder.front());
+}
+
+} // namespace zandrex
