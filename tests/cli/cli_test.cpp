@@ -29,14 +29,14 @@ RunResult runCli(const std::string& args) {
   return result;
 }
 
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
+std::string shellQuoted(const std::string& path) { return "'" + path + "'"; }
 
 TEST(Cli, ListsGroupsLikeTheGridAndEndsWithTheStatusText) {
   TempDir tree;
   tree.write("a/Song.mp3", "1");
   tree.write("b/song.mp3", "22");
   tree.write("b/other", "x");
-  RunResult r = runCli(quoted(tree.path()));
+  RunResult r = runCli(shellQuoted(tree.path()));
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "File: song.mp3\n" + tree.path() + "a/Song.mp3\n" + tree.path() +
                        "b/song.mp3\n\n2 files\n");
@@ -49,7 +49,7 @@ TEST(Cli, ContentModeAsJson) {
   tree.write("z/three", "abd");
   tree.write("odd-\xff", "zz");
   tree.write("odd-\xfe", "zz");
-  RunResult r = runCli("--by content --json " + quoted(tree.path()));
+  RunResult r = runCli("--by content --json " + shellQuoted(tree.path()));
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("\"mode\":\"content\""), std::string::npos);
   EXPECT_NE(r.out.find("\"files\":4"), std::string::npos);
@@ -64,10 +64,10 @@ TEST(Cli, NoSubfoldersAndModes) {
   tree.write("a", "same");
   tree.write("b", "same");
   tree.write("sub/c", "same");
-  RunResult r = runCli("--by size --no-subfolders " + quoted(tree.path()));
+  RunResult r = runCli("--by size --no-subfolders " + shellQuoted(tree.path()));
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "Size: 4\n" + tree.path() + "a\n" + tree.path() + "b\n\n2 files\n");
-  r = runCli("--by filename-size " + quoted(tree.path()));
+  r = runCli("--by filename-size " + shellQuoted(tree.path()));
   EXPECT_EQ(r.out, "0 files\n");
 }
 
@@ -80,7 +80,7 @@ TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
   EXPECT_NE(r.err.find("/nonexistent/zandrex"), std::string::npos);
   TempDir tree;
   std::string file = tree.write("plain", "x");
-  EXPECT_EQ(runCli(quoted(file)).exitCode, 2);
+  EXPECT_EQ(runCli(shellQuoted(file)).exitCode, 2);
 }
 
 TEST(Cli, SystemFolderSourceWarnsOnStandardErrorAndGoesOn) {
