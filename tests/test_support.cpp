@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
