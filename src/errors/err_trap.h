@@ -76,10 +76,18 @@ std::string ErrorIn(std::string_view signature, const ParamValues& parameterValu
                     const ParamValues* environmentValues = nullptr,
                     const void* transactionObject = nullptr);
 
-// Appends the report to ErrorReport.txt and asks the presenter for the "Program Error" window.
-// Does nothing for a silent error.
+// Appends the report to ErrorReport.txt and asks the presenter for the "Program Error" window
+// (modal when "Form1" is loaded), whether or not the file could be written. Does nothing for a
+// silent error.
 void ShowErrorReport();
-// Appends the report to fileName (in the report folder unless it holds a "/"). True when written.
+// Appends the report (reportText(), else the description of a propagated current error) to
+// fileName: in the report folder, which is created when missing (one level only), unless the name
+// holds a "/". A file that does not exist yet starts with the "Please send this file to" line and
+// a line of one blank; the report is followed by the program path, report folder, last read file,
+// program name and OS lines. Lines end in CR LF; the file is only ever appended to. An open that
+// fails is retried every 200 ms for about a second (environment clock and sleep). The file is
+// UTF-8 text: any byte of the entry that is not part of valid UTF-8 is written as "\xHH" so the
+// file stays readable. True when the whole entry was written; every failure gives false quietly.
 bool WriteErrorReport(std::string_view fileName);
 
 bool IsSilentError(std::int32_t number);
@@ -88,7 +96,8 @@ bool IsSilentError(std::int32_t number);
 const PreservedError& preservedError();
 const AppError& currentError();
 const std::string& reportText();
-// Forgets everything: no preserved error, no report, no current error. For tests.
+// Forgets everything: no preserved error, no report, no current error. For tests. The presenter,
+// the environment and CurrentReadFile stay as they are.
 void resetErrTrap();
 
 // The full path of the file the content checksum pass read last ("Error read file: ").
@@ -96,12 +105,12 @@ std::string& CurrentReadFile();
 
 // What the report header and trailer need from the world; each part can be replaced by tests.
 struct ReportEnvironment {
-  std::function<std::tm()> localNow;             // local date and time
-  std::function<std::string()> computerName;     // "" when unknown
-  std::function<std::string()> appName;          // executable name without path and extension
-  std::function<std::string()> programFolder;    // folder of the executable, no trailing "/"
-  std::function<std::string()> reportFolder;     // documents folder + "/Zandrex"
-  std::function<std::string()> osLine;           // "Linux 6.1 build 0 (Debian GNU/Linux 12)"
+  std::function<std::tm()> localNow;          // local date and time
+  std::function<std::string()> computerName;  // "" when unknown
+  std::function<std::string()> appName;       // executable name without path and extension
+  std::function<std::string()> programFolder; // folder of the executable, no trailing "/"
+  std::function<std::string()> reportFolder;  // documents folder + "/Zandrex"
+  std::function<std::string()> osLine;        // "Linux 6.1 build 0 (Debian GNU/Linux 12)"
   std::function<std::string(std::uint32_t)> systemMessage; // "" when the system has no text
   std::function<void(std::chrono::milliseconds)> sleep;
   std::function<std::chrono::steady_clock::time_point()> clock;

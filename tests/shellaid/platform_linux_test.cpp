@@ -1,0 +1,111 @@
+// The Linux platform layer: its text readers and the folders it derives from the environment.
+#include "platform/linux/linux_text.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <optional>
+
+namespace zandrex {
+namespace {
+
+using namespace platform::linux_text;
+
+TEST(LinuxTextTest, KernelReleaseNumbers) {
+  unsigned major = 9, minor = 9, build = 9;
+  EXPECT_TRUE(parseKernelRelease("6.1.0-18-amd64", major, minor, build));
+  EXPECT_EQ(major, 6u);
+  EXPECT_EQ(minor, 1u);
+  EXPECT_EQ(build, 0u);
+  EXPECT_TRUE(parseKernelRelease("5.15.153.1-microsoft-standard-WSL2", major, minor, build));
+  EXPECT_EQ(major, 5u);
+  EXPECT_EQ(minor, 15u);
+  EXPECT_EQ(build, 153u);
+  EXPECT_TRUE(parseKernelRelease("6.8", major, minor, build));
+  EXPECT_EQ(minor, 8u);
+  EXPECT_EQ(build, 0u);
+  EXPECT_TRUE(parseKernelRelease("4.19-rc1.3", major, minor, build));
+  EXPECT_EQ(minor, 19u);
+  EXPECT_EQ(build, 0u);
+  EXPECT_FALSE(parseKernelRelease("", major, minor, build));
+  EXPECT_FALSE(parseKernelRelease("v6.1", major, minor, build));
+}
+
+TEST(LinuxTextTest, OsReleaseValues) {
+  const std::string text = "NAME=\"Debian GNU/Linux\"\n"
+                           "# PRETTY_NAME=\"commented out\"\n"
+                           "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"
+                           "ID=debian\n"
+                           "VARIANT='Desktop \\ Edition'\n"
+                           "QUOTED=\"say \\\"hi\\\"\"\n";
+  EXPECT_EQ(osReleaseValue(text, "PRETTY_NAME"), "Debian GNU/Linux 12 (bookworm)");
+  EXPECT_EQ(osReleaseValue(text, "ID"), "debian");
+  EXPECT_EQ(osReleaseValue(text, "VARIANT"), "Desktop \\ Edition");
+  EXPECT_EQ(osReleaseValue(text, "QUOTED"), "say \"hi\"");
+  EXPECT_EQ(osReleaseValue(text, "VERSION"), "");
+}
+
+TEST(LinuxTextTest, UserDirsDocuments) {
+  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n", "/home/ann"),
+            "/home/ann/Dokumente");
+  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"/data/docs/\"", "/home/ann"), "/data/docs");
+  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"$HOME/\"", "/home/ann"), "/home/ann");
+  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"$HOME/My\\ Files\"", "/home/ann"),
+            "/home/ann/My Files");
+  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"$HOMEWORK\"", "/home/ann"), "");
+  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"docs\"", "/home/ann"), "");
+  EXPECT_EQ(userDirsDocuments("XDG_MUSIC_DIR=\"$HOME/Music\"", "/home/ann"), "");
+}
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name))
+      old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_)
+      setenv(name_, old_->c_str(), 1);
+    else
+      unsetenv(name_);
+  }
+
+private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(PlatformTest, DocumentsFolderFollowsTheUserDirsFile) {
+  const test::TempDir temp;
+  const std::string home = temp.path() + "home";
+  const ScopedEnv homeVariable("HOME", home + "/");
+  const ScopedEnv configVariable("XDG_CONFIG_HOME", temp.path() + "config");
+  EXPECT_EQ(platform::homeFolder(), home);
+  EXPECT_EQ(platform::documentsFolder(), home + "/Documents");
+
+  temp.write("config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papiere\"\n");
+  EXPECT_EQ(platform::documentsFolder(), home + "/Papiere");
+
+  const ScopedEnv relativeConfig("XDG_CONFIG_HOME", "config");
+  temp.write("home/.config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"/srv/docs\"\n");
+  EXPECT_EQ(platform::documentsFolder(), "/srv/docs");
+}
+
+TEST(PlatformTest, ExecutableAndSystemAnswers) {
+  EXPECT_FALSE(platform::executablePath().empty());
+  EXPECT_TRUE(platform::executablePath().starts_with(platform::executableFolder() + "/" +
+                                                     platform::executableName()));
+  EXPECT_EQ(platform::systemMessage(0), "");
+  EXPECT_FALSE(platform::systemMessage(2).empty());
+  EXPECT_EQ(platform::systemMessage(999999), "");
+
+  std::tm epoch{};
+  EXPECT_TRUE(platform::toLocalTime(0, epoch));
+  EXPECT_TRUE(epoch.tm_year == 70 || epoch.tm_year == 69);
+}
+
+} // namespace
+} // namespace zandrex
