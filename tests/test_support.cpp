@@ -59,3 +59,14 @@ std::string readFile(const std::string& path) {
 }
 
 } // namespace zandrex::test
+
+namespace {
+// Error reports and settings written by tests land in a throw-away home, never the user's.
+const bool kIsolatedHome = [] {
+  std::string tmpl = (fs::temp_directory_path() / "zandrex-home-XXXXXX").string();
+  if (mkdtemp(tmpl.data()))
+    setenv("HOME", tmpl.c_str(), 1);
+  unsetenv("XDG_CONFIG_HOME");
+  return true;
+}();
+} // namespace
