@@ -62,11 +62,21 @@ std::string readFile(const std::string& path) {
 
 namespace {
 // Error reports and settings written by tests land in a throw-away home, never the user's.
+std::string& isolatedHome() {
+  static std::string home;
+  return home;
+}
 const bool kIsolatedHome = [] {
   std::string tmpl = (fs::temp_directory_path() / "zandrex-home-XXXXXX").string();
-  if (mkdtemp(tmpl.data()))
-    setenv("HOME", tmpl.c_str(), 1);
+  if (!mkdtemp(tmpl.data()))
+    return false;
+  isolatedHome() = tmpl;
+  setenv("HOME", tmpl.c_str(), 1);
   unsetenv("XDG_CONFIG_HOME");
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(isolatedHome(), ec);
+  });
   return true;
 }();
 } // namespace
