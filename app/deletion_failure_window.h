@@ -17,8 +17,10 @@ class Form3 : public QDialog {
 public:
   // Shows core's list; owner is the main window (the window is modal over it).
   Form3(Form3Core& core, QWidget* owner);
-  // Refreshes the list and the count line from the core and shows the window modally; returns
-  // when the user dismissed it.
+  ~Form3() override;
+  // Refreshes the list and the count line from the core, centres the window over its owner and
+  // shows it modally; returns when the user dismissed it. The list shows the core grid's rows
+  // (rebuilt by the caller), one per failure, in the order they were added.
   void showModalOverOwner();
 
   QTreeView* ReportControl1() const;
@@ -27,10 +29,13 @@ public:
 
 protected:
   void resizeEvent(QResizeEvent* event) override;
+  // The close box: the window is hidden like with OK and keeps its rows.
+  void closeEvent(QCloseEvent* event) override;
 
 private:
   void bnOK_Click();
   void Form_Resize();
+  void Form_Load();
 
   struct Widgets;
   Form3Core& core_;

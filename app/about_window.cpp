@@ -1,0 +1,149 @@
+#include "about_window.h"
+
+#include "desktop_shell.h"
+#include "dialog_geometry.h"
+#include "errors/err_trap.h"
+#include "link_label.h"
+#include "settings/message_texts.h"
+#include "settings/settings_store.h"
+#include "shellaid/loaded_windows.h"
+#include "shellaid/shell_helpers.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <cstdint>
+
+namespace zandrex::desktop {
+
+namespace {
+
+constexpr const char* kWindowName = "Form10";
+
+// Design geometry, in twips.
+constexpr int kClientWidth = 4800;
+constexpr int kClientHeight = 3840;
+constexpr int kIconPixels = 32;
+constexpr double kProductNamePoints = 9.75;
+// The separators run wider than the window and are cut at its right edge.
+constexpr int kLineWidth = 9120;
+constexpr int kLineThickness = 30;
+constexpr int kLine1Top = 2040;
+constexpr int kLine2Top = 3120;
+
+struct Place {
+  int left, top, width, height;
+};
+constexpr Place kImage1{240, 120, 480, 480};
+constexpr Place kLabel6{960, 240, 3735, 255};
+constexpr Place kLabel2{240, 840, 1095, 255};
+constexpr Place kLabel3{240, 1200, 3015, 255};
+constexpr Place kLabel7{240, 1560, 1335, 255};
+constexpr Place kLabel8{240, 2280, 1215, 255};
+constexpr Place kLabel4{1680, 2280, 2415, 255};
+constexpr Place kLabel9{240, 2640, 1455, 255};
+constexpr Place kLabel5{1680, 2640, 2295, 255};
+constexpr Place kButton{3480, 3360, 1215, 375};
+
+template <typename Widget> Widget* placed(Widget* widget, const char* name, const Place& at) {
+  widget->setObjectName(name);
+  widget->setGeometry(twipsRect(at.left, at.top, at.width, at.height));
+  return widget;
+}
+
+void addSeparator(QWidget* parent, const char* name, int top) {
+  auto* line = new QFrame(parent);
+  line->setObjectName(name);
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
+  line->setGeometry(twipsRect(0, top, kLineWidth, kLineThickness));
+}
+
+void setText(QWidget* window, const char* name, const std::string& text) {
+  if (auto* label = window->findChild<QLabel*>(name))
+    label->setText(QString::fromStdString(text));
+}
+
+} // namespace
+
+Form10::Form10(QWidget* owner) : QDialog(owner) {
+  setObjectName(kWindowName);
+  setFixedSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
+
+  auto* image = placed(new QLabel(this), "Image1", kImage1);
+  image->setAlignment(Qt::AlignCenter);
+  auto* product = placed(new QLabel(this), "Label6", kLabel6);
+  QFont productFont = product->font();
+  productFont.setPointSizeF(kProductNamePoints);
+  productFont.setBold(true);
+  product->setFont(productFont);
+  placed(new QLabel(this), "Label2", kLabel2);
+  placed(new QLabel(this), "Label3", kLabel3);
+  placed(new QLabel(this), "Label7", kLabel7);
+  addSeparator(this, "Line1", kLine1Top);
+  placed(new QLabel(this), "Label8", kLabel8);
+  auto* website = placed(new LinkLabel({}, this), "Label4", kLabel4);
+  placed(new QLabel(this), "Label9", kLabel9);
+  auto* support = placed(new LinkLabel({}, this), "Label5", kLabel5);
+  addSeparator(this, "Line2", kLine2Top);
+  auto* ok = placed(new QPushButton(this), "bnOK", kButton);
+  ok->setDefault(true);
+
+  connect(website, &LinkLabel::clicked, this, &Form10::Label4_Click);
+  connect(support, &LinkLabel::clicked, this, &Form10::Label5_Click);
+  connect(ok, &QPushButton::clicked, this, &Form10::bnOK_Click);
+
+  markWindowLoaded(kWindowName);
+  Form_Load();
+}
+
+Form10::~Form10() {
+  markWindowUnloaded(kWindowName);
+}
+
+void Form10::Form_Load() {
+  trapEvent("Form10.Form_Load", [&] {
+    setWindowTitle(QString::fromStdString(msgAboutCaption));
+    QIcon icon = QApplication::windowIcon();
+    if (icon.isNull())
+      icon = style()->standardIcon(QStyle::SP_ComputerIcon);
+    if (auto* image = findChild<QLabel*>("Image1"))
+      image->setPixmap(icon.pixmap(kIconPixels));
+    setText(this, "Label6", msgProductName);
+    setText(this, "Label2", aboutVersionText(kVersionMajor, kVersionMinor));
+    setText(this, "Label3", msgLegalNotice1);
+    setText(this, "Label7", msgLegalNotice2);
+    setText(this, "Label8", msgWebsite);
+    setText(this, "Label4", kWebsiteAddress);
+    setText(this, "Label9", msgTechSupport);
+    setText(this, "Label5", kSupportAddress);
+    if (auto* ok = findChild<QPushButton*>("bnOK"))
+      ok->setText(QString::fromStdString(msgOK));
+  });
+}
+
+void Form10::Label4_Click() {
+  trapEvent("Form10.Label4_Click", [] { openWebsite(QString::fromUtf8(kWebsiteAddress)); });
+}
+
+void Form10::Label5_Click() {
+  trapEvent("Form10.Label5_Click", [&] {
+    SendMail(this, QString::fromUtf8(kSupportAddress),
+             QString::fromStdString(mailSubject(kVersionMajor, kVersionMinor, false)));
+  });
+}
+
+void Form10::bnOK_Click() {
+  trapEvent("Form10.bnOK_Click", [&] { accept(); });
+}
+
+void Form10::done(int result) {
+  const std::int16_t cancel = 0;
+  trapEvent(
+      "Form10.Form_Unload(Cancel)", [] {}, cancel);
+  QDialog::done(result);
+}
+
+} // namespace zandrex::desktop

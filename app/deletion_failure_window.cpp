@@ -1,0 +1,223 @@
+#include "deletion_failure_window.h"
+
+#include "dialog_geometry.h"
+#include "errors/err_trap.h"
+#include "shellaid/loaded_windows.h"
+
+#include <QAbstractTableModel>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTreeView>
+#include <algorithm>
+#include <cstdint>
+
+namespace zandrex::desktop {
+
+namespace {
+
+constexpr const char* kWindowName = "Form3";
+constexpr const char* kCaption = "Deletion failure";
+constexpr const char* kOkCaption = "OK";
+
+// Design geometry, in twips.
+constexpr int kInnerWidth = 10980;
+constexpr int kInnerHeight = 8175;
+constexpr int kGridLeft = 120;
+constexpr int kGridTop = 120;
+constexpr int kButtonWidth = 1215;
+constexpr int kButtonHeight = 375;
+constexpr int kLabelLeft = 120;
+constexpr int kLabelWidth = 4935;
+constexpr int kLabelHeight = 255;
+// What the grid leaves of the inner height and of the outer width, and the gap under it.
+constexpr int kGridHeightAllowance = 760;
+constexpr int kGridWidthAllowance = 350;
+constexpr int kGapUnderGrid = 150;
+
+// The failure grid's rows as a flat list; resets whenever the grid rebuilds or clears its rows.
+class FailureListModel : public QAbstractTableModel {
+public:
+  explicit FailureListModel(ReportGrid& grid, QObject* parent)
+      : QAbstractTableModel(parent), grid_(grid) {
+    previousBefore_ = grid_.onBeforeRowsChange;
+    previousAfter_ = grid_.onAfterRowsChange;
+    grid_.onBeforeRowsChange = [this] {
+      if (previousBefore_)
+        previousBefore_();
+      beginResetModel();
+    };
+    grid_.onAfterRowsChange = [this] {
+      endResetModel();
+      if (previousAfter_)
+        previousAfter_();
+    };
+  }
+  ~FailureListModel() override {
+    grid_.onBeforeRowsChange = previousBefore_;
+    grid_.onAfterRowsChange = previousAfter_;
+  }
+
+  void refresh() {
+    beginResetModel();
+    endResetModel();
+  }
+
+  int rowCount(const QModelIndex& parent = {}) const override {
+    return parent.isValid() ? 0 : static_cast<int>(grid_.rowCount());
+  }
+  int columnCount(const QModelIndex& parent = {}) const override {
+    return parent.isValid() ? 0 : grid_.columnCount();
+  }
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role != Qt::DisplayRole || !index.isValid() ||
+        static_cast<std::size_t>(index.row()) >= grid_.rowCount())
+      return {};
+    const GridRow& row = grid_.row(static_cast<std::size_t>(index.row()));
+    if (row.isGroup())
+      return {};
+    return QString::fromStdString(grid_.item(row.record, index.column()).displayText());
+  }
+
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= grid_.columnCount())
+      return {};
+    return QString::fromStdString(grid_.column(section).caption);
+  }
+
+private:
+  ReportGrid& grid_;
+  std::function<void()> previousBefore_;
+  std::function<void()> previousAfter_;
+};
+
+} // namespace
+
+struct Form3::Widgets {
+  QTreeView* grid = nullptr;
+  FailureListModel* model = nullptr;
+  QLabel* count = nullptr;
+  QPushButton* ok = nullptr;
+};
+
+Form3::Form3(Form3Core& core, QWidget* owner) : QDialog(owner), core_(core), w_(new Widgets) {
+  setObjectName(kWindowName);
+  setWindowTitle(QString::fromUtf8(kCaption));
+  setSizeGripEnabled(true);
+
+  w_->grid = new QTreeView(this);
+  w_->grid->setObjectName("ReportControl1");
+  w_->grid->setGeometry(twipsRect(kGridLeft, kGridTop, 0, 0));
+  w_->model = new FailureListModel(core_.ReportControl1, this);
+
+  w_->count = new QLabel(QString::fromStdString(core_.lbFilesCount), this);
+  w_->count->setObjectName("lbFilesCount");
+  w_->count->setGeometry(twipsRect(kLabelLeft, 0, kLabelWidth, kLabelHeight));
+
+  w_->ok = new QPushButton(QString::fromUtf8(kOkCaption), this);
+  w_->ok->setObjectName("bnOK");
+  w_->ok->resize(twipsToPixels(kButtonWidth), twipsToPixels(kButtonHeight));
+  w_->ok->setDefault(true);
+  connect(w_->ok, &QPushButton::clicked, this, &Form3::bnOK_Click);
+
+  Form_Load();
+  resize(twipsToPixels(kInnerWidth), twipsToPixels(kInnerHeight));
+  Form_Resize();
+  markWindowLoaded(kWindowName);
+}
+
+Form3::~Form3() {
+  markWindowUnloaded(kWindowName);
+  delete w_;
+}
+
+QTreeView* Form3::ReportControl1() const {
+  return w_->grid;
+}
+QLabel* Form3::lbFilesCount() const {
+  return w_->count;
+}
+QPushButton* Form3::bnOK() const {
+  return w_->ok;
+}
+
+void Form3::Form_Load() {
+  trapEvent("Form3.Form_Load", [&] {
+    QTreeView* grid = w_->grid;
+    grid->setModel(w_->model);
+    grid->setRootIsDecorated(false);
+    grid->setItemsExpandable(false);
+    grid->setUniformRowHeights(true);
+    grid->setAlternatingRowColors(true);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSortingEnabled(false);
+    QHeaderView* header = grid->header();
+    header->setStretchLastSection(true);
+    for (int column = 0; column < core_.ReportControl1.columnCount(); ++column) {
+      const GridColumn& design = core_.ReportControl1.column(column);
+      header->setSectionResizeMode(column, design.resizable ? QHeaderView::Interactive
+                                                            : QHeaderView::Fixed);
+      header->resizeSection(column, design.width);
+    }
+  });
+}
+
+void Form3::showModalOverOwner() {
+  w_->model->refresh();
+  w_->count->setText(QString::fromStdString(core_.lbFilesCount));
+  // Client areas are centred on each other: our frame is not known before the first showing,
+  // and with equal frames the outer rectangles line up too.
+  if (QWidget* owner = parentWidget()) {
+    const QRect ownerArea = owner->window()->geometry();
+    const QPoint centre =
+        ownerArea.topLeft() + QPoint(ownerArea.width() / 2, ownerArea.height() / 2);
+    setGeometry(QRect(centre - QPoint(width() / 2, height() / 2), size()));
+  }
+  exec();
+}
+
+void Form3::bnOK_Click() {
+  trapEvent("Form3.bnOK_Click", [&] { accept(); });
+}
+
+void Form3::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  Form_Resize();
+}
+
+void Form3::closeEvent(QCloseEvent* event) {
+  const std::int16_t cancel = 0;
+  trapEvent(
+      "Form3.Form_Unload(Cancel)", [] {}, cancel);
+  QDialog::closeEvent(event);
+}
+
+// The grid fills the window but for a band at the bottom that holds the count line and the OK
+// button, the button right-aligned with the grid. A window smaller than the margins leaves the
+// grid at zero size rather than negative, and the button at the left edge rather than outside.
+void Form3::Form_Resize() {
+  trapEvent("Form3.Form_Resize", [&] {
+    if (isMinimized())
+      return;
+    QTreeView* grid = w_->grid;
+    const int innerHeight = pixelsToTwips(height());
+    const int outerWidth = pixelsToTwips(frameGeometry().width());
+    const int gridHeight = std::max(0, innerHeight - kGridHeightAllowance);
+    grid->resize(grid->width(), twipsToPixels(gridHeight));
+
+    const int lineTop = grid->y() + grid->height() + twipsToPixels(kGapUnderGrid);
+    w_->ok->move(w_->ok->x(), lineTop);
+    w_->count->move(w_->count->x(), lineTop);
+
+    const int gridWidth = std::max(0, outerWidth - kGridWidthAllowance);
+    grid->resize(twipsToPixels(gridWidth), grid->height());
+    w_->ok->move(std::max(0, grid->x() + grid->width() - w_->ok->width()), lineTop);
+  });
+}
+
+} // namespace zandrex::desktop

@@ -1,0 +1,332 @@
+// The failure, error and About windows on the offscreen platform: what they show, where their
+// links lead, and the error window opened by a real trapped error.
+#include "about_window.h"
+#include "deletion_failure_window.h"
+#include "desktop_shell.h"
+#include "dialog_geometry.h"
+#include "errors/err_trap.h"
+#include "link_label.h"
+#include "program_error_window.h"
+#include "settings/message_texts.h"
+#include "settings/settings_store.h"
+#include "shellaid/loaded_windows.h"
+#include "shellaid/shell_helpers.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace zandrex::desktop {
+namespace {
+
+QString cell(const QTreeView* view, int row, int column) {
+  return view->model()->index(row, column).data().toString();
+}
+
+QString labelText(const QWidget* window, const char* name) {
+  const auto* label = window->findChild<QLabel*>(name);
+  return label ? label->text() : QStringLiteral("<missing %1>").arg(name);
+}
+
+// Runs check on the active modal window once the modal loop has started, then closes it.
+void whenModal(std::function<void(QWidget*)> check) {
+  QTimer::singleShot(0, [check] {
+    QWidget* modal = QApplication::activeModalWidget();
+    ASSERT_NE(modal, nullptr);
+    check(modal);
+    if (modal->isVisible())
+      modal->close();
+  });
+}
+
+std::string expectedMailUrl(bool errorReport) {
+  return std::string("mailto:") + kSupportAddress + "?Subject=Zandrex%20v" +
+         std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
+         (errorReport ? "%20Error%20report" : "");
+}
+
+class SecondaryWindowsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    SetLanguageTexts();
+    savedEnvironment_ = reportEnvironment();
+    reportEnvironment().reportFolder = [this] { return reportFolder; };
+    setUrlOpener([this](const QUrl& url) {
+      opened.push_back(url);
+      return true;
+    });
+    setItemShower([this](const QStringList& urls) {
+      shownItems.push_back(urls);
+      return true;
+    });
+    setMessageBoxShower([this](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
+      boxes.push_back(text);
+    });
+  }
+  void TearDown() override {
+    setUrlOpener({});
+    setItemShower({});
+    setMessageBoxShower({});
+    setErrorPresenter(nullptr);
+    reportEnvironment() = savedEnvironment_;
+    resetErrTrap();
+  }
+
+  test::TempDir temp;
+  std::string reportFolder = temp.path() + "Zandrex";
+  std::vector<QUrl> opened;
+  std::vector<QStringList> shownItems;
+  std::vector<QString> boxes;
+
+private:
+  ReportEnvironment savedEnvironment_;
+};
+
+// --- Deletion failure -------------------------------------------------------------------------
+
+void fillTwoFailures(Form3Core& core) {
+  core.ReportControl1.deleteAll();
+  core.AddRecord("/data/b/", "later.txt", "2024.03.02 10:00:00", "200", "Permission denied");
+  core.AddRecord("/data/a/", "earlier.txt", "2024.03.01 09:00:00", "100", "Busy");
+  core.ReportControl1.rebuildRows();
+  core.lbFilesCount = failureCountText(core.ReportControl1.recordCount());
+}
+
+TEST_F(SecondaryWindowsTest, FailureWindowListsFailuresInTheOrderAdded) {
+  Form3Core core;
+  Form3 window(core, nullptr);
+  QTreeView* grid = window.ReportControl1();
+  ASSERT_EQ(grid->model()->columnCount(), 5);
+  EXPECT_EQ(grid->model()->headerData(0, Qt::Horizontal).toString(), "Path");
+  EXPECT_EQ(grid->model()->headerData(4, Qt::Horizontal).toString(), "Reason");
+  EXPECT_EQ(grid->header()->sectionSize(0), 300);
+  EXPECT_EQ(grid->header()->sectionSize(1), 220);
+  EXPECT_EQ(window.lbFilesCount()->text(), "0 files");
+
+  fillTwoFailures(core);
+  bool sawWindow = false;
+  whenModal([&](QWidget* modal) {
+    sawWindow = modal == &window;
+    EXPECT_EQ(window.lbFilesCount()->text(), "Deletion failed for 2 file(s)");
+    QTest::mouseClick(window.bnOK(), Qt::LeftButton);
+  });
+  window.showModalOverOwner();
+  EXPECT_TRUE(sawWindow);
+  EXPECT_FALSE(window.isVisible()) << "OK hides the window";
+
+  ASSERT_EQ(grid->model()->rowCount(), 2);
+  EXPECT_EQ(cell(grid, 0, 0), "/data/b/");
+  EXPECT_EQ(cell(grid, 0, 1), "later.txt");
+  EXPECT_EQ(cell(grid, 0, 2), "200");
+  EXPECT_EQ(cell(grid, 0, 3), "2024.03.02 10:00:00");
+  EXPECT_EQ(cell(grid, 0, 4), "Permission denied");
+  EXPECT_EQ(cell(grid, 1, 1), "earlier.txt");
+
+  // The next run starts from an empty list and shows only its own failures.
+  core.ReportControl1.deleteAll();
+  EXPECT_EQ(grid->model()->rowCount(), 0);
+  core.AddRecord("/data/c/", "only.txt", "2024.03.03 08:00:00", "5", "Gone");
+  core.ReportControl1.rebuildRows();
+  ASSERT_EQ(grid->model()->rowCount(), 1);
+  EXPECT_EQ(cell(grid, 0, 1), "only.txt");
+}
+
+TEST_F(SecondaryWindowsTest, FailureWindowIsCentredOverItsOwnerAndTheCloseBoxKeepsItsRows) {
+  QWidget owner;
+  owner.setGeometry(100, 100, 1200, 900);
+  owner.show();
+  Form3Core core;
+  Form3 window(core, &owner);
+  fillTwoFailures(core);
+  whenModal([&](QWidget*) {
+    const QPointF offset =
+        QRectF(window.frameGeometry()).center() - QRectF(owner.frameGeometry()).center();
+    EXPECT_LE(offset.manhattanLength(), 1.0);
+  });
+  window.showModalOverOwner();
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(window.ReportControl1()->model()->rowCount(), 2);
+}
+
+TEST_F(SecondaryWindowsTest, FailureWindowLayoutFollowsItsSize) {
+  Form3Core core;
+  Form3 window(core, nullptr);
+  window.show();
+  window.resize(900, 700);
+  QApplication::processEvents();
+  const QRect grid = window.ReportControl1()->geometry();
+  const QRect ok = window.bnOK()->geometry();
+  const QRect count = window.lbFilesCount()->geometry();
+  EXPECT_EQ(grid.topLeft(), QPoint(twipsToPixels(120), twipsToPixels(120)));
+  EXPECT_EQ(grid.height(), twipsToPixels(pixelsToTwips(700) - 760));
+  EXPECT_EQ(grid.width(), twipsToPixels(pixelsToTwips(window.frameGeometry().width()) - 350));
+  EXPECT_EQ(ok.top(), grid.bottom() + 1 + twipsToPixels(150));
+  EXPECT_EQ(count.top(), ok.top());
+  EXPECT_EQ(ok.right(), grid.right()) << "the button lines up with the grid's right edge";
+  EXPECT_EQ(ok.size(), QSize(twipsToPixels(1215), twipsToPixels(375)));
+
+  window.resize(10, 10);
+  QApplication::processEvents();
+  EXPECT_GE(window.ReportControl1()->width(), 0);
+  EXPECT_GE(window.ReportControl1()->height(), 0);
+  EXPECT_GE(window.bnOK()->x(), 0);
+  EXPECT_GE(window.bnOK()->y(), 0);
+  window.hide();
+}
+
+// --- Program Error ----------------------------------------------------------------------------
+
+TEST_F(SecondaryWindowsTest, ErrorWindowShowsItsTextsAndTheReportFolder) {
+  Form11 window;
+  EXPECT_EQ(window.windowTitle(), "Program Error");
+  EXPECT_EQ(labelText(&window, "Label1").toStdString(), msgSorry);
+  EXPECT_EQ(labelText(&window, "Label2").toStdString(), msgDirections);
+  EXPECT_EQ(labelText(&window, "Label3").toStdString(), msgFolderStep1);
+  EXPECT_EQ(labelText(&window, "Label5").toStdString(), msgFolderStep3);
+  EXPECT_EQ(labelText(&window, "Label6").toStdString(), msgFolderStep4);
+  EXPECT_EQ(labelText(&window, "Label8").toStdString(), msgLinkStep1);
+  EXPECT_EQ(labelText(&window, "Label10").toStdString(), msgLinkStep3);
+  EXPECT_EQ(labelText(&window, "Label14").toStdString(), msgClientStep3);
+  EXPECT_EQ(labelText(&window, "Label15").toStdString(), msgFolderStep4);
+  for (const char* orLabel : {"Label7", "Label11"}) {
+    EXPECT_EQ(labelText(&window, orLabel), "OR");
+    EXPECT_TRUE(window.findChild<QLabel*>(orLabel)->font().bold());
+  }
+  for (const char* link : {"Label58", "Label56", "Label57"}) {
+    auto* label = window.findChild<LinkLabel*>(link);
+    ASSERT_NE(label, nullptr) << link;
+    EXPECT_EQ(label->text().toStdString(), reportFolder);
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
+  }
+  EXPECT_EQ(labelText(&window, "Label55"), kSupportAddress);
+  EXPECT_EQ(window.findChild<QPushButton*>("bnOK")->text(), "OK");
+  EXPECT_FALSE(window.findChild<QLabel*>("picExclamation")->pixmap().isNull());
+  EXPECT_TRUE(isLoad("Form11"));
+}
+
+TEST_F(SecondaryWindowsTest, ErrorWindowLinksMailSupportAndOpenTheReportFolder) {
+  const std::string report = temp.write("Zandrex/ErrorReport.txt", "report");
+  Form11 window;
+  window.show();
+  QTest::mouseClick(window.findChild<LinkLabel*>("Label55"), Qt::LeftButton);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].toEncoded().toStdString(), expectedMailUrl(true));
+
+  for (const char* link : {"Label58", "Label56", "Label57"})
+    QTest::mouseClick(window.findChild<LinkLabel*>(link), Qt::LeftButton);
+  ASSERT_EQ(shownItems.size(), 3u);
+  for (const QStringList& items : shownItems)
+    EXPECT_EQ(QUrl(items.value(0)).toLocalFile().toStdString(), report);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SecondaryWindowsTest, ErrorWindowFolderLinkWithoutReportSaysFileNotFound) {
+  Form11 window;
+  window.show();
+  QTest::mouseClick(window.findChild<LinkLabel*>("Label58"), Qt::LeftButton);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].toStdString(), msgFileNotFound);
+  EXPECT_TRUE(shownItems.empty());
+}
+
+TEST_F(SecondaryWindowsTest, ARealErrorWritesTheReportAndOpensAModelessErrorWindow) {
+  DesktopErrorPresenter presenter;
+  setErrorPresenter(&presenter);
+  ASSERT_FALSE(isLoad("Form1"));
+  const bool ranToEnd = trapEvent("Test.Handler_Click", [] { raiseError(53, "File not found"); });
+  EXPECT_FALSE(ranToEnd);
+
+  const std::string report = test::readFile(reportFolder + "/ErrorReport.txt");
+  EXPECT_NE(report.find("Method: Test.Handler_Click"), std::string::npos) << report;
+
+  Form11* shown = nullptr;
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (auto* candidate = qobject_cast<Form11*>(widget); candidate && candidate->isVisible())
+      shown = candidate;
+  }
+  ASSERT_NE(shown, nullptr);
+  EXPECT_FALSE(shown->isModal());
+  QPointer<Form11> watch = shown;
+  QTest::mouseClick(shown->findChild<QPushButton*>("bnOK"), Qt::LeftButton);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(watch.isNull()) << "a modeless error window deletes itself when closed";
+  EXPECT_FALSE(isLoad("Form11"));
+}
+
+TEST_F(SecondaryWindowsTest, ARealErrorOpensAModalErrorWindowOverTheMainWindow) {
+  DesktopErrorPresenter presenter;
+  setErrorPresenter(&presenter);
+  QWidget mainWindow;
+  mainWindow.setObjectName("Form1");
+  mainWindow.show();
+  markWindowLoaded("Form1");
+  bool sawModal = false;
+  whenModal([&](QWidget* modal) {
+    sawModal = qobject_cast<Form11*>(modal) != nullptr;
+    EXPECT_EQ(modal->parentWidget(), &mainWindow);
+    QTest::mouseClick(modal->findChild<QPushButton*>("bnOK"), Qt::LeftButton);
+  });
+  trapEvent("Test.Other_Click", [] { raiseError(76, "Path not found"); });
+  markWindowUnloaded("Form1");
+  EXPECT_TRUE(sawModal);
+  EXPECT_TRUE(std::filesystem::exists(reportFolder + "/ErrorReport.txt"));
+  EXPECT_FALSE(isLoad("Form11")) << "the modal window is released once closed";
+}
+
+// --- About ------------------------------------------------------------------------------------
+
+TEST_F(SecondaryWindowsTest, AboutWindowShowsVersionAndLinks) {
+  Form10 window;
+  EXPECT_EQ(window.windowTitle(), "About Zandrex");
+  EXPECT_EQ(labelText(&window, "Label6"), "Zandrex");
+  EXPECT_TRUE(window.findChild<QLabel*>("Label6")->font().bold());
+  EXPECT_EQ(labelText(&window, "Label2").toStdString(),
+            aboutVersionText(kVersionMajor, kVersionMinor));
+  EXPECT_EQ(aboutVersionText(2, 0), "Version 2.00");
+  EXPECT_EQ(labelText(&window, "Label3").toStdString(), msgLegalNotice1);
+  EXPECT_EQ(labelText(&window, "Label7").toStdString(), msgLegalNotice2);
+  EXPECT_EQ(labelText(&window, "Label8"), "Website:");
+  EXPECT_EQ(labelText(&window, "Label9"), "Technical support:");
+  EXPECT_EQ(labelText(&window, "Label4"), kWebsiteAddress);
+  EXPECT_EQ(labelText(&window, "Label5"), kSupportAddress);
+
+  window.show();
+  QTest::mouseClick(window.findChild<LinkLabel*>("Label4"), Qt::LeftButton);
+  QTest::mouseClick(window.findChild<LinkLabel*>("Label5"), Qt::LeftButton);
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[0].toString(), kWebsiteAddress);
+  // No " Error report" tail here, unlike the error window's link.
+  EXPECT_EQ(opened[1].toEncoded().toStdString(), expectedMailUrl(false));
+
+  QTest::mouseClick(window.findChild<QPushButton*>("bnOK"), Qt::LeftButton);
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(SecondaryWindowsTest, LinkClickNeedsPressAndReleaseOverTheLabel) {
+  LinkLabel link("x");
+  link.resize(100, 20);
+  link.show();
+  int clicks = 0;
+  QObject::connect(&link, &LinkLabel::clicked, [&] { ++clicks; });
+  QTest::mouseClick(&link, Qt::RightButton);
+  EXPECT_EQ(clicks, 0);
+  QTest::mousePress(&link, Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mouseRelease(&link, Qt::LeftButton, {}, QPoint(500, 5));
+  EXPECT_EQ(clicks, 0) << "released outside";
+  QTest::mouseClick(&link, Qt::LeftButton);
+  EXPECT_EQ(clicks, 1);
+}
+
+} // namespace
+} // namespace zandrex::desktop
