@@ -109,8 +109,7 @@ void printJson(std::ostream& out, const Form1Core& core, int mode) {
   for (std::size_t i = 0; i < grid.rowCount(); ++i)
     files += grid.row(i).isGroup() ? 0 : 1;
   out << "{\"source\":" << jsonString(core.scannedSource())
-      << ",\"mode\":" << jsonString(kModeNames[mode]) << ",\"files\":" << files
-      << ",\"groups\":[";
+      << ",\"mode\":" << jsonString(kModeNames[mode]) << ",\"files\":" << files << ",\"groups\":[";
   bool firstGroup = true;
   bool firstFile = true;
   auto valueJson = [](const GridValue& value) {

@@ -14,7 +14,9 @@ constexpr unsigned kCallsPerClockRead = 256;
 // How much of the error report is echoed on standard error.
 constexpr int kReportLinesShown = 8;
 
-void onInterrupt(int) { interruptRequested = 1; }
+void onInterrupt(int) {
+  interruptRequested = 1;
+}
 
 std::string withoutCarriageReturns(const std::string& text) {
   std::string out;

@@ -1,6 +1,8 @@
 // zandrex-cli: the find of the desktop program, headless, for scripts and terminals.
 #include "cli_output.h"
 #include "cli_view.h"
+#include "form1/group_stats.h"
+#include "form1/selection_helpers.h"
 #include "scan/path_routines.h"
 #include "settings/message_texts.h"
 
@@ -22,24 +24,34 @@ using namespace zandrex;
 constexpr int kExitDone = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitNotAllDeleted = 3;
 constexpr int kExitInterrupted = 130;
 
 constexpr const char* kUsage =
-    "Usage: zandrex-cli [--by filename|size|filename-size|content] [--no-subfolders] [--json] "
-    "FOLDER\n"
+    "Usage: zandrex-cli [--by filename|size|filename-size|content] [--no-subfolders] [--json]\n"
+    "                   [--select newest|oldest|first|shortest [--delete]] FOLDER\n"
     "\n"
     "Finds duplicate files in FOLDER (and its subfolders) and lists them by group.\n"
     "  --by MODE         how duplicates are recognised (default: filename)\n"
     "  --no-subfolders   list only the files directly in FOLDER\n"
     "  --json            print one JSON document; bytes of names that are not UTF-8 are\n"
     "                    written as \\udcXX escapes\n"
+    "  --select RULE     in each group keep one file (the newest, the oldest, the first in\n"
+    "                    path order or the one with the shortest path) and print the others:\n"
+    "                    the files that would be deleted\n"
+    "  --delete          delete the files --select printed, each only after checking that it\n"
+    "                    is unchanged and that the kept copy still holds the same content;\n"
+    "                    prints every file that was not deleted, with the reason\n"
     "Exit codes: 0 done, 1 an error ended the find, 2 bad usage or unreadable folder,\n"
-    "130 cancelled by Ctrl-C.\n";
+    "3 some selected files were not deleted, 130 cancelled by Ctrl-C.\n";
 
 struct Options {
   int mode = ByName;
   bool subfolders = true;
   bool json = false;
+  bool select = false;
+  KeepRule keep = KeepRule::First;
+  bool remove = false;
   std::string folder;
 };
 
@@ -80,6 +92,18 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       options.mode = *mode;
       continue;
     }
+    if (arg == "--select" || arg.starts_with("--select=")) {
+      std::string value =
+          arg == "--select" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(9);
+      if (!keepRuleFromName(value, options.keep))
+        return usageError("unknown rule '" + value + "' for --select");
+      options.select = true;
+      continue;
+    }
+    if (arg == "--delete") {
+      options.remove = true;
+      continue;
+    }
     if (arg.starts_with("-") && arg != "-")
       return usageError("unknown option '" + arg + "'");
     if (!options.folder.empty())
@@ -88,6 +112,10 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
   }
   if (options.folder.empty())
     return usageError("no FOLDER given");
+  if (options.remove && !options.select)
+    return usageError("--delete needs --select: say which copy of each group to keep");
+  if (options.select && options.json)
+    return usageError("--select prints paths; it does not combine with --json");
   return std::nullopt;
 }
 
@@ -101,13 +129,46 @@ std::optional<std::string> resolveFolder(const std::string& folder, int& exitCod
   }
   DIR* dir = opendir(resolved);
   if (!dir) {
-    std::cerr << "zandrex-cli: '" << folder << "' is not a readable folder: "
-              << std::strerror(errno) << "\n";
+    std::cerr << "zandrex-cli: '" << folder
+              << "' is not a readable folder: " << std::strerror(errno) << "\n";
     exitCode = kExitUsage;
     return std::nullopt;
   }
   closedir(dir);
   return NormalizePath(resolved);
+}
+
+// Ticks all but one file per group, prints the ticked files and, with --delete, deletes them
+// through the guarded deletion run and prints what was not deleted.
+int selectAndDelete(Form1Core& core, const Options& options,
+                    const cli::CliErrorPresenter& presenter) {
+  auto pathOf = [&](RecordId record) { return core.fullPath(record); };
+  SelectionResult result = tickAllButOne(core.ReportControl1, options.keep, pathOf);
+  const ReportGrid& grid = core.ReportControl1;
+  for (std::size_t i = 0; i < grid.rowCount(); ++i) {
+    const GridRow& row = grid.row(i);
+    if (!row.isGroup() && grid.ticked(row.record))
+      std::cout << core.fullPath(row.record) << '\n';
+  }
+  std::cout.flush();
+  std::cerr << tickedReport(result) << "\n";
+  if (!options.remove)
+    return kExitDone;
+  core.Command4_Click();
+  if (cli::interruptRequested)
+    return kExitInterrupted;
+  if (presenter.errorShown())
+    return kExitError;
+  const ReportGrid& failures = core.FailureWindow.ReportControl1;
+  for (std::size_t i = 0; i < failures.rowCount(); ++i) {
+    RecordId record = failures.row(i).record;
+    std::cerr << "not deleted: " << core.FailureWindow.fullPath(record) << ": "
+              << failures.item(record, failcol::kReason).asText() << "\n";
+  }
+  std::uint64_t deleted = result.ticked - failures.recordCount();
+  std::cerr << "Deleted " << withThousands(deleted) << (deleted == 1 ? " file" : " files") << "; "
+            << core.statusText2() << "\n";
+  return failures.recordCount() == 0 ? kExitDone : kExitNotAllDeleted;
 }
 
 } // namespace
@@ -142,6 +203,8 @@ int main(int argc, char** argv) {
   if (presenter.errorShown())
     return kExitError;
   std::ios::sync_with_stdio(false);
+  if (options.select)
+    return selectAndDelete(core, options, presenter);
   if (options.json)
     cli::printJson(std::cout, core, options.mode);
   else

@@ -37,6 +37,20 @@ void Form3Core::AddRecord(const std::string& pPatn, const std::string& pFileName
       pPatn, pFileName, pDate, pSize);
 }
 
+void Form3Core::setLastDiskName(std::string_view diskName) {
+  if (ReportControl1.recordCount() == 0)
+    return;
+  RecordId last = ReportControl1.recordAt(ReportControl1.recordCount() - 1);
+  ReportControl1.setFacts(last, FileFacts{}, diskName);
+}
+
+std::string Form3Core::fullPath(RecordId record) const {
+  std::string path(ReportControl1.item(record, failcol::kPath).asText());
+  std::string_view disk = ReportControl1.diskName(record);
+  path += disk.empty() ? ReportControl1.item(record, failcol::kFile).asText() : disk;
+  return path;
+}
+
 std::string failureCountText(std::size_t count) {
   return "Deletion failed for " + std::to_string(count) + " file(s)";
 }

@@ -25,6 +25,11 @@ public:
   // not rebuilt here.
   void AddRecord(const std::string& pPatn, const std::string& pFileName, const std::string& pDate,
                  const std::string& pSize, const std::string& reason = {});
+  // Records the name as found on disk for the failure added last (the list shows the
+  // lower-case name).
+  void setLastDiskName(std::string_view diskName);
+  // The failed file's real path: folder + the name as found on disk.
+  std::string fullPath(RecordId record) const;
 
   ReportGrid ReportControl1;
   // "Deletion failed for N file(s)" once a run has failures; "0 files" by design.

@@ -14,6 +14,7 @@ void Form1Core::finishEmpty() {
   ReportControl1.rebuildRows();
   progressBar1_.value = 0;
   view_.progressChanged(1);
+  updateStatusText2(false);
 }
 
 void Form1Core::Command3_Click() {
@@ -85,6 +86,7 @@ void Form1Core::Command3_Click() {
     view_.setGridVisible(true);
     if (ReportControl1.rowCount() > 0)
       view_.setDeleteEnabled(true);
+    updateStatusText2(false);
   });
 }
 

@@ -15,8 +15,7 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(20);
 } // namespace
 
 HashAhead::HashAhead(std::vector<std::string> paths, unsigned workers)
-    : paths_(std::move(paths)), slots_(paths_.size()),
-      done_(new std::atomic<bool>[paths_.size()]) {
+    : paths_(std::move(paths)), slots_(paths_.size()), done_(new std::atomic<bool>[paths_.size()]) {
   for (std::size_t i = 0; i < paths_.size(); ++i)
     done_[i].store(false, std::memory_order_relaxed);
   if (workers == 0)

@@ -1,5 +1,7 @@
 #include "form1/form1_core.h"
 
+#include "form1/group_stats.h"
+
 namespace zandrex {
 
 namespace {
@@ -11,17 +13,17 @@ struct ColumnDesign {
 };
 // The main grid's columns, in this order.
 constexpr ColumnDesign kColumns[col::kCount] = {
-    {"Path", 300, true},     {"File", 220, true},     {"Size", 120, true},
-    {"Date", 120, true},     {"File", 240, false},    {"Checksum", 240, false},
-    {"Content", 240, false},
+    {"Path", 300, true},  {"File", 220, true},      {"Size", 120, true},     {"Date", 120, true},
+    {"File", 240, false}, {"Checksum", 240, false}, {"Content", 240, false},
 };
 
 } // namespace
 
-std::string filesText(long long count) { return std::to_string(count) + " files"; }
+std::string filesText(long long count) {
+  return std::to_string(count) + " files";
+}
 
-Form1Core::Form1Core(Form1View& view, SettingsStore& settings)
-    : view_(view), settings_(settings) {}
+Form1Core::Form1Core(Form1View& view, SettingsStore& settings) : view_(view), settings_(settings) {}
 
 void Form1Core::setUpGrid() {
   for (int k = 0; k < col::kCount; ++k) {
@@ -37,6 +39,14 @@ void Form1Core::setUpGrid() {
 void Form1Core::setStatusText(std::string text) {
   statusText_ = std::move(text);
   view_.statusTextChanged();
+}
+
+void Form1Core::updateStatusText2(bool afterDeletion) {
+  statusText2_ = reclaimableText(computeGridStats(ReportControl1).totalReclaimable);
+  if (afterDeletion && groupsLostLastRun_ > 0)
+    statusText2_ += "; " + withThousands(groupsLostLastRun_) +
+                    (groupsLostLastRun_ == 1 ? " group" : " groups") + " lost every copy";
+  view_.statusText2Changed();
 }
 
 void Form1Core::addProgress(int bar) {
@@ -60,12 +70,15 @@ std::string groupHeading(const ReportGrid& grid, std::size_t position) {
   if (order.empty())
     return {};
   int column = order.front();
+  std::string key = grid.column(column).caption + ": " + grid.groupKey(position).displayText();
   if (column == col::kContent && grid.row(position).childCount > 0) {
     RecordId first = grid.row(position + 1).record;
-    return grid.column(col::kChecksum).caption + ": " +
-           std::string(grid.item(first, col::kChecksum).asText());
+    key = grid.column(col::kChecksum).caption + ": " +
+          std::string(grid.item(first, col::kChecksum).asText());
   }
-  return grid.column(column).caption + ": " + grid.groupKey(position).displayText();
+  GroupStats stats = groupStatsAt(grid, position);
+  return key + " (" + withThousands(stats.files) + (stats.files == 1 ? " file, " : " files, ") +
+         formatBytes(stats.reclaimable) + " reclaimable)";
 }
 
 } // namespace zandrex

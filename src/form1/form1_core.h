@@ -53,6 +53,8 @@ public:
   virtual void setMousePointer(MousePointer pointer) = 0;
   // Status text and progress bars changed; read them from the core.
   virtual void statusTextChanged() = 0;
+  // The status bar's second field changed (reclaimable space, groups that lost every copy).
+  virtual void statusText2Changed() {}
   virtual void progressChanged(int bar) = 0;
   // The "Subfolders" box's value, read live (0 unticked, 1 ticked, 2 greyed).
   virtual int subfoldersValue() = 0;
@@ -109,6 +111,10 @@ public:
 
   const std::string& statusText() const { return statusText_; }
   void setStatusText(std::string text);
+  // The second field: "12.3 MB reclaimable", after a deletion also "; 2 groups lost every copy".
+  const std::string& statusText2() const { return statusText2_; }
+  // Groups whose every file the last deletion run deleted.
+  std::uint32_t groupsLostLastRun() const { return groupsLostLastRun_; }
   ProgressBar& progressBar(int bar) { return bar == 1 ? progressBar1_ : progressBar2_; }
   // True while a find or a deletion run is under way; new commands are then ignored.
   bool busy() const { return busy_; }
@@ -140,16 +146,19 @@ private:
                   const char* openName, std::size_t depth);
   void readEntries(int dirFd, FolderEntries& entries);
   void addProgress(int bar);
+  void updateStatusText2(bool afterDeletion);
   void finishEmpty();
-  std::string refusalReason(RecordId record, const std::string& path);
+  class DeletionGuard;
 
   Form1View& view_;
   SettingsStore& settings_;
   std::string statusText_ = "0 files";
+  std::string statusText2_;
   ProgressBar progressBar1_;
   ProgressBar progressBar2_;
   bool busy_ = false;
   std::string scannedSource_;
+  std::uint32_t groupsLostLastRun_ = 0;
   std::unordered_set<FolderId, FolderIdHash> enteredFolders_;
   std::vector<FolderEntries> entriesByDepth_;
 };
@@ -165,8 +174,9 @@ std::string filesText(long long count);
 
 namespace zandrex {
 
-// A group row's heading as the grid shows it: the caption of the grouping column and the key
-// ("File: photo.jpg", "Size: 2048"); in the content mode the checksum text of its files.
+// A group row's heading as the grid shows it: the caption of the grouping column, the key, the
+// file count and the space deleting all but one copy would free ("File: photo.jpg (2 files,
+// 1.2 MB reclaimable)"); in the content mode the checksum text stands for the key.
 std::string groupHeading(const ReportGrid& grid, std::size_t position);
 
 } // namespace zandrex

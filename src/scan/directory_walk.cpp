@@ -31,8 +31,12 @@ private:
   int fd_;
 };
 
-std::uint32_t low32(std::uint64_t value) { return static_cast<std::uint32_t>(value); }
-std::uint32_t high32(std::uint64_t value) { return static_cast<std::uint32_t>(value >> 32); }
+std::uint32_t low32(std::uint64_t value) {
+  return static_cast<std::uint32_t>(value);
+}
+std::uint32_t high32(std::uint64_t value) {
+  return static_cast<std::uint32_t>(value >> 32);
+}
 
 } // namespace
 

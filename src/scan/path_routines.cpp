@@ -30,13 +30,13 @@ std::string SysToVBTime(std::int64_t seconds, std::int64_t nanoseconds, bool Wit
         if (!platform::toLocalTime(seconds, tm))
           return {};
         char text[32];
-        int written = WithTime ? std::snprintf(text, sizeof text, "%04lld.%02d.%02d %02d:%02d:%02d",
-                                               static_cast<long long>(tm.tm_year + kTmYearBase),
-                                               tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-                                               tm.tm_sec)
-                               : std::snprintf(text, sizeof text, "%04lld.%02d.%02d",
-                                               static_cast<long long>(tm.tm_year + kTmYearBase),
-                                               tm.tm_mon + 1, tm.tm_mday);
+        int written =
+            WithTime ? std::snprintf(text, sizeof text, "%04lld.%02d.%02d %02d:%02d:%02d",
+                                     static_cast<long long>(tm.tm_year + kTmYearBase),
+                                     tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec)
+                     : std::snprintf(text, sizeof text, "%04lld.%02d.%02d",
+                                     static_cast<long long>(tm.tm_year + kTmYearBase),
+                                     tm.tm_mon + 1, tm.tm_mday);
         return std::string(text, written > 0 ? static_cast<std::size_t>(written) : 0);
       },
       seconds, WithTime);

@@ -54,10 +54,12 @@ void Form1Core::AddRecord(const std::string& pParentName, const std::string& pPa
         ReportControl1.addItem(record, GridValue::text(pFileName));
         ReportControl1.addItem(record, size);
         ReportControl1.addItem(record, GridValue::text(pDate));
-        ReportControl1.addItem(record, GridValue::text(pFileName + ", Size: " + size.displayText()));
+        ReportControl1.addItem(record,
+                               GridValue::text(pFileName + ", Size: " + size.displayText()));
         ReportControl1.addItem(record, GridValue::text(""));
         ReportControl1.addItem(record, GridValue::text(""));
-        ReportControl1.setFacts(record, facts, diskName == pFileName ? std::string_view{} : diskName);
+        ReportControl1.setFacts(record, facts,
+                                diskName == pFileName ? std::string_view{} : diskName);
       },
       pParentName, pPatn, pFileName, pDate);
 }

@@ -29,8 +29,7 @@ void SetLanguageTexts() {
       "3) Attach the ErrorReport.txt file located in the folder (click to open folder):";
   msgClientStep4 = msgFolderStep4;
   msgLinkStep1 = "1) Click the link below and your default email client will create a message";
-  msgLinkStep2 =
-      "2) Attach the ErrorReport.txt file located in the folder (click to open folder):";
+  msgLinkStep2 = "2) Attach the ErrorReport.txt file located in the folder (click to open folder):";
   msgLinkStep3 = "3) Send the mail";
   msgDriveNotPresent = "The drive is not present.";
   msgNoDisk = "No disk in the drive.";

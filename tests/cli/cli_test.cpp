@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace zandrex::test {
 namespace {
@@ -29,7 +30,13 @@ RunResult runCli(const std::string& args) {
   return result;
 }
 
-std::string shellQuoted(const std::string& path) { return "'" + path + "'"; }
+std::string shellQuoted(const std::string& path) {
+  return "'" + path + "'";
+}
+
+bool FileExistsForTest(const std::string& path) {
+  return ::access(path.c_str(), F_OK) == 0;
+}
 
 TEST(Cli, ListsGroupsLikeTheGridAndEndsWithTheStatusText) {
   TempDir tree;
@@ -38,8 +45,8 @@ TEST(Cli, ListsGroupsLikeTheGridAndEndsWithTheStatusText) {
   tree.write("b/other", "x");
   RunResult r = runCli(shellQuoted(tree.path()));
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "File: song.mp3\n" + tree.path() + "a/Song.mp3\n" + tree.path() +
-                       "b/song.mp3\n\n2 files\n");
+  EXPECT_EQ(r.out, "File: song.mp3 (2 files, 1 byte reclaimable)\n" + tree.path() + "a/Song.mp3\n" +
+                       tree.path() + "b/song.mp3\n\n2 files\n");
 }
 
 TEST(Cli, ContentModeAsJson) {
@@ -66,7 +73,8 @@ TEST(Cli, NoSubfoldersAndModes) {
   tree.write("sub/c", "same");
   RunResult r = runCli("--by size --no-subfolders " + shellQuoted(tree.path()));
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "Size: 4\n" + tree.path() + "a\n" + tree.path() + "b\n\n2 files\n");
+  EXPECT_EQ(r.out, "Size: 4 (2 files, 4 bytes reclaimable)\n" + tree.path() + "a\n" + tree.path() +
+                       "b\n\n2 files\n");
   r = runCli("--by filename-size " + shellQuoted(tree.path()));
   EXPECT_EQ(r.out, "0 files\n");
 }
@@ -89,6 +97,32 @@ TEST(Cli, SystemFolderSourceWarnsOnStandardErrorAndGoesOn) {
   EXPECT_NE(r.err.find("Warning"), std::string::npos);
   EXPECT_NE(r.err.find("/etc\n"), std::string::npos);
   EXPECT_NE(r.out.find(" files\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace zandrex::test
+
+namespace zandrex::test {
+namespace {
+
+TEST(Cli, SelectPrintsAndDeleteRemovesThroughTheGuard) {
+  TempDir tree;
+  tree.write("a/x", "same");
+  tree.write("b/x", "same");
+  tree.write("c/x", "same");
+  RunResult r = runCli("--by content --select first " + shellQuoted(tree.path()));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, tree.path() + "b/x\n" + tree.path() + "c/x\n");
+  EXPECT_NE(r.err.find("Ticked 2 files in 1 group"), std::string::npos);
+  EXPECT_TRUE(FileExistsForTest(tree.path() + "b/x"));
+
+  EXPECT_EQ(runCli("--delete " + shellQuoted(tree.path())).exitCode, 2);
+
+  r = runCli("--by content --select first --delete " + shellQuoted(tree.path()));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_FALSE(FileExistsForTest(tree.path() + "b/x"));
+  EXPECT_FALSE(FileExistsForTest(tree.path() + "c/x"));
+  EXPECT_TRUE(FileExistsForTest(tree.path() + "a/x"));
 }
 
 } // namespace

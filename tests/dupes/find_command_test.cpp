@@ -30,7 +30,8 @@ TEST_F(FindTest, BySizeGroupsEmptyFilesAndOrdersGroupsNumerically) {
   tree.write("nine2", std::string(9, 'c'));
   find(BySize);
   EXPECT_EQ(groups(), (Groups{{"e1", "e2"}, {"nine1", "nine2"}, {"ten1", "ten2"}}));
-  EXPECT_EQ(groupHeading(core.ReportControl1, 0), "Size: 0");
+  EXPECT_EQ(groupHeading(core.ReportControl1, 0), "Size: 0 (2 files, 0 bytes reclaimable)");
+  EXPECT_EQ(core.statusText2(), "19 bytes reclaimable");
 }
 
 TEST_F(FindTest, ByNameAndSizePrunesSameNameOfOtherSize) {

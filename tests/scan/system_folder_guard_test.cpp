@@ -32,9 +32,8 @@ TEST_F(GuardTest, WholeComponentsAndLetterCaseDecide) {
 }
 
 TEST_F(GuardTest, AFolderWithoutAPathWarnsWithAnEmptyLine) {
-  setSpecialFolderOverride([](int number) -> std::string {
-    return number == CSIDL_PROGRAM_FILES ? "" : "/etc";
-  });
+  setSpecialFolderOverride(
+      [](int number) -> std::string { return number == CSIDL_PROGRAM_FILES ? "" : "/etc"; });
   EXPECT_EQ(SystemFolder("/home/"), "\r\n");
 }
 

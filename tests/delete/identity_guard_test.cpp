@@ -1,0 +1,109 @@
+#include "flow_fixture.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zandrex::test {
+namespace {
+
+class GuardRunTest : public FlowTest {
+protected:
+  RecordId recordOf(const std::string& relative) const {
+    const ReportGrid& grid = core.ReportControl1;
+    for (std::size_t i = 0; i < grid.recordCount(); ++i)
+      if (core.fullPath(grid.recordAt(i)) == tree.path() + relative)
+        return grid.recordAt(i);
+    return kNoRecord;
+  }
+  void tick(const std::string& relative) {
+    RecordId r = recordOf(relative);
+    ASSERT_NE(r, kNoRecord) << relative;
+    core.ReportControl1.setTicked(r, true);
+  }
+  bool exists(const std::string& relative) const {
+    struct stat st;
+    return ::lstat((tree.path() + relative).c_str(), &st) == 0;
+  }
+  // The reasons of the failure list, in its order.
+  std::vector<std::string> reasons() const {
+    std::vector<std::string> out;
+    const ReportGrid& list = core.FailureWindow.ReportControl1;
+    for (std::size_t i = 0; i < list.rowCount(); ++i)
+      out.emplace_back(list.item(list.row(i).record, failcol::kReason).asText());
+    return out;
+  }
+};
+
+TEST_F(GuardRunTest, RefusesAHardLinkOfTheKeptCopy) {
+  tree.write("a/x", "same");
+  tree.mkdir("b");
+  ASSERT_EQ(::link((tree.path() + "a/x").c_str(), (tree.path() + "b/x").c_str()), 0);
+  find(ByName);
+  tick("b/x");
+  core.Command4_Click();
+  EXPECT_TRUE(exists("b/x"));
+  EXPECT_EQ(reasons(), std::vector<std::string>{"Same file as a copy being kept (hard link)"});
+}
+
+TEST_F(GuardRunTest, RefusesChangedSizeOrTime) {
+  tree.write("a/x", "same");
+  tree.write("b/x", "same");
+  tree.write("c/x", "same");
+  find(ByName);
+  tick("a/x");
+  tick("b/x");
+  tree.write("a/x", "longer");
+  tree.setMtime("b/x", 1000000000);
+  core.Command4_Click();
+  EXPECT_TRUE(exists("a/x"));
+  EXPECT_TRUE(exists("b/x"));
+  EXPECT_EQ(reasons(),
+            (std::vector<std::string>{"Changed since the search", "Changed since the search"}));
+}
+
+TEST_F(GuardRunTest, ContentModeDeletesOnlyAgainstAnIdenticalKeptTwin) {
+  tree.write("g1/keep", "content-one");
+  tree.write("g1/dup", "content-one");
+  tree.write("g2/keep", "content-two");
+  tree.write("g2/dup", "content-two");
+  tree.write("g3/keep", "content-333");
+  tree.write("g3/dup", "content-333");
+  find(ByContent);
+  tick("g1/dup");
+  tick("g2/dup");
+  tick("g3/dup");
+  // Same size and time cannot save a twin whose bytes changed; a vanished twin saves nobody.
+  struct stat before;
+  ::stat((tree.path() + "g2/keep").c_str(), &before);
+  tree.write("g2/keep", "CONTENT-two");
+  struct timespec times[2] = {before.st_mtim, before.st_mtim};
+  ::utimensat(AT_FDCWD, (tree.path() + "g2/keep").c_str(), times, 0);
+  ::unlink((tree.path() + "g3/keep").c_str());
+  core.Command4_Click();
+  EXPECT_FALSE(exists("g1/dup"));
+  EXPECT_TRUE(exists("g2/dup"));
+  EXPECT_TRUE(exists("g3/dup"));
+  EXPECT_EQ(reasons(),
+            (std::vector<std::string>{"The copy being kept no longer exists",
+                                      "The copy being kept no longer has the same content"}));
+}
+
+TEST_F(GuardRunTest, AllTickedGroupsAreDeletedAndCounted) {
+  tree.write("a/x", "same");
+  tree.write("b/x", "same");
+  tree.write("a/y", "other");
+  tree.write("b/y", "other");
+  find(ByContent);
+  for (auto path : {"a/x", "b/x", "a/y"})
+    tick(path);
+  core.Command4_Click();
+  EXPECT_FALSE(exists("a/x"));
+  EXPECT_FALSE(exists("b/x"));
+  EXPECT_FALSE(exists("a/y"));
+  EXPECT_EQ(core.groupsLostLastRun(), 1u);
+  EXPECT_EQ(core.statusText2(), "0 bytes reclaimable; 1 group lost every copy");
+}
+
+} // namespace
+} // namespace zandrex::test

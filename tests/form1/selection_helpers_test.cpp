@@ -1,0 +1,102 @@
+#include "flow_fixture.h"
+#include "form1/group_stats.h"
+#include "form1/selection_helpers.h"
+
+#include <unistd.h>
+
+namespace zandrex::test {
+namespace {
+
+class SelectionTest : public FlowTest {
+protected:
+  PathOf pathOf = [this](RecordId r) { return core.fullPath(r); };
+
+  std::vector<std::string> tickedFiles() const {
+    std::vector<std::string> out;
+    const ReportGrid& grid = core.ReportControl1;
+    for (std::size_t i = 0; i < grid.rowCount(); ++i)
+      if (!grid.row(i).isGroup() && grid.ticked(grid.row(i).record))
+        out.push_back(core.fullPath(grid.row(i).record).substr(tree.path().size()));
+    return out;
+  }
+};
+
+TEST_F(SelectionTest, KeepRulesAndTheirTies) {
+  tree.write("b/deeper/x", "1");
+  tree.write("a/x", "1");
+  tree.write("c/x", "1");
+  tree.setMtime("a/x", 2000);
+  tree.setMtime("b/deeper/x", 3000);
+  tree.setMtime("c/x", 3000);
+  find(ByName);
+
+  SelectionResult newest = tickAllButOne(core.ReportControl1, KeepRule::Newest, pathOf);
+  EXPECT_EQ(tickedFiles(), (std::vector<std::string>{"a/x", "c/x"})); // tie kept by path order
+  EXPECT_EQ(tickedReport(newest), "Ticked 2 files in 1 group; 1 tie broken by path");
+
+  SelectionResult oldest = tickAllButOne(core.ReportControl1, KeepRule::Oldest, pathOf);
+  EXPECT_EQ(tickedFiles(), (std::vector<std::string>{"b/deeper/x", "c/x"}));
+  EXPECT_EQ(oldest.ties, 0u);
+
+  tickAllButOne(core.ReportControl1, KeepRule::First, pathOf);
+  EXPECT_EQ(tickedFiles(), (std::vector<std::string>{"b/deeper/x", "c/x"}));
+
+  SelectionResult shortest = tickAllButOne(core.ReportControl1, KeepRule::Shortest, pathOf);
+  EXPECT_EQ(tickedFiles(), (std::vector<std::string>{"b/deeper/x", "c/x"}));
+  EXPECT_EQ(shortest.ties, 1u); // a/x and c/x are equally short
+}
+
+TEST_F(SelectionTest, FolderUntickAndInvert) {
+  tree.write("keep/x", "1");
+  tree.write("old/x", "1");
+  tree.write("keep/y", "2");
+  tree.write("old/sub/y", "2");
+  tree.write("older/y", "2");
+  find(ByName);
+  SelectionResult folder = tickInsideFolder(core.ReportControl1, tree.path() + "old/", pathOf);
+  EXPECT_EQ(tickedFiles(), (std::vector<std::string>{"old/x", "old/sub/y"}));
+  EXPECT_EQ(tickedReport(folder), "Ticked 2 files in 2 groups");
+  SelectionResult inverted = invertGroup(core.ReportControl1, 0);
+  EXPECT_EQ(inverted.ticked, 1u);
+  EXPECT_EQ(tickedFiles(), (std::vector<std::string>{"keep/x", "old/sub/y"}));
+  EXPECT_EQ(untickedReport(untickAll(core.ReportControl1)), "Unticked 2 files");
+  EXPECT_TRUE(tickedFiles().empty());
+}
+
+TEST_F(SelectionTest, HundredThousandRowsAndFormatting) {
+  // Built in the grid directly: the helpers only look at rows, facts and paths.
+  ReportGrid& grid = core.ReportControl1;
+  grid.groupOrderClear();
+  grid.groupOrderAdd(col::kFile);
+  for (int i = 0; i < 100000; ++i) {
+    RecordId r = grid.addRecord();
+    grid.setItem(r, col::kPath, GridValue::text("/d" + std::to_string(i % 3) + "/"));
+    grid.setItem(r, col::kFile, GridValue::text("f" + std::to_string(i / 3)));
+    grid.setFacts(r, FileFacts{1, static_cast<std::uint64_t>(i + 1), i % 7, 0, 10}, {});
+  }
+  grid.rebuildRows();
+  SelectionResult result = tickAllButOne(grid, KeepRule::Newest, pathOf);
+  EXPECT_EQ(result.groups, 33334u);
+  EXPECT_EQ(result.ticked, 100000u - 33334u);
+  EXPECT_EQ(withThousands(4812), "4,812");
+  EXPECT_EQ(formatBytes(999), "999 bytes");
+  EXPECT_EQ(formatBytes(1500), "1.5 kB");
+  EXPECT_EQ(formatBytes(12300000), "12.3 MB");
+}
+
+TEST_F(SelectionTest, HardLinksFreeNothingAndAreMarked) {
+  tree.write("a/x", std::string(100, 'x'));
+  tree.mkdir("b");
+  ASSERT_EQ(::link((tree.path() + "a/x").c_str(), (tree.path() + "b/x").c_str()), 0);
+  tree.write("c/x", std::string(100, 'x'));
+  find(ByContent);
+  GridStats stats = computeGridStats(core.ReportControl1);
+  ASSERT_EQ(stats.byRow.size(), 4u);
+  EXPECT_EQ(stats.byRow[0].files, 3u);
+  EXPECT_EQ(stats.byRow[0].reclaimable, 100u);
+  EXPECT_EQ(stats.hardLink, (std::vector<bool>{false, false, true, false}));
+  EXPECT_EQ(stats.totalReclaimable, 100u);
+}
+
+} // namespace
+} // namespace zandrex::test
