@@ -13,6 +13,8 @@
 #include <QTreeView>
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 namespace zandrex::desktop {
 
@@ -38,26 +40,28 @@ constexpr int kGridWidthAllowance = 350;
 constexpr int kGapUnderGrid = 150;
 
 // The failure grid's rows as a flat list; resets whenever the grid rebuilds or clears its rows.
+// The grid may be destroyed before this model (the window is a child of the window that owns
+// the grid), so the model never touches the grid's hooks again once installed: it only cuts
+// its own link to them.
 class FailureListModel : public QAbstractTableModel {
 public:
   explicit FailureListModel(ReportGrid& grid, QObject* parent)
-      : QAbstractTableModel(parent), grid_(grid) {
-    previousBefore_ = grid_.onBeforeRowsChange;
-    previousAfter_ = grid_.onAfterRowsChange;
-    grid_.onBeforeRowsChange = [this] {
-      if (previousBefore_)
-        previousBefore_();
-      beginResetModel();
+      : QAbstractTableModel(parent), grid_(grid), self_(std::make_shared<FailureListModel*>(this)) {
+    std::weak_ptr<FailureListModel*> self = self_;
+    std::function<void()> before = grid_.onBeforeRowsChange;
+    std::function<void()> after = grid_.onAfterRowsChange;
+    grid_.onBeforeRowsChange = [self, before] {
+      if (before)
+        before();
+      if (auto model = self.lock())
+        (*model)->beginResetModel();
     };
-    grid_.onAfterRowsChange = [this] {
-      endResetModel();
-      if (previousAfter_)
-        previousAfter_();
+    grid_.onAfterRowsChange = [self, after] {
+      if (auto model = self.lock())
+        (*model)->endResetModel();
+      if (after)
+        after();
     };
-  }
-  ~FailureListModel() override {
-    grid_.onBeforeRowsChange = previousBefore_;
-    grid_.onAfterRowsChange = previousAfter_;
   }
 
   void refresh() {
@@ -91,8 +95,7 @@ public:
 
 private:
   ReportGrid& grid_;
-  std::function<void()> previousBefore_;
-  std::function<void()> previousAfter_;
+  std::shared_ptr<FailureListModel*> self_;
 };
 
 } // namespace

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <vector>
 
 namespace zandrex::desktop {
@@ -156,6 +157,16 @@ TEST_F(SecondaryWindowsTest, FailureWindowIsCentredOverItsOwnerAndTheCloseBoxKee
   window.showModalOverOwner();
   EXPECT_FALSE(window.isVisible());
   EXPECT_EQ(window.ReportControl1()->model()->rowCount(), 2);
+}
+
+TEST_F(SecondaryWindowsTest, FailureWindowOutlivingItsListIsSafe) {
+  // In the program the window is a child of the main window, which destroys the list first.
+  auto core = std::make_unique<Form3Core>();
+  auto window = std::make_unique<Form3>(*core, nullptr);
+  fillTwoFailures(*core);
+  EXPECT_EQ(window->ReportControl1()->model()->rowCount(), 2);
+  core.reset();
+  window.reset();
 }
 
 TEST_F(SecondaryWindowsTest, FailureWindowLayoutFollowsItsSize) {
