@@ -1,0 +1,96 @@
+// zandrex: the desktop program.
+//
+// For the documentation's pictures the program has a screenshot mode, used only by
+// scripts/take-screenshots.sh: ZANDREX_SCREENSHOT=file.png grabs a window into the PNG and ends.
+// ZANDREX_DEMO_SOURCE=folder and ZANDREX_DEMO_MODE=n (an index of the comparison list) run a
+// find first; ZANDREX_DEMO_TICK=1 then ticks every file of each group but the first.
+// ZANDREX_SCREENSHOT_WINDOW names the window to grab ("main", the default).
+#include "main_window.h"
+#include "startup.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+using namespace zandrex::desktop;
+
+constexpr int kExitDone = 0;
+constexpr int kExitStartFailed = 1;
+constexpr int kExitScreenshotFailed = 3;
+
+QString environment(const char* name) {
+  return qEnvironmentVariable(name);
+}
+
+void tickAllButFirst(Form1& form) {
+  FileGridModel& model = *form.gridModel();
+  for (int group = 0; group < model.rowCount(); ++group) {
+    const QModelIndex parent = model.index(group, 0);
+    for (int file = 1; file < model.rowCount(parent); ++file)
+      model.setData(model.index(file, 0, parent), Qt::Checked, Qt::CheckStateRole);
+  }
+}
+
+void runDemoFind(Form1& form) {
+  const QString source = environment("ZANDREX_DEMO_SOURCE");
+  if (source.isEmpty())
+    return;
+  form.dialogs.chooseFolder = [source](const QString&) { return source; };
+  form.findChild<QPushButton*>("Command2")->click();
+  bool modeGiven = false;
+  const int mode = environment("ZANDREX_DEMO_MODE").toInt(&modeGiven);
+  if (modeGiven)
+    form.findChild<QComboBox*>("cmbBy")->setCurrentIndex(mode);
+  form.findChild<QPushButton*>("Command3")->click();
+  if (!environment("ZANDREX_DEMO_TICK").isEmpty())
+    tickAllButFirst(form);
+}
+
+// The window a screenshot shows.
+QWidget* screenshotWindow(DesktopProgram& program, const QString& name) {
+  if (name.isEmpty() || name == "main")
+    return program.mainWindow();
+  return nullptr;
+}
+
+void takeScreenshot(DesktopProgram& program, const QString& path) {
+  QTimer::singleShot(0, [&program, path] {
+    if (program.mainWindow())
+      runDemoFind(*program.mainWindow());
+    QCoreApplication::processEvents();
+    QWidget* window = screenshotWindow(program, environment("ZANDREX_SCREENSHOT_WINDOW"));
+    if (!window || !window->grab().save(path)) {
+      std::fprintf(stderr, "zandrex: could not write the screenshot %s\n", qPrintable(path));
+      QCoreApplication::exit(kExitScreenshotFailed);
+      return;
+    }
+    QCoreApplication::exit(kExitDone);
+  });
+}
+
+bool anyWindowShown() {
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (widget->isVisible())
+      return true;
+  return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  std::unique_ptr<DesktopProgram> program = Main();
+  if (!program)
+    return kExitDone;
+  // A start that failed before the main window leaves at most the error window to close.
+  if (!program->mainWindow() && !anyWindowShown())
+    return kExitStartFailed;
+  const QString screenshot = environment("ZANDREX_SCREENSHOT");
+  if (!screenshot.isEmpty())
+    takeScreenshot(*program, screenshot);
+  return app.exec();
+}

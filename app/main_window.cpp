@@ -1,0 +1,605 @@
+#include "main_window.h"
+
+#include "about_window.h"
+#include "deletion_failure_window.h"
+#include "errors/err_trap.h"
+#include "folder_chooser.h"
+#include "qt_settings.h"
+#include "scan/path_routines.h"
+#include "shellaid/loaded_windows.h"
+#include "warning_window.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTreeView>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace zandrex::desktop {
+
+namespace {
+
+constexpr const char* kWindowName = "Form1";
+constexpr const char* kPleaseWait = "Please wait...";
+
+// Stored choices: "Find duplicates by" is an index of the comparison list or -1 for none;
+// "Subfolders" is the box's value, 2 being the greyed state.
+constexpr int kNoComparison = -1;
+constexpr int kDefaultComparison = ByName;
+constexpr int kSubfoldersUnticked = 0;
+constexpr int kSubfoldersTicked = 1;
+constexpr int kSubfoldersGreyed = 2;
+constexpr int kDefaultSubfolders = kSubfoldersTicked;
+
+// The largest maximum a progress bar is given; one less than the int range, so that the
+// maximum can always lie above the minimum.
+constexpr double kLargestMaximum = INT_MAX - 1;
+
+// The popup of the comparison list is made wide enough for its longest item.
+constexpr int kPopupMargin = 24;
+// Room a caption needs besides its text: a label's, a button's bevel, a text line's frame.
+constexpr int kLabelPadding = 2;
+constexpr int kButtonPadding = 12;
+constexpr int kLinePadding = 6;
+
+QPushButton* button(const char* name, const char* caption, QWidget* parent) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(name);
+  b->setAutoDefault(false);
+  return b;
+}
+
+QLabel* label(const char* name, const char* caption, QWidget* parent) {
+  auto* l = new QLabel(caption, parent);
+  l->setObjectName(name);
+  return l;
+}
+
+QProgressBar* progressBar(const char* name, QWidget* parent) {
+  auto* bar = new QProgressBar(parent);
+  bar->setObjectName(name);
+  bar->setTextVisible(false);
+  bar->setRange(0, 1);
+  bar->setValue(0);
+  return bar;
+}
+
+QString localPath(const std::string& path) {
+  return QFile::decodeName(path.c_str());
+}
+std::string localPath(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+} // namespace
+
+ProgressBarRange progressBarRange(const ProgressBar& bar) {
+  const double minimum = std::isfinite(bar.min) ? std::max(0.0, double{bar.min}) : 0.0;
+  const double maximum = std::isfinite(bar.max) ? std::max(minimum, double{bar.max}) : minimum;
+  const double scale = maximum > kLargestMaximum ? kLargestMaximum / maximum : 1.0;
+  ProgressBarRange range;
+  range.minimum = static_cast<int>(std::lround(minimum * scale));
+  range.maximum = std::max(range.minimum + 1, static_cast<int>(std::lround(maximum * scale)));
+  const double value = std::isfinite(bar.value) ? bar.value * scale : 0.0;
+  range.value = static_cast<int>(std::lround(
+      std::clamp(value, static_cast<double>(range.minimum), static_cast<double>(range.maximum))));
+  return range;
+}
+
+Form1::Form1(SettingsStore& settings, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), core_(*this, settings) {
+  setObjectName(kWindowName);
+  setWindowTitle(kAppTitle);
+  model_ = new FileGridModel(core_.ReportControl1, this);
+  model_->setGroupHeading(groupHeading);
+  pump_.beforeEvents = [this] { flushDisplay(); };
+  setDefaultDialogs();
+  effectiveDpi_ = fittedDpi();
+  buildControls();
+  placeFixedControls();
+
+  const double dots = dpi();
+  const int statusHeight = pixelsToTwips(statusBar()->sizeHint().height(), dots);
+  setMinimumSize(twipsToPixels(kMinimumClientWidth, dots),
+                 twipsToPixels(minimumClientHeight(statusHeight), dots));
+  const QSize opening(twipsToPixels(kOpeningClientWidth, dots),
+                      twipsToPixels(kOpeningClientHeight, dots));
+  const QRect screenArea = screen() ? screen()->availableGeometry() : QRect(QPoint(), opening);
+  setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, opening, screenArea));
+
+  Form_Load();
+  Form_Resize();
+}
+
+Form1::~Form1() {
+  // Whatever way the window goes, the registry of loaded windows and the pointer stay balanced.
+  if (loaded_ && !unloaded_)
+    markWindowUnloaded(kWindowName);
+  if (cursorOverridden_)
+    QApplication::restoreOverrideCursor();
+  // The children that read the core must go before it does; QObject would delete them after.
+  delete failureWindow_;
+  warningWindow_.reset();
+  ReportControl1_->setModel(nullptr);
+  delete model_;
+}
+
+void Form1::setFailureWindow(Form3* window) {
+  failureWindow_ = window;
+}
+
+double Form1::dpi() const {
+  return effectiveDpi_;
+}
+
+double Form1::fittedDpi() const {
+  const QFontMetrics metrics(font());
+  QFont bold = font();
+  bold.setBold(true);
+  const QFontMetrics boldMetrics(bold);
+  const double dots = logicalDpiX();
+  return dots *
+         fitScale({{metrics.horizontalAdvance("Searching:") + kLabelPadding, layout_.lblprb1.width},
+                   {metrics.horizontalAdvance("Cancel") + kButtonPadding, design::bnCancel.width},
+                   {boldMetrics.horizontalAdvance("Delete selected files") + kButtonPadding,
+                    layout_.Command4.width},
+                   {metrics.height() + kLinePadding, design::fdFromForRename.height}},
+                  dots);
+}
+
+void Form1::setDefaultDialogs() {
+  dialogs.chooseFolder = [this](const QString& start) { return BrowseDrive(this, start); };
+  dialogs.systemFolderWarning = [this](const std::string& list) {
+    warningWindow_ = std::make_unique<Form4>(settings_, this);
+    warningWindow_->SystemFolderList = list;
+    warningWindow_->exec();
+    return warningWindow_->ContinueAnyway;
+  };
+  dialogs.exclamation = [this](const QString& text) {
+    QMessageBox::warning(this, kAppTitle, text);
+  };
+  dialogs.about = [this] {
+    Form10 about(this);
+    about.exec();
+  };
+  dialogs.failureWindow = [this](const std::string&) {
+    if (failureWindow_)
+      failureWindow_->showModalOverOwner();
+  };
+}
+
+void Form1::buildControls() {
+  client_ = new QWidget(this);
+  client_->setObjectName("client");
+  setCentralWidget(client_);
+
+  Frame6_ = new QGroupBox("Disk or folder", client_);
+  Frame6_->setObjectName("Frame6");
+  fdFromForRename_ = new QLineEdit(Frame6_);
+  fdFromForRename_->setObjectName("fdFromForRename");
+  fdFromForRename_->setReadOnly(true);
+  Command2_ = button("Command2", "...", Frame6_);
+
+  chSubfolders_ = new QCheckBox("Subfolders", client_);
+  chSubfolders_->setObjectName("chSubfolders");
+
+  Frame1_ = new QGroupBox(client_);
+  Frame1_->setObjectName("Frame1");
+  cmbBy_ = new QComboBox(Frame1_);
+  cmbBy_->setObjectName("cmbBy");
+  Command3_ = button("Command3", "Find", Frame1_);
+  bnCancel_ = button("bnCancel", "Cancel", Frame1_);
+
+  ReportControl1_ = new QTreeView(client_);
+  ReportControl1_->setObjectName("ReportControl1");
+  ReportControl1_->setUniformRowHeights(true);
+  ReportControl1_->setAllColumnsShowFocus(true);
+  ReportControl1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  ReportControl1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ReportControl1_->setModel(model_);
+
+  Text1_ = new QPlainTextEdit(kPleaseWait, client_);
+  Text1_->setObjectName("Text1");
+  Text1_->setReadOnly(true);
+  Text1_->setVisible(false);
+
+  Command4_ = button("Command4", "Delete selected files", client_);
+  QFont bold = Command4_->font();
+  bold.setBold(true);
+  Command4_->setFont(bold);
+  Command4_->setEnabled(false);
+
+  lblprb1_ = label("lblprb1", "Searching:", client_);
+  ProgressBar1_ = progressBar("ProgressBar1", client_);
+  lblprb2_ = label("lblprb2", "Deleting:", client_);
+  ProgressBar2_ = progressBar("ProgressBar2", client_);
+  bnAbout_ = button("bnAbout", "About", client_);
+
+  statusBar()->setObjectName("StatusBar1");
+  statusBar()->setSizeGripEnabled(true);
+  statusPanel_ = label("StatusBar1Panel", "", statusBar());
+  statusBar()->addWidget(statusPanel_, 1);
+  statusPanel2_ = label("StatusBar1Panel2", "", statusBar());
+  statusBar()->addWidget(statusPanel2_, 1);
+
+  connect(Command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
+  connect(Command3_, &QPushButton::clicked, this, [this] { Command3_Click(); });
+  connect(bnCancel_, &QPushButton::clicked, this, [this] { bnCancel_Click(); });
+  connect(Command4_, &QPushButton::clicked, this, [this] { Command4_Click(); });
+  connect(bnAbout_, &QPushButton::clicked, this, [this] { bnAbout_Click(); });
+  connect(chSubfolders_, &QCheckBox::clicked, this, [this] { chSubfolders_Click(); });
+  connect(ReportControl1_, &QTreeView::expanded, this,
+          [this](const QModelIndex& index) { ReportControl1_RowExpanded(index); });
+  connect(ReportControl1_, &QTreeView::collapsed, this,
+          [this](const QModelIndex& index) { ReportControl1_RowCollapsed(index); });
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] { gridRowsReset(); });
+}
+
+void Form1::placeFixedControls() {
+  const double dots = dpi();
+  Frame6_->setGeometry(twipsToPixels(design::Frame6, dots));
+  fdFromForRename_->setGeometry(twipsToPixels(design::fdFromForRename, dots));
+  Command2_->setGeometry(twipsToPixels(design::Command2, dots));
+  // The box lies over the frame's lower part; a caption wider than the design keeps its text.
+  QRect subfolders = twipsToPixels(design::chSubfolders, dots);
+  subfolders.setWidth(std::max(subfolders.width(), chSubfolders_->sizeHint().width()));
+  chSubfolders_->setGeometry(subfolders);
+  chSubfolders_->raise();
+  Frame1_->setGeometry(twipsToPixels(design::Frame1, dots));
+  cmbBy_->setGeometry(twipsToPixels(design::cmbBy, dots));
+  Command3_->setGeometry(twipsToPixels(design::Command3, dots));
+  bnCancel_->setGeometry(twipsToPixels(design::bnCancel, dots));
+}
+
+void Form1::Form_Load() {
+  markWindowLoaded(kWindowName);
+  loaded_ = true;
+  trapEvent("Form1.Form_Load", [&] {
+    for (const char* item : kComparisonItems)
+      cmbBy_->addItem(item);
+    cmbBy_->view()->setMinimumWidth(cmbBy_->view()->sizeHintForColumn(0) + kPopupMargin);
+    cmbBy_->setCurrentIndex(integerSetting(settings_, "Settings", "Find duplicates by",
+                                           kDefaultComparison, kNoComparison, ByContent));
+    core_.setStatusText(filesText(0));
+    core_.setUpGrid();
+    model_->refresh();
+    applyColumns(true);
+    IniSettings("");
+  });
+}
+
+void Form1::IniSettings(const std::string& pTemplateName) {
+  trapEvent(
+      "Form1.IniSettings(pTemplateName)",
+      [&] {
+        setSource(settings_.GetSetting(kAppTitle, "Path", "Path", ""));
+        const int subfolders = integerSetting(settings_, "Path", "Subfolders", kDefaultSubfolders,
+                                              kSubfoldersUnticked, kSubfoldersGreyed);
+        if (subfolders == kSubfoldersGreyed) {
+          chSubfolders_->setTristate(true);
+          chSubfolders_->setCheckState(Qt::PartiallyChecked);
+          return;
+        }
+        chSubfolders_->setTristate(false);
+        chSubfolders_->setChecked(subfolders == kSubfoldersTicked);
+      },
+      pTemplateName);
+}
+
+void Form1::setSource(const std::string& path) {
+  core_.fdFromForRename = path;
+  core_.SourcePath = path;
+  fdFromForRename_->setText(localPath(path));
+}
+
+void Form1::applyColumns(bool widths) {
+  const ReportGrid& grid = core_.ReportControl1;
+  for (int k = 0; k < grid.columnCount(); ++k)
+    ReportControl1_->setColumnHidden(k, !grid.column(k).shown);
+  if (widths)
+    fitColumns();
+}
+
+void Form1::fitColumns() {
+  // The shown columns share the grid's width in the proportions of their design widths.
+  const ReportGrid& grid = core_.ReportControl1;
+  int designTotal = 0;
+  int lastShown = -1;
+  for (int k = 0; k < grid.columnCount(); ++k) {
+    if (grid.column(k).shown) {
+      designTotal += grid.column(k).width;
+      lastShown = k;
+    }
+  }
+  if (designTotal <= 0)
+    return;
+  const int available =
+      std::max(designTotal, ReportControl1_->width() - 2 * ReportControl1_->frameWidth() -
+                                style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+  int given = 0;
+  for (int k = 0; k < lastShown; ++k) {
+    if (!grid.column(k).shown)
+      continue;
+    const int width =
+        static_cast<int>(std::lround(1.0 * available * grid.column(k).width / designTotal));
+    ReportControl1_->setColumnWidth(k, width);
+    given += width;
+  }
+  ReportControl1_->setColumnWidth(lastShown, available - given);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  if (core_.busy()) {
+    closePending_ = true;
+    core_.bnCancel_Click();
+    event->ignore();
+    return;
+  }
+  Form_Unload();
+  event->accept();
+}
+
+void Form1::Form_Unload() {
+  if (unloaded_)
+    return;
+  trapEvent(
+      "Form1.Form_Unload(Cancel)",
+      [&] {
+        settings_.SaveSetting(kAppTitle, "Path", "Path", core_.SourcePath);
+        settings_.SaveSetting(kAppTitle, "Path", "Subfolders", std::to_string(subfoldersValue()));
+        settings_.SaveSetting(kAppTitle, "Settings", "Find duplicates by",
+                              std::to_string(comparisonIndex()));
+        if (failureWindow_)
+          failureWindow_->close();
+      },
+      0);
+  unloaded_ = true;
+  markWindowUnloaded(kWindowName);
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  Form_Resize();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  Form_Resize();
+}
+
+void Form1::Form_Resize() {
+  if (isMinimized())
+    return;
+  trapEvent("Form1.Form_Resize", [&] {
+    const double dots = dpi();
+    const int statusPixels =
+        statusBar()->isVisible() ? statusBar()->height() : statusBar()->sizeHint().height();
+    desktop::Form_Resize(layout_, pixelsToTwips(width(), dots), pixelsToTwips(height(), dots),
+                         pixelsToTwips(statusPixels, dots));
+    ReportControl1_->setGeometry(twipsToPixels(layout_.grid, dots));
+    Text1_->setGeometry(twipsToPixels(layout_.Text1, dots));
+    Command4_->setGeometry(twipsToPixels(layout_.Command4, dots));
+    lblprb1_->setGeometry(twipsToPixels(layout_.lblprb1, dots));
+    ProgressBar1_->setGeometry(twipsToPixels(layout_.ProgressBar1, dots));
+    lblprb2_->setGeometry(twipsToPixels(layout_.lblprb2, dots));
+    ProgressBar2_->setGeometry(twipsToPixels(layout_.ProgressBar2, dots));
+    bnAbout_->setGeometry(twipsToPixels(layout_.bnAbout, dots));
+    fitColumns();
+  });
+}
+
+void Form1::Command2_Click() {
+  if (core_.busy())
+    return;
+  trapEvent("Form1.Command2_Click", [&] {
+    const std::string remembered = core_.fdFromForRename;
+    const std::string chosen =
+        NormalizePath(localPath(dialogs.chooseFolder(localPath(core_.SourcePath))));
+    setSource(chosen.empty() ? remembered : chosen);
+  });
+}
+
+void Form1::Command3_Click() {
+  if (core_.busy())
+    return;
+  core_.Command3_Click();
+  afterCommand();
+}
+
+void Form1::bnCancel_Click() {
+  core_.bnCancel_Click();
+}
+
+void Form1::Command4_Click() {
+  if (core_.busy())
+    return;
+  core_.Command4_Click();
+  afterCommand();
+}
+
+void Form1::bnAbout_Click() {
+  trapEvent("Form1.bnAbout_Click", [&] { dialogs.about(); });
+}
+
+void Form1::chSubfolders_Click() {
+  // The greyed state is only ever restored from the settings; a click leaves it for good.
+  if (chSubfolders_->checkState() != Qt::PartiallyChecked)
+    chSubfolders_->setTristate(false);
+}
+
+void Form1::ReportControl1_RowExpanded(const QModelIndex& index) {
+  const std::size_t position = model_->rowPosition(index);
+  if (position != SIZE_MAX)
+    core_.ReportControl1_RowExpanded(position);
+}
+
+void Form1::ReportControl1_RowCollapsed(const QModelIndex& index) {
+  const std::size_t position = model_->rowPosition(index);
+  if (position != SIZE_MAX)
+    core_.ReportControl1.setRowExpanded(position, false);
+}
+
+void Form1::gridRowsReset() {
+  applyColumns(false);
+  // Expanding lays out every row; while the grid is hidden behind "Please wait..." a pass may
+  // rebuild it several times, so only the last rebuild is expanded, once it shows.
+  expandPending_ = true;
+  if (ReportControl1_->isVisibleTo(this))
+    showGridRows();
+}
+
+void Form1::showGridRows() {
+  expandPending_ = false;
+  // A group row's heading runs across the whole row, over the empty cells of its group.
+  if (model_->grouped()) {
+    const int groups = model_->rowCount();
+    for (int row = 0; row < groups; ++row)
+      ReportControl1_->setFirstColumnSpanned(row, QModelIndex(), true);
+  }
+  ReportControl1_->expandAll();
+}
+
+void Form1::afterCommand() {
+  flushDisplay();
+  if (cursorOverridden_) {
+    QApplication::restoreOverrideCursor();
+    cursorOverridden_ = false;
+  }
+  if (expandPending_ && ReportControl1_->isVisibleTo(this))
+    showGridRows();
+  if (closePending_) {
+    closePending_ = false;
+    close();
+  }
+}
+
+void Form1::flushDisplay() {
+  if (statusDirty_) {
+    statusDirty_ = false;
+    statusPanel_->setText(QString::fromStdString(core_.statusText()));
+  }
+  if (status2Dirty_) {
+    status2Dirty_ = false;
+    statusPanel2_->setText(QString::fromStdString(core_.statusText2()));
+  }
+  QProgressBar* bars[] = {ProgressBar1_, ProgressBar2_};
+  for (int k = 0; k < 2; ++k) {
+    if (!progressDirty_[k])
+      continue;
+    progressDirty_[k] = false;
+    const ProgressBarRange range = progressBarRange(core_.progressBar(k + 1));
+    bars[k]->setRange(range.minimum, range.maximum);
+    bars[k]->setValue(range.value);
+  }
+}
+
+QString Form1::statusText() const {
+  return statusPanel_->text();
+}
+
+QString Form1::statusText2() const {
+  return statusPanel2_->text();
+}
+
+void Form1::doEvents() {
+  if (onEventPass)
+    onEventPass();
+  pump_.pump();
+}
+
+void Form1::setGridVisible(bool visible) {
+  ReportControl1_->setVisible(visible);
+  if (visible && expandPending_)
+    showGridRows();
+}
+
+void Form1::setPleaseWaitVisible(bool visible) {
+  Text1_->setVisible(visible);
+  if (visible)
+    Text1_->raise();
+}
+
+void Form1::setDeleteEnabled(bool enabled) {
+  Command4_->setEnabled(enabled);
+}
+
+void Form1::setMousePointer(MousePointer pointer) {
+  const bool hourglass = pointer == MousePointer::Hourglass;
+  if (hourglass == cursorOverridden_)
+    return;
+  cursorOverridden_ = hourglass;
+  if (hourglass)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+void Form1::statusTextChanged() {
+  // The walk reports every file; during a run the text is shown at the next event pass.
+  statusDirty_ = true;
+  if (!core_.busy())
+    flushDisplay();
+}
+
+void Form1::statusText2Changed() {
+  status2Dirty_ = true;
+  if (!core_.busy())
+    flushDisplay();
+}
+
+void Form1::progressChanged(int bar) {
+  if (bar < 1 || bar > 2)
+    return;
+  progressDirty_[bar - 1] = true;
+  if (!core_.busy())
+    flushDisplay();
+}
+
+int Form1::subfoldersValue() {
+  switch (chSubfolders_->checkState()) {
+  case Qt::Checked:
+    return kSubfoldersTicked;
+  case Qt::PartiallyChecked:
+    return kSubfoldersGreyed;
+  default:
+    return kSubfoldersUnticked;
+  }
+}
+
+int Form1::comparisonIndex() {
+  return cmbBy_->currentIndex();
+}
+
+bool Form1::showSystemFolderWarning(const std::string& list) {
+  flushDisplay();
+  return dialogs.systemFolderWarning(list);
+}
+
+void Form1::showExclamation(const std::string& text) {
+  flushDisplay();
+  dialogs.exclamation(QString::fromStdString(text));
+}
+
+void Form1::showFailureWindow(const std::string& countLabel) {
+  flushDisplay();
+  dialogs.failureWindow(countLabel);
+}
+
+} // namespace zandrex::desktop

@@ -1,0 +1,182 @@
+// The main window "Zandrex": source, "Subfolders", comparison mode, "Find" and "Cancel" on top,
+// the grouped file list in the middle, "Delete selected files", the two progress rows and "About"
+// below, the file count in the status bar. The find and the deletion run are Form1Core's; this
+// window is their view.
+#pragma once
+
+#include "event_pump.h"
+#include "file_grid_model.h"
+#include "form1/form1_core.h"
+#include "main_window_layout.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeView;
+
+namespace zandrex::desktop {
+
+class Form3;
+class Form4;
+
+inline constexpr const char* kComparisonItems[] = {
+    "Find duplicates by filename",
+    "Find duplicates by size",
+    "Find duplicates by filename and size",
+    "Find duplicates by content (CRC32 checksum, slow)",
+};
+
+// A progress bar's single-precision values as a QProgressBar takes them: whole numbers, the
+// maximum above the minimum (an empty range would make the bar an endless busy animation), the
+// value inside the range, everything scaled down when the maximum exceeds the int range.
+struct ProgressBarRange {
+  int minimum = 0;
+  int maximum = 1;
+  int value = 0;
+  bool operator==(const ProgressBarRange&) const = default;
+};
+ProgressBarRange progressBarRange(const ProgressBar& bar);
+
+// The dialogs the window opens. Each is a plain function so tests can answer in its place.
+struct Form1Dialogs {
+  // The folder chooser, opened at the current source; the chosen folder or "" when cancelled.
+  std::function<QString(const QString& startPath)> chooseFolder;
+  // The "Warning" window over the list; true when the user answered "Yes".
+  std::function<bool(const std::string& list)> systemFolderWarning;
+  // An exclamation message box titled "Zandrex".
+  std::function<void(const QString& text)> exclamation;
+  // The About window, modal.
+  std::function<void()> about;
+  // The deletion-failure window, modal; countLabel is its count line.
+  std::function<void(const std::string& countLabel)> failureWindow;
+};
+
+class Form1 : public QMainWindow, public Form1View {
+  Q_OBJECT
+public:
+  // settings must outlive the window. The window loads here (Form_Load): its controls, the
+  // grid's columns and the stored choices; it opens at its design size, centred.
+  explicit Form1(SettingsStore& settings, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  Form1Core& core() { return core_; }
+  FileGridModel* gridModel() const { return model_; }
+  EventPump& eventPump() { return pump_; }
+  // The window the deletion run shows its failures in (not owned; its owner is this window).
+  void setFailureWindow(Form3* window);
+  // The texts the status bar shows: the file count, and the reclaimable space.
+  QString statusText() const;
+  QString statusText2() const;
+
+  Form1Dialogs dialogs;
+  // Runs on every event pass of a long loop, before the throttled pump (a test's stand-in for
+  // the user's clicks).
+  std::function<void()> onEventPass;
+
+  // Form1View.
+  void doEvents() override;
+  void setGridVisible(bool visible) override;
+  void setPleaseWaitVisible(bool visible) override;
+  void setDeleteEnabled(bool enabled) override;
+  void setMousePointer(MousePointer pointer) override;
+  void statusTextChanged() override;
+  void statusText2Changed() override;
+  void progressChanged(int bar) override;
+  int subfoldersValue() override;
+  int comparisonIndex() override;
+  bool showSystemFolderWarning(const std::string& list) override;
+  void showExclamation(const std::string& text) override;
+  void showFailureWindow(const std::string& countLabel) override;
+
+protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  // The unload step: saves the three choices and closes the failure window. While a find or a
+  // deletion runs, the close waits: the run is cancelled and the window closes when it returns.
+  void closeEvent(QCloseEvent* event) override;
+
+private:
+  void buildControls();
+  void placeFixedControls();
+  void Form_Load();
+  void IniSettings(const std::string& pTemplateName);
+  void Form_Unload();
+  void Form_Resize();
+  void Command2_Click();
+  void Command3_Click();
+  void bnCancel_Click();
+  void Command4_Click();
+  void bnAbout_Click();
+  void chSubfolders_Click();
+  void ReportControl1_RowExpanded(const QModelIndex& index);
+  void ReportControl1_RowCollapsed(const QModelIndex& index);
+
+  void setSource(const std::string& path);
+  // Hides the columns the grid does not show; with widths, also fits their widths.
+  void applyColumns(bool widths);
+  void fitColumns();
+  void gridRowsReset();
+  // Spans the group headings and expands every group.
+  void showGridRows();
+  // Brings the status text and the progress bars up to date with the core.
+  void flushDisplay();
+  // After a command of the core: the display, the pointer and a waiting close.
+  void afterCommand();
+  void setDefaultDialogs();
+  // The resolution the twips are drawn at: the screen's, grown by fitScale for the font.
+  double dpi() const;
+  double fittedDpi() const;
+
+  SettingsStore& settings_;
+  Form1Core core_;
+  EventPump pump_;
+  FileGridModel* model_ = nullptr;
+  QPointer<Form3> failureWindow_;
+  // The last warning shown; replaced by the next one.
+  std::unique_ptr<Form4> warningWindow_;
+  ResizableLayout layout_;
+  double effectiveDpi_ = 96.0;
+
+  QWidget* client_ = nullptr;
+  QGroupBox* Frame6_ = nullptr;
+  QLineEdit* fdFromForRename_ = nullptr;
+  QPushButton* Command2_ = nullptr;
+  QCheckBox* chSubfolders_ = nullptr;
+  QGroupBox* Frame1_ = nullptr;
+  QComboBox* cmbBy_ = nullptr;
+  QPushButton* Command3_ = nullptr;
+  QPushButton* bnCancel_ = nullptr;
+  QTreeView* ReportControl1_ = nullptr;
+  QPlainTextEdit* Text1_ = nullptr;
+  QPushButton* Command4_ = nullptr;
+  QLabel* lblprb1_ = nullptr;
+  QProgressBar* ProgressBar1_ = nullptr;
+  QLabel* lblprb2_ = nullptr;
+  QProgressBar* ProgressBar2_ = nullptr;
+  QPushButton* bnAbout_ = nullptr;
+  QLabel* statusPanel_ = nullptr;
+  QLabel* statusPanel2_ = nullptr;
+
+  bool loaded_ = false;
+  bool unloaded_ = false;
+  bool closePending_ = false;
+  bool cursorOverridden_ = false;
+  bool expandPending_ = false;
+  bool statusDirty_ = false;
+  bool status2Dirty_ = false;
+  std::array<bool, 2> progressDirty_{};
+};
+
+} // namespace zandrex::desktop

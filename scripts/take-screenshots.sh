@@ -1,0 +1,53 @@
+#!/bin/sh
+# Takes the documentation's screenshots of the desktop program.
+# Usage: scripts/take-screenshots.sh BUILD_DIR
+# Needs xvfb-run. Each shot runs the program in its screenshot mode on a virtual screen, with its
+# settings and lock in a temporary folder, so the user's own settings are never touched.
+set -eu
+
+if [ $# -ne 1 ]; then
+  echo "usage: $0 BUILD_DIR" >&2
+  exit 2
+fi
+build_dir=$1
+program="$build_dir/app/zandrex"
+repo_dir=$(cd "$(dirname "$0")/.." && pwd)
+docs_dir="$repo_dir/docs"
+if [ ! -x "$program" ]; then
+  echo "$0: $program not found; build the target zandrex first" >&2
+  exit 1
+fi
+mkdir -p "$docs_dir"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+chmod 700 "$work"
+
+# A small tree with a few duplicates of each kind.
+demo="$work/Photos"
+mkdir -p "$demo/2023/Summer" "$demo/2024/Trip" "$demo/Backup" "$demo/Documents"
+printf 'beach picture\n' >"$demo/2023/Summer/beach.jpg"
+printf 'beach picture\n' >"$demo/Backup/beach.jpg"
+printf 'beach picture\n' >"$demo/2024/Trip/beach copy.jpg"
+printf 'sunset over the lake\n' >"$demo/2023/Summer/sunset.jpg"
+printf 'sunset over the lake\n' >"$demo/Backup/sunset.jpg"
+printf 'harbour\n' >"$demo/2024/Trip/harbour.jpg"
+printf 'old harbour\n' >"$demo/Backup/harbour.jpg"
+printf 'Meeting notes, March\n' >"$demo/Documents/notes.txt"
+printf 'Meeting notes, March\n' >"$demo/Backup/notes.txt"
+printf 'Budget 2024\n' >"$demo/Documents/budget.csv"
+
+# One shot per line: the PNG's name in docs/, then the settings of the program's screenshot mode.
+shots='main-window.png ZANDREX_DEMO_SOURCE='"$demo"' ZANDREX_DEMO_MODE=3 ZANDREX_DEMO_TICK=1'
+
+echo "$shots" | while read -r name settings; do
+  [ -n "$name" ] || continue
+  home="$work/home-$name"
+  mkdir -p "$home/config" "$home/runtime"
+  chmod 700 "$home/runtime"
+  # shellcheck disable=SC2086 # the settings are words on purpose
+  env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" \
+    ZANDREX_SCREENSHOT="$docs_dir/$name" $settings \
+    xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$program"
+  echo "wrote docs/$name"
+done
