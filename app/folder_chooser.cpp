@@ -22,12 +22,16 @@ QStringList mountedRoots() {
 }
 
 QString startFolder(const QString& startPath) {
-  QDir folder(startPath.isEmpty() ? QDir::rootPath() : startPath);
-  while (!folder.exists() && !folder.isRoot()) {
-    if (!folder.cdUp())
-      break;
+  if (startPath.isEmpty())
+    return QDir::rootPath();
+  QString path = QDir::cleanPath(QDir(startPath).absolutePath());
+  while (!QFileInfo(path).isDir()) {
+    const QString parent = QFileInfo(path).path();
+    if (parent == path)
+      return QDir::rootPath();
+    path = parent;
   }
-  return folder.exists() ? folder.absolutePath() : QDir::rootPath();
+  return path;
 }
 
 QString BrowseDrive(QWidget* owner, const QString& startPath) {

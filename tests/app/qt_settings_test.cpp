@@ -1,0 +1,53 @@
+#include "qt_settings.h"
+#include "test_support.h"
+
+#include <QSettings>
+#include <gtest/gtest.h>
+
+namespace zandrex::desktop {
+namespace {
+
+using test::TempDir;
+
+TEST(QtSettings, ValuesRoundTripThroughTheFileAsSectionSlashKey) {
+  TempDir dir;
+  const QString file = QString::fromStdString(dir.path() + "Zandrex.ini");
+  {
+    QtSettings store(file);
+    EXPECT_EQ(store.GetSetting(kAppTitle, "Path", "Path", "none"), "none");
+    store.SaveSetting(kAppTitle, "Path", "Path", "/data/photos, old/");
+    store.SaveSetting(kAppTitle, "Settings", "Find duplicates by", "2");
+  }
+  QSettings raw(file, QSettings::IniFormat);
+  EXPECT_EQ(raw.value("Settings/Find duplicates by").toString(), "2");
+
+  QtSettings reopened(file);
+  EXPECT_EQ(reopened.GetSetting(kAppTitle, "Path", "Path", ""), "/data/photos, old/");
+  EXPECT_EQ(reopened.GetSetting(kAppTitle, "Settings", "Find duplicates by", "0"), "2");
+  // A stored empty text is a value, not an absent key.
+  reopened.SaveSetting(kAppTitle, "Path", "Path", "");
+  EXPECT_EQ(reopened.GetSetting(kAppTitle, "Path", "Path", "default"), "");
+}
+
+TEST(QtSettings, HandEditedCommaListReadsBackAsOneText) {
+  TempDir dir;
+  dir.write("Zandrex.ini", "[Path]\nPath=/a, b/\n");
+  QtSettings store(QString::fromStdString(dir.path() + "Zandrex.ini"));
+  EXPECT_EQ(store.GetSetting(kAppTitle, "Path", "Path", ""), "/a, b/");
+}
+
+TEST(QtSettings, IntegerSettingFallsBackOnAbsentInvalidOrOutOfRangeValues) {
+  MemorySettings store;
+  EXPECT_EQ(integerSetting(store, "Path", "Subfolders", 1, 0, 2), 1);
+  for (const char* bad : {"x", "", "1.5", "3", "-1", "99999999"}) {
+    store.SaveSetting(kAppTitle, "Path", "Subfolders", bad);
+    EXPECT_EQ(integerSetting(store, "Path", "Subfolders", 1, 0, 2), 1) << bad;
+  }
+  store.SaveSetting(kAppTitle, "Path", "Subfolders", " 2 ");
+  EXPECT_EQ(integerSetting(store, "Path", "Subfolders", 1, 0, 2), 2);
+  store.SaveSetting(kAppTitle, "Settings", "Find duplicates by", "-1");
+  EXPECT_EQ(integerSetting(store, "Settings", "Find duplicates by", 0, -1, 3), -1);
+}
+
+} // namespace
+} // namespace zandrex::desktop
