@@ -33,32 +33,39 @@ constexpr int kLineThickness = 30;
 constexpr int kLine1Top = 2040;
 constexpr int kLine2Top = 3120;
 
-struct Place {
-  int left, top, width, height;
-};
-constexpr Place kImage1{240, 120, 480, 480};
-constexpr Place kLabel6{960, 240, 3735, 255};
-constexpr Place kLabel2{240, 840, 1095, 255};
-constexpr Place kLabel3{240, 1200, 3015, 255};
-constexpr Place kLabel7{240, 1560, 1335, 255};
-constexpr Place kLabel8{240, 2280, 1215, 255};
-constexpr Place kLabel4{1680, 2280, 2415, 255};
-constexpr Place kLabel9{240, 2640, 1455, 255};
-constexpr Place kLabel5{1680, 2640, 2295, 255};
-constexpr Place kButton{3480, 3360, 1215, 375};
+constexpr DesignRect kImage1{240, 120, 480, 480};
+constexpr DesignRect kLabel6{960, 240, 3735, 255};
+constexpr DesignRect kLabel2{240, 840, 1095, 255};
+constexpr DesignRect kLabel3{240, 1200, 3015, 255};
+constexpr DesignRect kLabel7{240, 1560, 1335, 255};
+constexpr DesignRect kLabel8{240, 2280, 1215, 255};
+constexpr DesignRect kLabel4{1680, 2280, 2415, 255};
+constexpr DesignRect kLabel9{240, 2640, 1455, 255};
+constexpr DesignRect kLabel5{1680, 2640, 2295, 255};
+constexpr DesignRect kButton{3480, 3360, 1215, 375};
 
-template <typename Widget> Widget* placed(Widget* widget, const char* name, const Place& at) {
+template <typename Widget> Widget* named(Widget* widget, const char* name) {
   widget->setObjectName(name);
-  widget->setGeometry(twipsRect(at.left, at.top, at.width, at.height));
   return widget;
 }
 
-void addSeparator(QWidget* parent, const char* name, int top) {
-  auto* line = new QFrame(parent);
-  line->setObjectName(name);
+QLabel* addLabel(QWidget* parent, const char* name, const DesignRect& at, DesignLayout& layout) {
+  auto* label = named(new QLabel(parent), name);
+  layout.addOneLine(label, at);
+  return label;
+}
+
+LinkLabel* addLink(QWidget* parent, const char* name, const DesignRect& at, DesignLayout& layout) {
+  auto* link = named(new LinkLabel({}, parent), name);
+  layout.addOneLine(link, at);
+  return link;
+}
+
+void addSeparator(QWidget* parent, const char* name, int top, DesignLayout& layout) {
+  auto* line = named(new QFrame(parent), name);
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
-  line->setGeometry(twipsRect(0, top, kLineWidth, kLineThickness));
+  layout.add(line, {0, top, kLineWidth, kLineThickness});
 }
 
 void setText(QWidget* window, const char* name, const std::string& text) {
@@ -70,26 +77,28 @@ void setText(QWidget* window, const char* name, const std::string& text) {
 
 Form10::Form10(QWidget* owner) : QDialog(owner) {
   setObjectName(kWindowName);
-  setFixedSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
+  DesignLayout layout;
 
-  auto* image = placed(new QLabel(this), "Image1", kImage1);
+  auto* image = named(new QLabel(this), "Image1");
   image->setAlignment(Qt::AlignCenter);
-  auto* product = placed(new QLabel(this), "Label6", kLabel6);
+  layout.add(image, kImage1);
+  QLabel* product = addLabel(this, "Label6", kLabel6, layout);
   QFont productFont = product->font();
   productFont.setPointSizeF(kProductNamePoints);
   productFont.setBold(true);
   product->setFont(productFont);
-  placed(new QLabel(this), "Label2", kLabel2);
-  placed(new QLabel(this), "Label3", kLabel3);
-  placed(new QLabel(this), "Label7", kLabel7);
-  addSeparator(this, "Line1", kLine1Top);
-  placed(new QLabel(this), "Label8", kLabel8);
-  auto* website = placed(new LinkLabel({}, this), "Label4", kLabel4);
-  placed(new QLabel(this), "Label9", kLabel9);
-  auto* support = placed(new LinkLabel({}, this), "Label5", kLabel5);
-  addSeparator(this, "Line2", kLine2Top);
-  auto* ok = placed(new QPushButton(this), "bnOK", kButton);
+  addLabel(this, "Label2", kLabel2, layout);
+  addLabel(this, "Label3", kLabel3, layout);
+  addLabel(this, "Label7", kLabel7, layout);
+  addSeparator(this, "Line1", kLine1Top, layout);
+  addLabel(this, "Label8", kLabel8, layout);
+  LinkLabel* website = addLink(this, "Label4", kLabel4, layout);
+  addLabel(this, "Label9", kLabel9, layout);
+  LinkLabel* support = addLink(this, "Label5", kLabel5, layout);
+  addSeparator(this, "Line2", kLine2Top, layout);
+  auto* ok = named(new QPushButton(this), "bnOK");
   ok->setDefault(true);
+  layout.add(ok, kButton);
 
   connect(website, &LinkLabel::clicked, this, &Form10::Label4_Click);
   connect(support, &LinkLabel::clicked, this, &Form10::Label5_Click);
@@ -97,6 +106,10 @@ Form10::Form10(QWidget* owner) : QDialog(owner) {
 
   markWindowLoaded(kWindowName);
   Form_Load();
+
+  const double widthScale = layout.fitScale();
+  layout.apply(widthScale);
+  setFixedSize(scaledTwipsRect({0, 0, kClientWidth, kClientHeight}, widthScale).size());
 }
 
 Form10::~Form10() {

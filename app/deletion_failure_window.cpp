@@ -41,22 +41,23 @@ constexpr int kGapUnderGrid = 150;
 
 // The failure grid's rows as a flat list; resets whenever the grid rebuilds or clears its rows.
 // The grid may be destroyed before this model (the window is a child of the window that owns
-// the grid), so the model never touches the grid's hooks again once installed: it only cuts
-// its own link to them.
+// the grid), so the model never touches the grid's hooks again once installed, and stops
+// reading the grid once detached.
 class FailureListModel : public QAbstractTableModel {
 public:
   explicit FailureListModel(ReportGrid& grid, QObject* parent)
-      : QAbstractTableModel(parent), grid_(grid), self_(std::make_shared<FailureListModel*>(this)) {
+      : QAbstractTableModel(parent), grid_(&grid),
+        self_(std::make_shared<FailureListModel*>(this)) {
     std::weak_ptr<FailureListModel*> self = self_;
-    std::function<void()> before = grid_.onBeforeRowsChange;
-    std::function<void()> after = grid_.onAfterRowsChange;
-    grid_.onBeforeRowsChange = [self, before] {
+    std::function<void()> before = grid.onBeforeRowsChange;
+    std::function<void()> after = grid.onAfterRowsChange;
+    grid.onBeforeRowsChange = [self, before] {
       if (before)
         before();
       if (auto model = self.lock())
         (*model)->beginResetModel();
     };
-    grid_.onAfterRowsChange = [self, after] {
+    grid.onAfterRowsChange = [self, after] {
       if (auto model = self.lock())
         (*model)->endResetModel();
       if (after)
@@ -68,33 +69,39 @@ public:
     beginResetModel();
     endResetModel();
   }
+  // From now on the model is empty and never reads the grid again.
+  void detach() {
+    beginResetModel();
+    grid_ = nullptr;
+    endResetModel();
+  }
 
   int rowCount(const QModelIndex& parent = {}) const override {
-    return parent.isValid() ? 0 : static_cast<int>(grid_.rowCount());
+    return parent.isValid() || !grid_ ? 0 : static_cast<int>(grid_->rowCount());
   }
   int columnCount(const QModelIndex& parent = {}) const override {
-    return parent.isValid() ? 0 : grid_.columnCount();
+    return parent.isValid() || !grid_ ? 0 : grid_->columnCount();
   }
 
   QVariant data(const QModelIndex& index, int role) const override {
-    if (role != Qt::DisplayRole || !index.isValid() ||
-        static_cast<std::size_t>(index.row()) >= grid_.rowCount())
+    if (!grid_ || role != Qt::DisplayRole || !index.isValid() ||
+        static_cast<std::size_t>(index.row()) >= grid_->rowCount())
       return {};
-    const GridRow& row = grid_.row(static_cast<std::size_t>(index.row()));
+    const GridRow& row = grid_->row(static_cast<std::size_t>(index.row()));
     if (row.isGroup())
       return {};
-    return QString::fromStdString(grid_.item(row.record, index.column()).displayText());
+    return QString::fromStdString(grid_->item(row.record, index.column()).displayText());
   }
 
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= grid_.columnCount())
+    if (!grid_ || orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= grid_->columnCount())
       return {};
-    return QString::fromStdString(grid_.column(section).caption);
+    return QString::fromStdString(grid_->column(section).caption);
   }
 
 private:
-  ReportGrid& grid_;
+  ReportGrid* grid_;
   std::shared_ptr<FailureListModel*> self_;
 };
 
@@ -134,6 +141,9 @@ Form3::Form3(Form3Core& core, QWidget* owner) : QDialog(owner), core_(core), w_(
 }
 
 Form3::~Form3() {
+  // The core may be gone already (it belongs to our owner, which deletes us last); hiding the
+  // window on the way out repaints the list, which must not reach it.
+  w_->model->detach();
   markWindowUnloaded(kWindowName);
   delete w_;
 }
@@ -171,17 +181,25 @@ void Form3::Form_Load() {
 }
 
 void Form3::showModalOverOwner() {
+  refreshFromCore();
+  centreOverOwner();
+  exec();
+}
+
+void Form3::refreshFromCore() {
   w_->model->refresh();
   w_->count->setText(QString::fromStdString(core_.lbFilesCount));
-  // Client areas are centred on each other: our frame is not known before the first showing,
-  // and with equal frames the outer rectangles line up too.
-  if (QWidget* owner = parentWidget()) {
-    const QRect ownerArea = owner->window()->geometry();
-    const QPoint centre =
-        ownerArea.topLeft() + QPoint(ownerArea.width() / 2, ownerArea.height() / 2);
-    setGeometry(QRect(centre - QPoint(width() / 2, height() / 2), size()));
-  }
-  exec();
+}
+
+// Client areas are centred on each other: our frame is not known before the first showing, and
+// with equal frames the outer rectangles line up too.
+void Form3::centreOverOwner() {
+  QWidget* owner = parentWidget();
+  if (!owner)
+    return;
+  const QRect ownerArea = owner->window()->geometry();
+  const QPoint centre = ownerArea.topLeft() + QPoint(ownerArea.width() / 2, ownerArea.height() / 2);
+  setGeometry(QRect(centre - QPoint(width() / 2, height() / 2), size()));
 }
 
 void Form3::bnOK_Click() {

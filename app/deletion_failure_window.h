@@ -22,6 +22,11 @@ public:
   // shows it modally; returns when the user dismissed it. The list shows the core grid's rows
   // (rebuilt by the caller), one per failure, in the order they were added.
   void showModalOverOwner();
+  // Takes the list and the count line from the core again, without showing anything.
+  void refreshFromCore();
+  // Centres the window over its owner (nothing happens without one).
+  void centreOverOwner();
+  Form3Core& core() const { return core_; }
 
   QTreeView* ReportControl1() const;
   QLabel* lbFilesCount() const;

@@ -30,60 +30,66 @@ constexpr int kClientWidth = 7680;
 constexpr int kClientHeight = 9810;
 constexpr int kIconPixels = 32;
 
-struct Place {
-  int left, top, width, height;
-};
-constexpr Place kExclamation{240, 240, 495, 495};
-constexpr Place kLabel1{1080, 120, 6000, 300};
-constexpr Place kLabel2{1080, 480, 6000, 600};
-constexpr Place kPicture1{1080, 1200, 6375, 2295};
-constexpr Place kLabel7{1080, 3600, 6000, 300};
-constexpr Place kPicture3{1080, 3960, 6375, 2295};
-constexpr Place kLabel11{1080, 6360, 6000, 300};
-constexpr Place kPicture2{1080, 6720, 6375, 2295};
-constexpr Place kButton{6240, 9240, 1215, 375};
+constexpr DesignRect kExclamation{240, 240, 495, 495};
+constexpr DesignRect kLabel1{1080, 120, 6000, 300};
+constexpr DesignRect kLabel2{1080, 480, 6000, 600};
+constexpr DesignRect kPicture1{1080, 1200, 6375, 2295};
+constexpr DesignRect kLabel7{1080, 3600, 6000, 300};
+constexpr DesignRect kPicture3{1080, 3960, 6375, 2295};
+constexpr DesignRect kLabel11{1080, 6360, 6000, 300};
+constexpr DesignRect kPicture2{1080, 6720, 6375, 2295};
+constexpr DesignRect kButton{6240, 9240, 1215, 375};
 // Inside the panels.
-constexpr Place kLabel3{120, 120, 6000, 300};
-constexpr Place kLabel58{360, 480, 5760, 500};
-constexpr Place kLabel4{120, 1080, 6000, 300};
-constexpr Place kLabel5{120, 1440, 6000, 300};
-constexpr Place kLabel6{120, 1800, 6000, 300};
-constexpr Place kLabel8{120, 120, 6000, 300};
-constexpr Place kLabel55{360, 480, 2535, 300};
-constexpr Place kLabel9{120, 840, 6000, 300};
-constexpr Place kLabel56{360, 1200, 5760, 500};
-constexpr Place kLabel10{120, 1800, 6000, 300};
-constexpr Place kLabel12{120, 120, 6000, 300};
-constexpr Place kLabel13{120, 480, 6000, 300};
-constexpr Place kLabel14{120, 840, 6000, 300};
-constexpr Place kLabel57{360, 1200, 5760, 495};
-constexpr Place kLabel15{120, 1800, 6000, 300};
+constexpr DesignRect kLabel3{120, 120, 6000, 300};
+constexpr DesignRect kLabel58{360, 480, 5760, 500};
+constexpr DesignRect kLabel4{120, 1080, 6000, 300};
+constexpr DesignRect kLabel5{120, 1440, 6000, 300};
+constexpr DesignRect kLabel6{120, 1800, 6000, 300};
+constexpr DesignRect kLabel8{120, 120, 6000, 300};
+constexpr DesignRect kLabel55{360, 480, 2535, 300};
+constexpr DesignRect kLabel9{120, 840, 6000, 300};
+constexpr DesignRect kLabel56{360, 1200, 5760, 500};
+constexpr DesignRect kLabel10{120, 1800, 6000, 300};
+constexpr DesignRect kLabel12{120, 120, 6000, 300};
+constexpr DesignRect kLabel13{120, 480, 6000, 300};
+constexpr DesignRect kLabel14{120, 840, 6000, 300};
+constexpr DesignRect kLabel57{360, 1200, 5760, 495};
+constexpr DesignRect kLabel15{120, 1800, 6000, 300};
 
 int loadingDepth = 0;
 
-void place(QWidget* widget, const Place& at) {
-  widget->setGeometry(twipsRect(at.left, at.top, at.width, at.height));
-}
+// Design height of a label that holds one line of text.
+constexpr int kOneLineHeight = 300;
 
-QLabel* addLabel(QWidget* parent, const char* name, const Place& at) {
+QLabel* addLabel(QWidget* parent, const char* name, const DesignRect& at, DesignLayout& layout) {
   auto* label = new QLabel(QString::fromUtf8(kPlaceholder), parent);
   label->setObjectName(name);
-  label->setWordWrap(true);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  place(label, at);
+  if (at.height > kOneLineHeight) {
+    label->setWordWrap(true);
+    layout.add(label, at);
+  } else {
+    layout.addOneLine(label, at);
+  }
   return label;
 }
 
-LinkLabel* addLink(QWidget* parent, const char* name, const Place& at, const QString& text) {
+LinkLabel* addLink(QWidget* parent, const char* name, const DesignRect& at, const QString& text,
+                   DesignLayout& layout) {
   auto* link = new LinkLabel(text, parent);
   link->setObjectName(name);
-  link->setWordWrap(true);
   link->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  place(link, at);
+  // A folder path may need two lines; the support address always fits one.
+  if (at.height > kOneLineHeight) {
+    link->setWordWrap(true);
+    layout.add(link, at);
+  } else {
+    layout.addOneLine(link, at);
+  }
   return link;
 }
 
-QFrame* addPanel(QWidget* parent, const char* name, const Place& at) {
+QFrame* addPanel(QWidget* parent, const char* name, const DesignRect& at, DesignLayout& layout) {
   auto* panel = new QFrame(parent);
   panel->setObjectName(name);
   panel->setFrameShape(QFrame::StyledPanel);
@@ -91,7 +97,7 @@ QFrame* addPanel(QWidget* parent, const char* name, const Place& at) {
   QPalette colours = panel->palette();
   colours.setColor(QPalette::Window, colours.color(QPalette::Base));
   panel->setPalette(colours);
-  place(panel, at);
+  layout.add(panel, at);
   return panel;
 }
 
@@ -112,46 +118,48 @@ QWidget* findMainWindow() {
 
 Form11::Form11(QWidget* owner) : QDialog(owner) {
   setObjectName(kWindowName);
-  setFixedSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
+  DesignLayout layout;
 
   auto* icon = new QLabel(this);
   icon->setObjectName("picExclamation");
   icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  place(icon, kExclamation);
-  addLabel(this, "Label1", kLabel1);
-  addLabel(this, "Label2", kLabel2);
+  layout.add(icon, kExclamation);
+  addLabel(this, "Label1", kLabel1, layout);
+  addLabel(this, "Label2", kLabel2, layout);
 
-  QFrame* first = addPanel(this, "Picture1", kPicture1);
-  addLabel(first, "Label3", kLabel3);
-  LinkLabel* label58 = addLink(first, "Label58", kLabel58, QString::fromUtf8(kPlaceholder));
-  addLabel(first, "Label4", kLabel4);
-  addLabel(first, "Label5", kLabel5);
-  addLabel(first, "Label6", kLabel6);
+  QFrame* first = addPanel(this, "Picture1", kPicture1, layout);
+  addLabel(first, "Label3", kLabel3, layout);
+  LinkLabel* label58 = addLink(first, "Label58", kLabel58, QString::fromUtf8(kPlaceholder), layout);
+  addLabel(first, "Label4", kLabel4, layout);
+  addLabel(first, "Label5", kLabel5, layout);
+  addLabel(first, "Label6", kLabel6, layout);
 
   QFont bold = font();
   bold.setBold(true);
-  addLabel(this, "Label7", kLabel7)->setFont(bold);
+  addLabel(this, "Label7", kLabel7, layout)->setFont(bold);
 
-  QFrame* second = addPanel(this, "Picture3", kPicture3);
-  addLabel(second, "Label8", kLabel8);
-  LinkLabel* label55 = addLink(second, "Label55", kLabel55, QString::fromUtf8(kSupportAddress));
-  addLabel(second, "Label9", kLabel9);
-  LinkLabel* label56 = addLink(second, "Label56", kLabel56, QString::fromUtf8(kPlaceholder));
-  addLabel(second, "Label10", kLabel10);
+  QFrame* second = addPanel(this, "Picture3", kPicture3, layout);
+  addLabel(second, "Label8", kLabel8, layout);
+  LinkLabel* label55 =
+      addLink(second, "Label55", kLabel55, QString::fromUtf8(kSupportAddress), layout);
+  addLabel(second, "Label9", kLabel9, layout);
+  LinkLabel* label56 =
+      addLink(second, "Label56", kLabel56, QString::fromUtf8(kPlaceholder), layout);
+  addLabel(second, "Label10", kLabel10, layout);
 
-  addLabel(this, "Label11", kLabel11)->setFont(bold);
+  addLabel(this, "Label11", kLabel11, layout)->setFont(bold);
 
-  QFrame* third = addPanel(this, "Picture2", kPicture2);
-  addLabel(third, "Label12", kLabel12);
-  addLabel(third, "Label13", kLabel13);
-  addLabel(third, "Label14", kLabel14);
-  LinkLabel* label57 = addLink(third, "Label57", kLabel57, QString::fromUtf8(kPlaceholder));
-  addLabel(third, "Label15", kLabel15);
+  QFrame* third = addPanel(this, "Picture2", kPicture2, layout);
+  addLabel(third, "Label12", kLabel12, layout);
+  addLabel(third, "Label13", kLabel13, layout);
+  addLabel(third, "Label14", kLabel14, layout);
+  LinkLabel* label57 = addLink(third, "Label57", kLabel57, QString::fromUtf8(kPlaceholder), layout);
+  addLabel(third, "Label15", kLabel15, layout);
 
   auto* ok = new QPushButton(this);
   ok->setObjectName("bnOK");
   ok->setDefault(true);
-  place(ok, kButton);
+  layout.add(ok, kButton);
 
   connect(ok, &QPushButton::clicked, this, &Form11::bnOK_Click);
   connect(label55, &LinkLabel::clicked, this, &Form11::Label55_Click);
@@ -163,6 +171,10 @@ Form11::Form11(QWidget* owner) : QDialog(owner) {
   ++loadingDepth;
   Form_Load();
   --loadingDepth;
+
+  const double widthScale = layout.fitScale();
+  layout.apply(widthScale);
+  setFixedSize(scaledTwipsRect({0, 0, kClientWidth, kClientHeight}, widthScale).size());
 }
 
 Form11::~Form11() {

@@ -164,6 +164,7 @@ TEST_F(SecondaryWindowsTest, FailureWindowOutlivingItsListIsSafe) {
   auto core = std::make_unique<Form3Core>();
   auto window = std::make_unique<Form3>(*core, nullptr);
   fillTwoFailures(*core);
+  window->show();
   EXPECT_EQ(window->ReportControl1()->model()->rowCount(), 2);
   core.reset();
   window.reset();
@@ -322,6 +323,24 @@ TEST_F(SecondaryWindowsTest, AboutWindowShowsVersionAndLinks) {
 
   QTest::mouseClick(window.findChild<QPushButton*>("bnOK"), Qt::LeftButton);
   EXPECT_FALSE(window.isVisible());
+}
+
+// The designs were drawn for a narrower font: the windows widen rather than cut a text short.
+TEST_F(SecondaryWindowsTest, OneLineTextsFitTheirLabels) {
+  Form11 error;
+  Form10 about;
+  for (const QDialog* window :
+       {static_cast<const QDialog*>(&error), static_cast<const QDialog*>(&about)}) {
+    EXPECT_GE(window->width(), twipsToPixels(window == &error ? 7680 : 4800));
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+      if (label->wordWrap() || label->text().isEmpty())
+        continue;
+      EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+          << label->objectName().toStdString();
+      EXPECT_LE(label->mapTo(window, QPoint(label->width(), 0)).x(), window->width())
+          << label->objectName().toStdString();
+    }
+  }
 }
 
 TEST_F(SecondaryWindowsTest, LinkClickNeedsPressAndReleaseOverTheLabel) {
