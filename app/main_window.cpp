@@ -54,6 +54,10 @@ constexpr double kLargestMaximum = INT_MAX - 1;
 
 // The popup of the comparison list is made wide enough for its longest item.
 constexpr int kPopupMargin = 24;
+// Above this many groups, headings are not spanned across the row (each span costs the view a
+// persistent index; 100,000 take about a sixth of a second).
+constexpr int kMostSpannedGroups = 100'000;
+
 // Room a caption needs besides its text: a label's, a button's bevel, a text line's frame.
 constexpr int kLabelPadding = 2;
 constexpr int kButtonPadding = 12;
@@ -467,8 +471,10 @@ void Form1::gridRowsReset() {
 
 void Form1::showGridRows() {
   expandPending_ = false;
-  // A group row's heading runs across the whole row, over the empty cells of its group.
-  if (model_->grouped()) {
+  // A group row's heading runs across the whole row, over the empty cells of its group. The
+  // view keeps one persistent index per spanned row, so a huge list keeps its headings in the
+  // first column instead.
+  if (model_->grouped() && model_->rowCount() <= kMostSpannedGroups) {
     const int groups = model_->rowCount();
     for (int row = 0; row < groups; ++row)
       ReportControl1_->setFirstColumnSpanned(row, QModelIndex(), true);

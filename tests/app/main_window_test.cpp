@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -245,6 +246,27 @@ TEST_F(MainWindowTest, FindGroupsByEachModeAndEnablesDeleteOnlyWithRows) {
   EXPECT_TRUE(grid->isExpanded(grid->model()->index(0, 0)));
   EXPECT_TRUE(grid->isFirstColumnSpanned(0, QModelIndex()));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, DeleteRemovesTheTickedFilesAndRebuildsTheList) {
+  Form1& window = open();
+  int failureWindows = 0;
+  window.dialogs.failureWindow = [&](const std::string&) { ++failureWindows; };
+  choose(tree.path() + "data");
+  find(ByNameAndSize);
+  ASSERT_EQ(groups(), 1);
+  FileGridModel& model = *window.gridModel();
+  const QModelIndex group = model.index(0, 0);
+  const QModelIndex second = model.index(1, 0, group);
+  const std::string path = model.index(1, 0, group).data().toString().toStdString() +
+                           model.index(1, 1, group).data().toString().toStdString();
+  ASSERT_TRUE(model.setData(second, Qt::Checked, Qt::CheckStateRole));
+
+  click("Command4");
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(path))) << path;
+  EXPECT_EQ(filesListed(), 1);
+  EXPECT_EQ(failureWindows, 0);
+  EXPECT_EQ(window.core().CancelRequested, 0);
 }
 
 TEST_F(MainWindowTest, FindWithoutDuplicatesLeavesAnEmptyGridAndDeleteDisabled) {
