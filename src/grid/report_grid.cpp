@@ -324,6 +324,37 @@ struct ReportGrid::Impl {
 
   // Rows ----------------------------------------------------------------------------------------
 
+  struct SortEntry {
+    std::uint64_t prefix;
+    RecordId record;
+  };
+
+  // An order-preserving 64-bit summary of a record's value in column: a smaller prefix means a
+  // smaller value; equal values give equal prefixes (kind in the top two bits).
+  std::uint64_t sortPrefix(RecordId record, int column) const {
+    constexpr int kKindShift = 62;
+    constexpr int kTextPrefixBytes = 7;
+    const Cell* cell = cellAt(record, column);
+    if (!cell)
+      return 0;
+    const GridValue value = valueOf(*cell);
+    const auto kind = static_cast<std::uint64_t>(value.kind());
+    if (value.isNumber()) {
+      const double number = value.asNumber();
+      std::uint64_t bits = std::bit_cast<std::uint64_t>(number);
+      bits = (bits >> 63) ? ~bits : bits | (std::uint64_t{1} << 63);
+      if (std::isnan(number))
+        bits = ~std::uint64_t{0};
+      return (kind << kKindShift) | (bits >> 2);
+    }
+    std::uint64_t bytes = 0;
+    const std::string_view text = value.asText();
+    for (int i = 0; i < kTextPrefixBytes; ++i)
+      bytes = (bytes << 8) |
+              (static_cast<std::size_t>(i) < text.size() ? static_cast<unsigned char>(text[i]) : 0);
+    return (kind << kKindShift) | bytes;
+  }
+
   int compareKeys(RecordId a, RecordId b) const {
     for (int column : groupOrder) {
       const Cell* left = cellAt(a, column);
@@ -344,14 +375,21 @@ struct ReportGrid::Impl {
         rows.push_back(GridRow{r, 0, true});
       return;
     }
-    std::vector<RecordId> order(recordTotal());
-    for (RecordId r = 0; r < order.size(); ++r)
-      order[r] = r;
-    // Ties broken by id keep files of a group in record order.
-    std::sort(order.begin(), order.end(), [&](RecordId a, RecordId b) {
-      const int byKey = compareKeys(a, b);
-      return byKey != 0 ? byKey < 0 : a < b;
+    // Sorting on a 64-bit prefix of the first key settles most comparisons without touching
+    // the pool; equal prefixes fall back to the full keys, then to record order.
+    std::vector<SortEntry> entries(recordTotal());
+    for (RecordId r = 0; r < entries.size(); ++r)
+      entries[r] = SortEntry{sortPrefix(r, groupOrder.front()), r};
+    std::sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+      if (a.prefix != b.prefix)
+        return a.prefix < b.prefix;
+      const int byKey = compareKeys(a.record, b.record);
+      return byKey != 0 ? byKey < 0 : a.record < b.record;
     });
+    std::vector<RecordId> order(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      order[i] = entries[i].record;
+    entries = {};
     rows.reserve(order.size() * 2);
     std::size_t groupPosition = 0;
     for (std::size_t i = 0; i < order.size(); ++i) {
