@@ -20,11 +20,14 @@ fi
 mkdir -p "$docs_dir"
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 chmod 700 "$work"
 
-# A small tree with a few duplicates of each kind.
-demo="$work/Photos"
+# A small tree with a few duplicates of each kind, at a fixed place and with fixed dates so that
+# the pictures only change when the program does.
+demo_root="${TMPDIR:-/tmp}/zandrex-demo"
+trap 'rm -rf "$work" "$demo_root"' EXIT
+rm -rf "$demo_root"
+demo="$demo_root/Photos"
 mkdir -p "$demo/2023/Summer" "$demo/2024/Trip" "$demo/Backup" "$demo/Documents"
 printf 'beach picture\n' >"$demo/2023/Summer/beach.jpg"
 printf 'beach picture\n' >"$demo/Backup/beach.jpg"
@@ -36,6 +39,7 @@ printf 'old harbour\n' >"$demo/Backup/harbour.jpg"
 printf 'Meeting notes, March\n' >"$demo/Documents/notes.txt"
 printf 'Meeting notes, March\n' >"$demo/Backup/notes.txt"
 printf 'Budget 2024\n' >"$demo/Documents/budget.csv"
+find "$demo" -type f -exec touch -d "2024-06-01 12:00:00" {} +
 
 # One shot per line: the PNG's name in docs/, then the settings of the program's screenshot mode.
 shots='main-window.png ZANDREX_DEMO_SOURCE='"$demo"' ZANDREX_DEMO_MODE=3 ZANDREX_DEMO_TICK=1'
