@@ -383,6 +383,13 @@ void Form1::resizeEvent(QResizeEvent* event) {
   Form_Resize();
 }
 
+void Form1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // Restoring a minimised window need not change its size; lay it out again all the same.
+  if (event->type() == QEvent::WindowStateChange)
+    Form_Resize();
+}
+
 void Form1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   Form_Resize();

@@ -103,6 +103,7 @@ public:
 protected:
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
   // The unload step: saves the three choices and closes the failure window. While a find or a
   // deletion runs, the close waits: the run is cancelled and the window closes when it returns.
   void closeEvent(QCloseEvent* event) override;
