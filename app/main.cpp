@@ -6,6 +6,7 @@
 // find first; ZANDREX_DEMO_TICK=1 then ticks every file of each group but the first.
 // ZANDREX_SCREENSHOT_WINDOW names the window to grab ("main", the default).
 #include "main_window.h"
+#include "screenshot_windows.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -54,7 +55,7 @@ void runDemoFind(Form1& form) {
 QWidget* screenshotWindow(DesktopProgram& program, const QString& name) {
   if (name.isEmpty() || name == "main")
     return program.mainWindow();
-  return nullptr;
+  return secondaryScreenshotWindow(name, program.failureWindow(), program.mainWindow());
 }
 
 void takeScreenshot(DesktopProgram& program, const QString& path) {

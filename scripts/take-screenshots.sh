@@ -42,7 +42,10 @@ printf 'Budget 2024\n' >"$demo/Documents/budget.csv"
 find "$demo" -type f -exec touch -d "2024-06-01 12:00:00" {} +
 
 # One shot per line: the PNG's name in docs/, then the settings of the program's screenshot mode.
-shots='main-window.png ZANDREX_DEMO_SOURCE='"$demo"' ZANDREX_DEMO_MODE=3 ZANDREX_DEMO_TICK=1'
+shots='main-window.png ZANDREX_DEMO_SOURCE='"$demo"' ZANDREX_DEMO_MODE=3 ZANDREX_DEMO_TICK=1
+failure-window.png ZANDREX_SCREENSHOT_WINDOW=failure
+error-window.png ZANDREX_SCREENSHOT_WINDOW=error
+about-window.png ZANDREX_SCREENSHOT_WINDOW=about'
 
 echo "$shots" | while read -r name settings; do
   [ -n "$name" ] || continue
