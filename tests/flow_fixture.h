@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace zandrex::test {
@@ -70,6 +71,35 @@ protected:
         out.emplace_back();
       out.back().push_back(core.fullPath(row.record).substr(tree.path().size()));
     }
+    return out;
+  }
+
+  // The record of the file at a path relative to the tree; kNoRecord when none.
+  RecordId recordOf(const std::string& relative) const {
+    const ReportGrid& grid = core.ReportControl1;
+    for (std::size_t i = 0; i < grid.recordCount(); ++i)
+      if (core.fullPath(grid.recordAt(i)) == tree.path() + relative)
+        return grid.recordAt(i);
+    return kNoRecord;
+  }
+
+  void tick(const std::string& relative) {
+    RecordId record = recordOf(relative);
+    ASSERT_NE(record, kNoRecord) << relative;
+    core.ReportControl1.setTicked(record, true);
+  }
+
+  bool exists(const std::string& relative) const {
+    struct stat st;
+    return ::lstat((tree.path() + relative).c_str(), &st) == 0;
+  }
+
+  // One column of the deletion-failure list, in its order.
+  std::vector<std::string> failureColumn(int column) const {
+    std::vector<std::string> out;
+    const ReportGrid& list = core.FailureWindow.ReportControl1;
+    for (std::size_t i = 0; i < list.rowCount(); ++i)
+      out.emplace_back(list.item(list.row(i).record, column).asText());
     return out;
   }
 

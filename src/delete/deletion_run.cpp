@@ -4,6 +4,7 @@
 #include "errors/err_trap.h"
 #include "form1/busy_scope.h"
 #include "form1/form1_core.h"
+#include "grid/file_identity.h"
 #include "platform/platform.h"
 
 #include <cerrno>
@@ -27,17 +28,6 @@ constexpr const char* kReasonTwinGone = "The copy being kept no longer exists";
 bool startsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
-
-struct Identity {
-  std::uint64_t device;
-  std::uint64_t inode;
-  bool operator==(const Identity&) const = default;
-};
-struct IdentityHash {
-  std::size_t operator()(const Identity& id) const {
-    return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
-  }
-};
 
 } // namespace
 
@@ -65,7 +55,7 @@ public:
         continue;
       group.kept.push_back(row.record);
       const FileFacts& facts = grid_.facts(row.record);
-      ++keptIdentities_[{facts.device, facts.inode}];
+      ++keptIdentities_[identityOf(facts)];
     }
   }
 
@@ -134,7 +124,7 @@ private:
   bool contentMode_ = false;
   std::vector<Group> groups_;
   std::unordered_map<RecordId, std::size_t> groupOf_;
-  std::unordered_map<Identity, std::uint32_t, IdentityHash> keptIdentities_;
+  std::unordered_map<FileIdentity, std::uint32_t, FileIdentityHash> keptIdentities_;
 };
 
 std::int32_t DeleteFile(const std::string& lpFileName) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "delete/failure_list.h"
+#include "grid/file_identity.h"
 #include "grid/report_grid.h"
 #include "settings/settings_store.h"
 
@@ -125,16 +126,6 @@ public:
   const std::string& scannedSource() const { return scannedSource_; }
 
 private:
-  struct FolderId {
-    std::uint64_t device;
-    std::uint64_t inode;
-    bool operator==(const FolderId&) const = default;
-  };
-  struct FolderIdHash {
-    std::size_t operator()(const FolderId& id) const {
-      return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
-    }
-  };
   // A folder's entries, read before any is handled; reused per depth to avoid churn.
   struct FolderEntries {
     std::string names;
@@ -159,7 +150,7 @@ private:
   bool busy_ = false;
   std::string scannedSource_;
   std::uint32_t groupsLostLastRun_ = 0;
-  std::unordered_set<FolderId, FolderIdHash> enteredFolders_;
+  std::unordered_set<FileIdentity, FileIdentityHash> enteredFolders_;
   std::vector<FolderEntries> entriesByDepth_;
 };
 

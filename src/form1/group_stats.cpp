@@ -1,5 +1,7 @@
 #include "form1/group_stats.h"
 
+#include "grid/file_identity.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <unordered_set>
@@ -8,20 +10,9 @@ namespace zandrex {
 
 namespace {
 
-struct Identity {
-  std::uint64_t device;
-  std::uint64_t inode;
-  bool operator==(const Identity&) const = default;
-};
-struct IdentityHash {
-  std::size_t operator()(const Identity& id) const {
-    return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
-  }
-};
-
 // Walks the children of the group row at position; marks repeated files in hardLink if given.
 GroupStats statsOfGroup(const ReportGrid& grid, std::size_t position,
-                        std::unordered_set<Identity, IdentityHash>& seen,
+                        std::unordered_set<FileIdentity, FileIdentityHash>& seen,
                         std::vector<bool>* hardLink) {
   GroupStats stats;
   const std::size_t children = grid.row(position).childCount;
@@ -32,7 +23,7 @@ GroupStats statsOfGroup(const ReportGrid& grid, std::size_t position,
   for (std::size_t k = 1; k <= children; ++k) {
     const FileFacts& facts = grid.facts(grid.row(position + k).record);
     // Records without an identity (inode 0) are counted as distinct files.
-    bool repeated = facts.inode != 0 && !seen.insert({facts.device, facts.inode}).second;
+    bool repeated = facts.inode != 0 && !seen.insert(identityOf(facts)).second;
     if (hardLink)
       (*hardLink)[position + k] = repeated;
     if (repeated)
@@ -51,7 +42,7 @@ GridStats computeGridStats(const ReportGrid& grid) {
   const std::size_t rows = grid.rowCount();
   out.byRow.resize(rows);
   out.hardLink.assign(rows, false);
-  std::unordered_set<Identity, IdentityHash> seen;
+  std::unordered_set<FileIdentity, FileIdentityHash> seen;
   for (std::size_t i = 0; i < rows; ++i) {
     if (!grid.row(i).isGroup())
       continue;
@@ -62,7 +53,7 @@ GridStats computeGridStats(const ReportGrid& grid) {
 }
 
 GroupStats groupStatsAt(const ReportGrid& grid, std::size_t position) {
-  std::unordered_set<Identity, IdentityHash> seen;
+  std::unordered_set<FileIdentity, FileIdentityHash> seen;
   return statsOfGroup(grid, position, seen, nullptr);
 }
 

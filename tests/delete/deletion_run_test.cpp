@@ -6,31 +6,7 @@
 namespace zandrex::test {
 namespace {
 
-class DeletionTest : public FlowTest {
-protected:
-  void tick(const std::string& relative) {
-    const ReportGrid& grid = core.ReportControl1;
-    for (std::size_t i = 0; i < grid.recordCount(); ++i) {
-      RecordId r = grid.recordAt(i);
-      if (core.fullPath(r) == tree.path() + relative) {
-        core.ReportControl1.setTicked(r, true);
-        return;
-      }
-    }
-    FAIL() << "no record for " << relative;
-  }
-  bool exists(const std::string& relative) const {
-    struct stat st;
-    return ::lstat((tree.path() + relative).c_str(), &st) == 0;
-  }
-  std::vector<std::string> failedNames() const {
-    std::vector<std::string> names;
-    const ReportGrid& list = core.FailureWindow.ReportControl1;
-    for (std::size_t i = 0; i < list.rowCount(); ++i)
-      names.emplace_back(list.item(list.row(i).record, failcol::kFile).asText());
-    return names;
-  }
-};
+using DeletionTest = FlowTest;
 
 TEST_F(DeletionTest, NothingTickedVisitsEveryRecordAndDeletesNothing) {
   tree.write("a/x", "1");
@@ -97,7 +73,7 @@ TEST_F(DeletionTest, AFileTheSystemRefusesToDeleteIsListed) {
   ::chmod((tree.path() + "a").c_str(), 0555);
   core.Command4_Click();
   EXPECT_TRUE(exists("a/x"));
-  EXPECT_EQ(failedNames(), std::vector<std::string>{"x"});
+  EXPECT_EQ(failureColumn(failcol::kFile), std::vector<std::string>{"x"});
 }
 
 TEST_F(DeletionTest, NextRunListsOnlyItsOwnFailures) {
@@ -107,9 +83,9 @@ TEST_F(DeletionTest, NextRunListsOnlyItsOwnFailures) {
   tick("a/x");
   tree.write("a/x", "changed");
   core.Command4_Click();
-  ASSERT_EQ(failedNames().size(), 1u);
+  ASSERT_EQ(failureColumn(failcol::kFile).size(), 1u);
   core.Command4_Click();
-  EXPECT_EQ(failedNames().size(), 1u);
+  EXPECT_EQ(failureColumn(failcol::kFile).size(), 1u);
   EXPECT_EQ(view.failureWindows.size(), 2u);
 }
 
@@ -150,7 +126,7 @@ TEST_F(DeletionTest, NeverDeletesOutsideTheSearchedFolder) {
   core.ReportControl1.setItem(r, col::kPath, GridValue::text(tree.path() + "../elsewhere/"));
   core.Command4_Click();
   EXPECT_TRUE(exists("a/x"));
-  ASSERT_EQ(failedNames().size(), 1u);
+  ASSERT_EQ(failureColumn(failcol::kFile).size(), 1u);
 }
 
 } // namespace

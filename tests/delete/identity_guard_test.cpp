@@ -7,33 +7,7 @@
 namespace zandrex::test {
 namespace {
 
-class GuardRunTest : public FlowTest {
-protected:
-  RecordId recordOf(const std::string& relative) const {
-    const ReportGrid& grid = core.ReportControl1;
-    for (std::size_t i = 0; i < grid.recordCount(); ++i)
-      if (core.fullPath(grid.recordAt(i)) == tree.path() + relative)
-        return grid.recordAt(i);
-    return kNoRecord;
-  }
-  void tick(const std::string& relative) {
-    RecordId r = recordOf(relative);
-    ASSERT_NE(r, kNoRecord) << relative;
-    core.ReportControl1.setTicked(r, true);
-  }
-  bool exists(const std::string& relative) const {
-    struct stat st;
-    return ::lstat((tree.path() + relative).c_str(), &st) == 0;
-  }
-  // The reasons of the failure list, in its order.
-  std::vector<std::string> reasons() const {
-    std::vector<std::string> out;
-    const ReportGrid& list = core.FailureWindow.ReportControl1;
-    for (std::size_t i = 0; i < list.rowCount(); ++i)
-      out.emplace_back(list.item(list.row(i).record, failcol::kReason).asText());
-    return out;
-  }
-};
+using GuardRunTest = FlowTest;
 
 TEST_F(GuardRunTest, RefusesAHardLinkOfTheKeptCopy) {
   tree.write("a/x", "same");
@@ -43,7 +17,8 @@ TEST_F(GuardRunTest, RefusesAHardLinkOfTheKeptCopy) {
   tick("b/x");
   core.Command4_Click();
   EXPECT_TRUE(exists("b/x"));
-  EXPECT_EQ(reasons(), std::vector<std::string>{"Same file as a copy being kept (hard link)"});
+  EXPECT_EQ(failureColumn(failcol::kReason),
+            std::vector<std::string>{"Same file as a copy being kept (hard link)"});
 }
 
 TEST_F(GuardRunTest, RefusesChangedSizeOrTime) {
@@ -58,7 +33,7 @@ TEST_F(GuardRunTest, RefusesChangedSizeOrTime) {
   core.Command4_Click();
   EXPECT_TRUE(exists("a/x"));
   EXPECT_TRUE(exists("b/x"));
-  EXPECT_EQ(reasons(),
+  EXPECT_EQ(failureColumn(failcol::kReason),
             (std::vector<std::string>{"Changed since the search", "Changed since the search"}));
 }
 
@@ -84,7 +59,7 @@ TEST_F(GuardRunTest, ContentModeDeletesOnlyAgainstAnIdenticalKeptTwin) {
   EXPECT_FALSE(exists("g1/dup"));
   EXPECT_TRUE(exists("g2/dup"));
   EXPECT_TRUE(exists("g3/dup"));
-  EXPECT_EQ(reasons(),
+  EXPECT_EQ(failureColumn(failcol::kReason),
             (std::vector<std::string>{"The copy being kept no longer exists",
                                       "The copy being kept no longer has the same content"}));
 }
