@@ -1,8 +1,14 @@
 // The item model of a report grid: group rows at the top level with their file rows as
 // children, or, without a group order, every file row at the top level. Cells are formatted from
-// the grid when asked, so the model holds no per-row data beyond one index of top-level rows.
+// the grid when asked; the model holds only an index of the rows, the view's sort order over
+// them and the group statistics of the last rebuild.
+//
+// Sorting never touches the grid: the model keeps a permutation from view rows to grid row
+// positions, recomputed (O(n log n)) whenever the grid's rows are rebuilt, so a sort stays in
+// force across finds and deletions. Tick states live in the grid's records and follow them.
 #pragma once
 
+#include "form1/group_stats.h"
 #include "grid/report_grid.h"
 
 #include <QAbstractItemModel>
@@ -13,6 +19,25 @@
 #include <vector>
 
 namespace zandrex::desktop {
+
+// How the groups are ordered.
+enum class GroupSort {
+  Key,        // the grid's own order: by group key
+  Column,     // by a column that every file of each group shares (set through sortFiles)
+  Count,      // by file count
+  Reclaimable // by the space deleting all but one copy would free
+};
+
+struct GridSort {
+  // -1: the files of a group stay in the grid's order.
+  int fileColumn = -1;
+  Qt::SortOrder fileOrder = Qt::AscendingOrder;
+  GroupSort groups = GroupSort::Key;
+  // The column of GroupSort::Column.
+  int groupColumn = -1;
+  Qt::SortOrder groupOrder = Qt::AscendingOrder;
+  bool operator==(const GridSort&) const = default;
+};
 
 class FileGridModel : public QAbstractItemModel {
   Q_OBJECT
@@ -26,6 +51,8 @@ public:
   ~FileGridModel() override;
 
   void setGroupHeading(GroupHeading heading) { groupHeading_ = std::move(heading); }
+  // The column whose text gets the hard-link mark (the file name); 1 unless set.
+  void setNameColumn(int column) { nameColumn_ = column; }
   // Resets after changes the grid does not announce (columns added, group heading changed).
   void refresh();
 
@@ -33,8 +60,31 @@ public:
   bool grouped() const { return grouped_; }
   // The grid row an index stands for; SIZE_MAX for an invalid index.
   std::size_t rowPosition(const QModelIndex& index) const;
+  // The grid row of the group an index lies in (the group row itself for a group row);
+  // SIZE_MAX for an invalid index or ungrouped rows.
+  std::size_t groupPosition(const QModelIndex& index) const;
   // The index of a grid row (column 0); invalid when out of range.
   QModelIndex indexOfRow(std::size_t position) const;
+
+  // Sorts the files of every group by column (ungrouped: every row). When every file of each
+  // group has the same value in that column (the grouping column), the groups are sorted by it
+  // too, in the same order; otherwise the groups keep their order. Ties keep the grid's order.
+  // An out-of-range column restores the grid's order of the files.
+  void sortFiles(int column, Qt::SortOrder order);
+  // Orders the groups by by; GroupSort::Column keeps the column set by sortFiles.
+  void sortGroups(GroupSort by, Qt::SortOrder order);
+  const GridSort& currentSort() const { return sort_; }
+  // True when, in every group, each file has the same value in column as the group's first.
+  bool columnSharedInGroups(int column) const;
+
+  // The statistics of the rows as last rebuilt (group costs, hard links, total reclaimable).
+  const GridStats& stats() const { return stats_; }
+  // True for a file row whose file is listed earlier in its group under another name.
+  bool isHardLink(std::size_t position) const;
+  // Announces new tick states of every file row (after a helper ticked many at once).
+  void ticksChanged();
+  // Announces new tick states of the files of the group whose group row is at position.
+  void ticksChangedInGroup(std::size_t position);
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
   QModelIndex parent(const QModelIndex& child) const override;
@@ -47,23 +97,45 @@ public:
   Qt::ItemFlags flags(const QModelIndex& index) const override;
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
+  // The view's header sorts through this: sortFiles.
+  void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
   void beginRowsChange();
   void endRowsChange();
   void indexTopLevel();
-  // A file row's index into the top level when ungrouped; a group row's otherwise.
+  // Builds the permutation for sort_ over the current rows.
+  void applySort();
+  void orderGroups();
+  void orderFiles(std::size_t first, std::size_t count);
+  // Re-sorts and moves the view's persistent indexes along (a layout change, not a reset).
+  void resort();
+  // A group row's grid position when grouped; a file row's when ungrouped.
   std::size_t topLevelPosition(int row) const;
+  // The grid position of the child-th row under the top-level row at parentPosition.
+  std::size_t childPosition(std::size_t parentPosition, int child) const;
 
   ReportGrid& grid_;
   GroupHeading groupHeading_;
-  // Grid positions of the group rows; empty when the rows are not grouped.
+  int nameColumn_ = 1;
+  GridSort sort_;
+  GridStats stats_;
+  // Grid positions of the group rows, ascending; empty when the rows are not grouped.
   std::vector<std::uint32_t> groupPositions_;
+  // View row -> ordinal in groupPositions_, and its inverse.
+  std::vector<std::uint32_t> groupByViewRow_;
+  std::vector<std::uint32_t> viewRowOfGroup_;
+  // Grouped: viewFiles_[g + 1 + k] is the grid position of the k-th shown file of the group at
+  // g. Ungrouped: viewFiles_[r] is the grid position of top-level row r.
+  std::vector<std::uint32_t> viewFiles_;
+  // Grid position of a file row -> its row under its parent (or at the top level).
+  std::vector<std::uint32_t> viewRowOfFile_;
   bool grouped_ = false;
   int topLevelCount_ = 0;
   int columnCount_ = 0;
   bool resetting_ = false;
   QFont groupFont_;
+  QFont hardLinkFont_;
 };
 
 } // namespace zandrex::desktop

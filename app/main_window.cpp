@@ -27,6 +27,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QToolButton>
 #include <QTreeView>
 #include <algorithm>
 #include <climits>
@@ -61,6 +62,8 @@ constexpr int kMostSpannedGroups = 100'000;
 // Room a caption needs besides its text: a label's, a button's bevel, a text line's frame.
 constexpr int kLabelPadding = 2;
 constexpr int kButtonPadding = 12;
+// Room for the arrow of a menu button.
+constexpr int kMenuArrowPadding = 16;
 constexpr int kLinePadding = 6;
 
 QPushButton* button(const char* name, const char* caption, QWidget* parent) {
@@ -113,6 +116,7 @@ Form1::Form1(SettingsStore& settings, QWidget* parent)
   setWindowTitle(kAppTitle);
   model_ = new FileGridModel(core_.ReportControl1, this);
   model_->setGroupHeading(groupHeading);
+  model_->setNameColumn(col::kFile);
   pump_.beforeEvents = [this] { flushDisplay(); };
   setDefaultDialogs();
   effectiveDpi_ = fittedDpi();
@@ -141,6 +145,7 @@ Form1::~Form1() {
   // The children that read the core must go before it does; QObject would delete them after.
   delete failureWindow_;
   warningWindow_.reset();
+  delete gridActions_;
   ReportControl1_->setModel(nullptr);
   delete model_;
 }
@@ -164,6 +169,8 @@ double Form1::fittedDpi() const {
                    {metrics.horizontalAdvance("Cancel") + kButtonPadding, design::bnCancel.width},
                    {boldMetrics.horizontalAdvance("Delete selected files") + kButtonPadding,
                     layout_.Command4.width},
+                   {metrics.horizontalAdvance("Select") + kButtonPadding + kMenuArrowPadding,
+                    layout_.bnSelect.width},
                    {metrics.height() + kLinePadding, design::fdFromForRename.height}},
                   dots);
 }
@@ -230,6 +237,16 @@ void Form1::buildControls() {
   Command4_->setFont(bold);
   Command4_->setEnabled(false);
 
+  gridActions_ = new GridActions(core_, *model_, *ReportControl1_, this);
+  gridActions_->chooseFolder = [this](const QString& start) { return dialogs.chooseFolder(start); };
+  bnSelect_ = new QToolButton(client_);
+  bnSelect_->setObjectName("bnSelect");
+  bnSelect_->setText("Select");
+  bnSelect_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  bnSelect_->setPopupMode(QToolButton::InstantPopup);
+  bnSelect_->setMenu(gridActions_->selectMenu());
+  bnSelect_->setEnabled(false);
+
   lblprb1_ = label("lblprb1", "Searching:", client_);
   ProgressBar1_ = progressBar("ProgressBar1", client_);
   lblprb2_ = label("lblprb2", "Deleting:", client_);
@@ -242,6 +259,10 @@ void Form1::buildControls() {
   statusBar()->addWidget(statusPanel_, 1);
   statusPanel2_ = label("StatusBar1Panel2", "", statusBar());
   statusBar()->addWidget(statusPanel2_, 1);
+  // The helpers' reports get a field of their own: a status-bar message would hide the two above.
+  statusPanel3_ = label("StatusBar1Panel3", "", statusBar());
+  statusBar()->addWidget(statusPanel3_, 2);
+  gridActions_->report = [this](const QString& text) { statusPanel3_->setText(text); };
 
   connect(Command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
   connect(Command3_, &QPushButton::clicked, this, [this] { Command3_Click(); });
@@ -407,6 +428,7 @@ void Form1::Form_Resize() {
     ReportControl1_->setGeometry(twipsToPixels(layout_.grid, dots));
     Text1_->setGeometry(twipsToPixels(layout_.Text1, dots));
     Command4_->setGeometry(twipsToPixels(layout_.Command4, dots));
+    bnSelect_->setGeometry(twipsToPixels(layout_.bnSelect, dots));
     lblprb1_->setGeometry(twipsToPixels(layout_.lblprb1, dots));
     ProgressBar1_->setGeometry(twipsToPixels(layout_.ProgressBar1, dots));
     lblprb2_->setGeometry(twipsToPixels(layout_.lblprb2, dots));
@@ -469,6 +491,8 @@ void Form1::ReportControl1_RowCollapsed(const QModelIndex& index) {
 
 void Form1::gridRowsReset() {
   applyColumns(false);
+  // The last helper's counts were about the rows just replaced.
+  statusPanel3_->setText({});
   // Expanding lays out every row; while the grid is hidden behind "Please wait..." a pass may
   // rebuild it several times, so only the last rebuild is expanded, once it shows.
   expandPending_ = true;
@@ -531,6 +555,10 @@ QString Form1::statusText2() const {
   return statusPanel2_->text();
 }
 
+QString Form1::selectionReport() const {
+  return statusPanel3_->text();
+}
+
 void Form1::doEvents() {
   if (onEventPass)
     onEventPass();
@@ -551,6 +579,7 @@ void Form1::setPleaseWaitVisible(bool visible) {
 
 void Form1::setDeleteEnabled(bool enabled) {
   Command4_->setEnabled(enabled);
+  bnSelect_->setEnabled(enabled);
 }
 
 void Form1::setMousePointer(MousePointer pointer) {

@@ -1,12 +1,14 @@
 // The main window "Zandrex": source, "Subfolders", comparison mode, "Find" and "Cancel" on top,
-// the grouped file list in the middle, "Delete selected files", the two progress rows and "About"
-// below, the file count in the status bar. The find and the deletion run are Form1Core's; this
-// window is their view.
+// the grouped file list in the middle, "Select" and "Delete selected files", the two progress rows
+// and "About" below; the status bar shows the file count, the reclaimable space and what the last
+// selection helper or sort did. The find and the deletion run are Form1Core's; this window is
+// their view. The grid's sorting, helpers, double-click and keys are GridActions'.
 #pragma once
 
 #include "event_pump.h"
 #include "file_grid_model.h"
 #include "form1/form1_core.h"
+#include "grid_actions.h"
 #include "main_window_layout.h"
 
 #include <QMainWindow>
@@ -24,6 +26,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QToolButton;
 class QTreeView;
 
 namespace zandrex::desktop {
@@ -73,12 +76,15 @@ public:
 
   Form1Core& core() { return core_; }
   FileGridModel* gridModel() const { return model_; }
+  GridActions* gridActions() const { return gridActions_; }
   EventPump& eventPump() { return pump_; }
   // The window the deletion run shows its failures in (not owned; its owner is this window).
   void setFailureWindow(Form3* window);
-  // The texts the status bar shows: the file count, and the reclaimable space.
+  // The texts the status bar shows: the file count, the reclaimable space, and what the last
+  // selection helper or group sort did ("" after each find or deletion).
   QString statusText() const;
   QString statusText2() const;
+  QString selectionReport() const;
 
   Form1Dialogs dialogs;
   // Runs on every event pass of a long loop, before the throttled pump (a test's stand-in for
@@ -144,6 +150,7 @@ private:
   Form1Core core_;
   EventPump pump_;
   FileGridModel* model_ = nullptr;
+  GridActions* gridActions_ = nullptr;
   QPointer<Form3> failureWindow_;
   // The last warning shown; replaced by the next one.
   std::unique_ptr<Form4> warningWindow_;
@@ -162,6 +169,7 @@ private:
   QTreeView* ReportControl1_ = nullptr;
   QPlainTextEdit* Text1_ = nullptr;
   QPushButton* Command4_ = nullptr;
+  QToolButton* bnSelect_ = nullptr;
   QLabel* lblprb1_ = nullptr;
   QProgressBar* ProgressBar1_ = nullptr;
   QLabel* lblprb2_ = nullptr;
@@ -169,6 +177,7 @@ private:
   QPushButton* bnAbout_ = nullptr;
   QLabel* statusPanel_ = nullptr;
   QLabel* statusPanel2_ = nullptr;
+  QLabel* statusPanel3_ = nullptr;
 
   bool loaded_ = false;
   bool unloaded_ = false;

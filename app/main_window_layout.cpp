@@ -23,6 +23,8 @@ void Form_Resize(ResizableLayout& layout, int clientWidth, int clientHeight, int
   layout.bnAbout.top = layout.ProgressBar2.bottom() + kBandGap;
   layout.bnAbout.left = layout.ProgressBar2.right() - layout.bnAbout.width;
   layout.Command4.left = layout.ProgressBar2.right() - layout.Command4.width;
+  layout.bnSelect.top = layout.Command4.top;
+  layout.bnSelect.left = layout.Command4.left - kBandGap - layout.bnSelect.width;
   layout.Text1 = grid;
 }
 

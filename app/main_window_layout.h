@@ -53,6 +53,8 @@ struct ResizableLayout {
   TwipsRect grid{120, 1200, 0, 0};
   TwipsRect Text1;
   TwipsRect Command4{0, 0, 2175, 420};
+  // The "Select" menu button, left of Command4 with the band's gap.
+  TwipsRect bnSelect{0, 0, 1095, 420};
   TwipsRect lblprb1{120, 0, 855, 255};
   TwipsRect ProgressBar1{960, 0, 0, 220};
   TwipsRect lblprb2{120, 0, 855, 255};

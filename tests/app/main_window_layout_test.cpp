@@ -12,6 +12,7 @@ TEST(MainWindowLayout, OpeningSizeGivesTheDesignPositions) {
   EXPECT_EQ(layout.grid, (TwipsRect{120, 1200, 10730, 4720}));
   EXPECT_EQ(layout.Text1, layout.grid);
   EXPECT_EQ(layout.Command4, (TwipsRect{8675, 6000, 2175, 420}));
+  EXPECT_EQ(layout.bnSelect, (TwipsRect{7500, 6000, 1095, 420}));
   EXPECT_EQ(layout.lblprb1, (TwipsRect{120, 6500, 855, 255}));
   EXPECT_EQ(layout.ProgressBar1, (TwipsRect{960, 6500, 9890, 220}));
   EXPECT_EQ(layout.lblprb2, (TwipsRect{120, 6835, 855, 255}));
@@ -30,6 +31,10 @@ TEST(MainWindowLayout, LargerWindowGrowsTheGridAndMovesTheBandAlongItsEdges) {
        {layout.Command4, layout.ProgressBar1, layout.ProgressBar2, layout.bnAbout})
     EXPECT_EQ(rightAligned.right(), layout.grid.right());
   EXPECT_EQ(layout.Command4.top, layout.grid.bottom() + kBandGap);
+  // "Select" follows "Delete selected files" at the band's gap, on the same line.
+  EXPECT_EQ(layout.bnSelect.right() + kBandGap, layout.Command4.left);
+  EXPECT_EQ(layout.bnSelect.top, layout.Command4.top);
+  EXPECT_EQ(layout.bnSelect.height, layout.Command4.height);
   EXPECT_EQ(layout.ProgressBar1.top, layout.lblprb1.top);
   EXPECT_EQ(layout.ProgressBar2.top, layout.lblprb2.top);
   EXPECT_EQ(layout.bnAbout.top, layout.ProgressBar2.bottom() + kBandGap);
@@ -48,6 +53,7 @@ TEST(MainWindowLayout, RepeatedResizesGiveTheSameResultAsOne) {
   EXPECT_EQ(twice.grid, once.grid);
   EXPECT_EQ(twice.bnAbout, once.bnAbout);
   EXPECT_EQ(twice.Command4, once.Command4);
+  EXPECT_EQ(twice.bnSelect, once.bnSelect);
 }
 
 TEST(MainWindowLayout, TooSmallAreaNeverGivesNegativeSizes) {
