@@ -123,17 +123,39 @@ void openWebsite(const QString& address) {
   openUrl(QUrl::fromEncoded(address.toUtf8()));
 }
 
+bool FileManager(QWidget* owner, const QString& pName) {
+  const std::string name = pName.toStdString();
+  return trapInner(
+      "mMain.FileManager(pName)",
+      [&] {
+        const FileManagerCheck check = checkFileManagerPath(name);
+        if (check == FileManagerCheck::Ok)
+          return true;
+        showMessage(owner, QMessageBox::Critical,
+                    QString::fromStdString(fileManagerMessage(check)));
+        return false;
+      },
+      name);
+}
+
+void ShellErrorMessage(QWidget* owner, int lngReturn) {
+  trapInner(
+      "mMain.ShellErrorMessage(lngReturn)",
+      [&] {
+        const std::string message = shellErrorText(lngReturn);
+        if (!message.empty())
+          showMessage(owner, QMessageBox::Warning, QString::fromStdString(message));
+      },
+      lngReturn);
+}
+
 void OpenInExplorerList(QWidget* frm, const QString& pPath) {
   const std::string path = pPath.toStdString();
   trapInner(
       "mMain.OpenInExplorerList(frm,pPath)",
       [&] {
-        const FileManagerCheck check = checkFileManagerPath(path);
-        if (check != FileManagerCheck::Ok) {
-          showMessage(frm, QMessageBox::Critical,
-                      QString::fromStdString(fileManagerMessage(check)));
+        if (!FileManager(frm, pPath))
           return;
-        }
         if (showItems({QUrl::fromLocalFile(pPath).toString(QUrl::FullyEncoded)}))
           return;
         // No file manager on the bus: the folder alone is the next best thing.
@@ -141,12 +163,9 @@ void OpenInExplorerList(QWidget* frm, const QString& pPath) {
         if (openUrl(QUrl::fromLocalFile(folder)))
           return;
         const QByteArray folderBytes = QFile::encodeName(folder);
-        const int code = ::access(folderBytes.constData(), R_OK | X_OK) != 0
-                             ? shellCodeForErrno(errno)
-                             : kNoAssociationCode;
-        const std::string message = shellErrorText(code);
-        if (!message.empty())
-          showMessage(frm, QMessageBox::Warning, QString::fromStdString(message));
+        ShellErrorMessage(frm, ::access(folderBytes.constData(), R_OK | X_OK) != 0
+                                   ? shellCodeForErrno(errno)
+                                   : kNoAssociationCode);
       },
       windowParam(frm), path);
 }

@@ -17,6 +17,11 @@ void SendMail(QWidget* owner, const QString& Address, const QString& Subject,
               const QString& Attachement = {});
 // Opens a web address in the default browser; the answer is not looked at.
 void openWebsite(const QString& address);
+// The drive check: true when pName's file system is mounted and readable and pName exists;
+// otherwise shows why in a critical message box.
+bool FileManager(QWidget* owner, const QString& pName);
+// Shows the text for a refusal code of the desktop's opener, when there is one.
+void ShellErrorMessage(QWidget* owner, int lngReturn);
 // Shows the file's folder in the file manager with the file selected (after the drive check).
 // A failed check shows its message in a critical box and stops. The file manager is asked over
 // the session bus first; without one, the folder itself is opened; when that fails too, the

@@ -443,10 +443,14 @@ void Form1::Command2_Click() {
     return;
   trapEvent("Form1.Command2_Click", [&] {
     const std::string remembered = core_.fdFromForRename;
-    const std::string chosen =
-        NormalizePath(localPath(dialogs.chooseFolder(localPath(core_.SourcePath))));
+    const std::string chosen = NormalizePath(BrowseForDisk());
     setSource(chosen.empty() ? remembered : chosen);
   });
+}
+
+std::string Form1::BrowseForDisk() {
+  return trapInner("mMain.BrowseForDisk",
+                   [&] { return localPath(dialogs.chooseFolder(localPath(core_.SourcePath))); });
 }
 
 void Form1::Command3_Click() {

@@ -122,6 +122,8 @@ private:
   void Form_Unload();
   void Form_Resize();
   void Command2_Click();
+  // The folder chooser at the current source; the chosen folder, "" when cancelled.
+  std::string BrowseForDisk();
   void Command3_Click();
   void bnCancel_Click();
   void Command4_Click();

@@ -341,7 +341,7 @@ TEST_F(MainWindowTest, DecliningTheWarningLeavesTheGridAsItWas) {
   });
   tree.write("programs/x/photo.jpg", "AAAA");
   tree.write("programs/y/photo.jpg", "AAAA");
-  Form1& window = open();
+  open();
   choose(tree.path() + "data");
   find(ByName);
   const int before = groups();
