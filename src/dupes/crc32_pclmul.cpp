@@ -80,9 +80,12 @@ constexpr int kXorOfThree = 0x96; // ternary-logic truth table of a ^ b ^ c
 // The zero-masked lane extract keeps GCC from warning about the plain one's undefined filler.
 constexpr __mmask8 kWholeLane = 0xF;
 
-ZANDREX_TARGET_PCLMUL inline __m128i foldConstants(unsigned distanceBits) {
-  return _mm_set_epi64x(static_cast<long long>(foldHigh(distanceBits)),
-                        static_cast<long long>(foldLow(distanceBits)));
+// The constants are template arguments so they are computed by the compiler: computed at run
+// time they cost microseconds per call, which small files pay in full.
+template <unsigned DistanceBits> ZANDREX_TARGET_PCLMUL inline __m128i foldConstants() {
+  constexpr auto kLow = static_cast<long long>(foldLow(DistanceBits));
+  constexpr auto kHigh = static_cast<long long>(foldHigh(DistanceBits));
+  return _mm_set_epi64x(kHigh, kLow);
 }
 
 ZANDREX_TARGET_PCLMUL inline __m128i load128(const std::uint8_t* p) {
@@ -107,7 +110,7 @@ ZANDREX_TARGET_PCLMUL std::uint32_t finish(__m128i lane, const std::uint8_t* tai
 // Folds single lanes into x while at least one lane is left, then finishes.
 ZANDREX_TARGET_PCLMUL std::uint32_t foldLanesAndFinish(__m128i x, const std::uint8_t* p,
                                                        std::size_t size) {
-  const __m128i k128 = foldConstants(kLaneBits);
+  const __m128i k128 = foldConstants<kLaneBits>();
   for (; size >= kLaneBytes; p += kLaneBytes, size -= kLaneBytes)
     x = foldInto(x, k128, load128(p));
   return finish(x, p, size);
@@ -117,10 +120,10 @@ ZANDREX_TARGET_VPCLMUL512 inline __m512i load512(const std::uint8_t* p) {
   return _mm512_loadu_si512(p);
 }
 
-ZANDREX_TARGET_VPCLMUL512 inline __m512i wideFoldConstants(unsigned distanceBits) {
-  const auto low = static_cast<long long>(foldLow(distanceBits));
-  const auto high = static_cast<long long>(foldHigh(distanceBits));
-  return _mm512_set_epi64(high, low, high, low, high, low, high, low);
+template <unsigned DistanceBits> ZANDREX_TARGET_VPCLMUL512 inline __m512i wideFoldConstants() {
+  constexpr auto kLow = static_cast<long long>(foldLow(DistanceBits));
+  constexpr auto kHigh = static_cast<long long>(foldHigh(DistanceBits));
+  return _mm512_set_epi64(kHigh, kLow, kHigh, kLow, kHigh, kLow, kHigh, kLow);
 }
 
 template <int Index> ZANDREX_TARGET_VPCLMUL512 inline __m128i lane(__m512i z) {
@@ -157,7 +160,7 @@ ZANDREX_TARGET_PCLMUL std::uint32_t crc32PclmulRegister(std::uint32_t reg, const
   data += kBlockBytes;
   size -= kBlockBytes;
 
-  const __m128i k512 = foldConstants(kBlockBits);
+  const __m128i k512 = foldConstants<kBlockBits>();
   for (; size >= kBlockBytes; data += kBlockBytes, size -= kBlockBytes) {
     x0 = foldInto(x0, k512, load128(data));
     x1 = foldInto(x1, k512, load128(data + kLaneBytes));
@@ -165,7 +168,7 @@ ZANDREX_TARGET_PCLMUL std::uint32_t crc32PclmulRegister(std::uint32_t reg, const
     x3 = foldInto(x3, k512, load128(data + 3 * kLaneBytes));
   }
 
-  const __m128i k128 = foldConstants(kLaneBits);
+  const __m128i k128 = foldConstants<kLaneBits>();
   __m128i x = foldInto(x0, k128, x1);
   x = foldInto(x, k128, x2);
   x = foldInto(x, k128, x3);
@@ -186,7 +189,7 @@ crc32Vpclmul512Register(std::uint32_t reg, const std::uint8_t* data, std::size_t
   data += kWideBlockBytes;
   size -= kWideBlockBytes;
 
-  const __m512i k2048 = wideFoldConstants(kWideBlockBits);
+  const __m512i k2048 = wideFoldConstants<kWideBlockBits>();
   for (; size >= kWideBlockBytes; data += kWideBlockBytes, size -= kWideBlockBytes) {
     z0 = wideFoldInto(z0, k2048, load512(data));
     z1 = wideFoldInto(z1, k2048, load512(data + kWideBytes));
@@ -195,14 +198,14 @@ crc32Vpclmul512Register(std::uint32_t reg, const std::uint8_t* data, std::size_t
   }
 
   // Neighbouring 512-bit registers hold matching lanes 512 bits apart.
-  const __m512i k512 = wideFoldConstants(kWideBits);
+  const __m512i k512 = wideFoldConstants<kWideBits>();
   __m512i z = wideFoldInto(z0, k512, z1);
   z = wideFoldInto(z, k512, z2);
   z = wideFoldInto(z, k512, z3);
   for (; size >= kWideBytes; data += kWideBytes, size -= kWideBytes)
     z = wideFoldInto(z, k512, load512(data));
 
-  const __m128i k128 = foldConstants(kLaneBits);
+  const __m128i k128 = foldConstants<kLaneBits>();
   __m128i x = foldInto(lane<0>(z), k128, lane<1>(z));
   x = foldInto(x, k128, lane<2>(z));
   x = foldInto(x, k128, lane<3>(z));
