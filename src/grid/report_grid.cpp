@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cstring>
+#include <memory>
 #include <cmath>
 #include <functional>
 #include <unordered_set>
@@ -60,15 +62,64 @@ std::size_t lowBit(std::size_t i) {
   return i & (~i + 1);
 }
 
-std::string_view poolView(const std::string& pool, const TextRef& ref) {
-  return std::string_view(pool).substr(ref.offset, ref.length);
+// Texts in fixed chunks that never move: no copy of everything when the pool grows, no room
+// reserved for growth beyond one chunk, and views stay valid as long as the text does. A text
+// longer than a chunk gets a chunk of its own. A place is the chunk's number in the high word
+// and the offset in the low one.
+class TextPool {
+public:
+  TextRef append(std::string_view text) {
+    if (text.empty())
+      return {};
+    if (chunks_.empty() || capacity_.back() - used_.back() < text.size())
+      newChunk(std::max(kChunkBytes, text.size()));
+    const std::size_t chunk = chunks_.size() - 1;
+    char* place = chunks_[chunk].get() + used_[chunk];
+    std::memcpy(place, text.data(), text.size());
+    const TextRef ref{static_cast<std::uint64_t>(chunk) << kWordBits | used_[chunk],
+                      static_cast<std::uint32_t>(text.size())};
+    used_[chunk] += text.size();
+    bytes_ += text.size();
+    return ref;
+  }
+  std::string_view view(const TextRef& ref) const {
+    if (ref.length == 0)
+      return {};
+    return {chunks_[ref.offset >> kWordBits].get() + (ref.offset & UINT32_MAX), ref.length};
+  }
+  // Bytes of text stored.
+  std::size_t size() const { return bytes_; }
+  void clear() {
+    chunks_.clear();
+    capacity_.clear();
+    used_.clear();
+    bytes_ = 0;
+  }
+
+private:
+  static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
+  void newChunk(std::size_t capacity) {
+    chunks_.push_back(std::make_unique_for_overwrite<char[]>(capacity));
+    capacity_.push_back(capacity);
+    used_.push_back(0);
+  }
+
+  std::vector<std::unique_ptr<char[]>> chunks_;
+  std::vector<std::size_t> capacity_;
+  std::vector<std::size_t> used_;
+  std::size_t bytes_ = 0;
+};
+
+std::string_view poolView(const TextPool& pool, const TextRef& ref) {
+  return pool.view(ref);
 }
 
 // Hashes and compares interned texts through the pool, so a column's set holds no copy of its
 // texts; string views look up without storing.
 struct PoolHash {
   using is_transparent = void;
-  const std::string* pool;
+  const TextPool* pool;
   std::size_t operator()(std::string_view text) const {
     return std::hash<std::string_view>{}(text);
   }
@@ -77,7 +128,7 @@ struct PoolHash {
 
 struct PoolEqual {
   using is_transparent = void;
-  const std::string* pool;
+  const TextPool* pool;
   std::string_view view(std::string_view text) const { return text; }
   std::string_view view(const TextRef& ref) const { return poolView(*pool, ref); }
   template <class A, class B> bool operator()(const A& a, const B& b) const {
@@ -143,7 +194,7 @@ struct ReportGrid::Impl {
   std::size_t liveCount = 0;
   std::size_t tombstones = 0;
 
-  std::string pool;
+  TextPool pool;
   // Bytes of the pool no cell uses any more (interned texts aside: compaction drops those).
   std::size_t garbageBytes = 0;
   std::vector<InternSet> interned;
@@ -172,19 +223,9 @@ struct ReportGrid::Impl {
     return appendText(text);
   }
 
-  TextRef appendText(std::string_view text) {
-    // A view into the pool itself (an item copied from another record) is shared, not copied:
-    // appending it could also read the pool while it moves.
-    const std::less<const char*> before;
-    const char* begin = pool.data();
-    if (!text.empty() && !before(text.data(), begin) &&
-        !before(begin + pool.size(), text.data() + text.size()))
-      return {static_cast<std::uint64_t>(text.data() - begin),
-              static_cast<std::uint32_t>(text.size())};
-    const TextRef ref{pool.size(), static_cast<std::uint32_t>(text.size())};
-    pool.append(text);
-    return ref;
-  }
+  // Chunks never move, so a view into the pool itself (an item copied from another record) is
+  // safe to append.
+  TextRef appendText(std::string_view text) { return pool.append(text); }
 
   Cell makeCell(int column, const GridValue& value) {
     if (value.isNumber())
@@ -303,9 +344,8 @@ struct ReportGrid::Impl {
 
   // Copies every text still in use into a fresh pool; interned columns are deduplicated anew.
   void compactPool() {
-    const std::string old = std::move(pool);
+    const TextPool old = std::move(pool);
     pool.clear();
-    pool.reserve(old.size() - std::min(old.size(), garbageBytes));
     for (InternSet& set : interned)
       set.clear();
     const auto move = [&](int column, Cell& cell) {
