@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zandrex {
@@ -23,10 +24,27 @@ constexpr std::int64_t kMaxReadChunk = 0x7FFFF000;
 // it has no effect. O_NOATIME spares the access-time write but is refused for other users' files.
 constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
 
-int openForReading(const std::string& path) {
-  int fd = ::open(path.c_str(), kOpenFlags | O_NOATIME);
+// Sequential read-ahead pays off only for files bigger than the kernel's default window.
+constexpr std::uint64_t kSequentialHintMin = 1 << 20;
+
+[[noreturn]] void raiseNotFound() {
+  throw AppError(errnum::kFileNotFound, platform::executableName() + kAttachSourceSuffix,
+                 kFileNotFoundText);
+}
+
+int tryOpenAt(int folderFd, const char* path) {
+  int fd = ::openat(folderFd, path, kOpenFlags | O_NOATIME);
   if (fd < 0 && errno == EPERM)
-    fd = ::open(path.c_str(), kOpenFlags);
+    fd = ::openat(folderFd, path, kOpenFlags);
+  return fd;
+}
+
+int tryOpen(const std::string& path) {
+  return tryOpenAt(AT_FDCWD, path.c_str());
+}
+
+int openForReading(const std::string& path) {
+  const int fd = tryOpen(path);
   if (fd < 0)
     raiseSystemError(errno);
   return fd;
@@ -44,11 +62,34 @@ void cBinaryFileStream::file(const std::string& sFile) {
   length_ = 0;
   position_ = 0;
   if (!FileExist(sFile))
-    throw AppError(errnum::kFileNotFound, platform::executableName() + kAttachSourceSuffix,
-                   kFileNotFoundText);
+    raiseNotFound();
   fd_ = openForReading(sFile);
-  ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
   length_ = static_cast<std::uint64_t>(std::max(0.0, GetFileSize(sFile)));
+  if (length_ >= kSequentialHintMin)
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+void cBinaryFileStream::attachDirect(const std::string& sFile, int folderFd, std::string_view name,
+                                     std::uint64_t knownLength) {
+  Dispose();
+  fileName_ = sFile;
+  length_ = 0;
+  position_ = 0;
+  fd_ = folderFd >= 0 ? tryOpenAt(folderFd, std::string(name).c_str()) : tryOpen(sFile);
+  if (fd_ < 0 && errno == ENOENT)
+    raiseNotFound();
+  if (fd_ < 0)
+    raiseSystemError(errno);
+  if (knownLength != kUnknownLength) {
+    length_ = knownLength;
+  } else {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0)
+      raiseSystemError(errno);
+    length_ = static_cast<std::uint64_t>(st.st_size);
+  }
+  if (length_ >= kSequentialHintMin)
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 std::int64_t cBinaryFileStream::Read(std::span<std::uint8_t> buffer, std::int64_t readSize) {

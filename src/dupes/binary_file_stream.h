@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace zandrex {
 
@@ -24,6 +25,13 @@ public:
   // the source "<executable name>.File"; a refused open raises the system's error. The open does
   // not follow a symbolic link that replaced the file since the walk.
   void file(const std::string& sFile);
+  // Attaches like file(), with the same errors, in one open and one fstat instead of three path
+  // lookups: the checksum workers' way in, where a million small files pay for every lookup.
+  // With folderFd >= 0 the file is opened as name relative to that folder (sFile's folder).
+  // A knownLength (the size the walk just saw) saves asking the file for it.
+  static constexpr std::uint64_t kUnknownLength = UINT64_MAX;
+  void attachDirect(const std::string& sFile, int folderFd = -1, std::string_view name = {},
+                    std::uint64_t knownLength = kUnknownLength);
   // The size captured when the file was attached.
   std::uint64_t Length() const { return length_; }
   std::uint64_t Position() const { return position_; }

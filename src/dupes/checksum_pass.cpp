@@ -10,11 +10,18 @@ namespace zandrex {
 void Form1Core::CheckCRC() {
   trapInner("Form1.CheckCRC", [&] {
     const std::size_t rows = ReportControl1.rowCount();
-    std::vector<std::string> paths;
-    for (std::size_t i = 0; i < rows; ++i)
-      if (!ReportControl1.row(i).isGroup())
-        paths.push_back(fullPath(ReportControl1.row(i).record));
-    HashAhead ahead(std::move(paths));
+    // The folder and name texts sit in the grid's pool, which only grows during this pass.
+    std::vector<HashAhead::File> files;
+    for (std::size_t i = 0; i < rows; ++i) {
+      RecordId record = ReportControl1.row(i).record;
+      if (record == kNoRecord)
+        continue;
+      std::string_view name = ReportControl1.diskName(record);
+      files.push_back({ReportControl1.item(record, col::kPath).asText(),
+                       name.empty() ? ReportControl1.item(record, col::kFile).asText() : name,
+                       ReportControl1.facts(record).inode, ReportControl1.facts(record).size});
+    }
+    HashAhead ahead(std::move(files));
 
     std::int32_t count = 0;
     for (std::size_t i = 0; i < rows; ++i) {
@@ -26,11 +33,17 @@ void Form1Core::CheckCRC() {
       if (row.isGroup())
         continue;
       CurrentReadFile() = ahead.path(static_cast<std::size_t>(count));
-      ContentDigest digest = ahead.take(static_cast<std::size_t>(count), [&] { view_.doEvents(); });
+      std::optional<ContentDigest> digest = ahead.take(
+          static_cast<std::size_t>(count), [&] { view_.doEvents(); },
+          [&] { return CancelRequested != 0; });
+      // A cancel while waiting ends the pass as at the next row: the records go anyway.
+      if (!digest)
+        return;
       auto size =
           static_cast<std::uint64_t>(ReportControl1.item(row.record, col::kSize).asNumber());
-      ReportControl1.setItem(row.record, col::kChecksum, GridValue::text(checksumText(digest.crc)));
-      ReportControl1.setItem(row.record, col::kContent, GridValue::text(contentKey(size, digest)));
+      ReportControl1.setItem(row.record, col::kChecksum,
+                             GridValue::text(checksumText(digest->crc)));
+      ReportControl1.setItem(row.record, col::kContent, GridValue::text(contentKey(size, *digest)));
       ++count;
     }
     setStatusText(filesText(count));

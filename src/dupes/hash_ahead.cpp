@@ -2,25 +2,66 @@
 
 #include "dupes/binary_file_stream.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
+#include <numeric>
+#include <unistd.h>
 
 namespace zandrex {
 
 namespace {
+
 // Bigger than the stream's 8 KiB contract block: fewer system calls, same bytes.
 constexpr std::size_t kReadBlock = 256 * 1024;
+constexpr std::size_t kNoneAwaited = SIZE_MAX;
 // How long take() waits for a file before it lets the window breathe.
 constexpr auto kWaitSlice = std::chrono::milliseconds(20);
+
+// The folder a worker opened last: its files are opened relative to it.
+class FolderHandle {
+public:
+  ~FolderHandle() { reset(); }
+  // A descriptor for folder, reusing the open one when it is the same folder; -1 when it cannot
+  // be opened (the file's own open then reports why, through its full path).
+  int open(std::string_view folder) {
+    if (fd_ >= 0 && folder == folder_)
+      return fd_;
+    reset();
+    folder_.assign(folder);
+    fd_ = ::open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return fd_;
+  }
+
+private:
+  void reset() {
+    if (fd_ >= 0)
+      ::close(fd_);
+    fd_ = -1;
+  }
+  std::string folder_;
+  int fd_ = -1;
+};
+
 } // namespace
 
-HashAhead::HashAhead(std::vector<std::string> paths, unsigned workers)
-    : paths_(std::move(paths)), slots_(paths_.size()), done_(new std::atomic<bool>[paths_.size()]) {
-  for (std::size_t i = 0; i < paths_.size(); ++i)
+HashAhead::HashAhead(std::vector<File> files, unsigned workers)
+    : files_(std::move(files)), order_(files_.size()), slots_(files_.size()),
+      done_(new std::atomic<bool>[files_.size()]) {
+  for (std::size_t i = 0; i < files_.size(); ++i)
     done_[i].store(false, std::memory_order_relaxed);
+  std::iota(order_.begin(), order_.end(), 0u);
+  // A folder's files together (its handle is opened once), in inode order within it.
+  std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const File& x = files_[a];
+    const File& y = files_[b];
+    if (x.folder != y.folder)
+      return x.folder < y.folder;
+    return x.inode != y.inode ? x.inode < y.inode : a < b;
+  });
   if (workers == 0)
     workers = std::max(1u, std::thread::hardware_concurrency());
-  workers = static_cast<unsigned>(std::min<std::size_t>(workers, paths_.size()));
+  workers = static_cast<unsigned>(std::min<std::size_t>(workers, files_.size()));
   for (unsigned i = 0; i < workers; ++i)
     threads_.emplace_back([this] { work(); });
 }
@@ -31,28 +72,41 @@ HashAhead::~HashAhead() {
     thread.join();
 }
 
+std::string HashAhead::path(std::size_t index) const {
+  std::string full(files_[index].folder);
+  full += files_[index].name;
+  return full;
+}
+
 void HashAhead::work() {
   std::vector<std::uint8_t> buffer(kReadBlock);
+  FolderHandle folder;
+  std::string fullPath;
   for (;;) {
-    std::size_t index = next_.fetch_add(1);
-    if (index >= paths_.size() || stop_)
+    const std::size_t position = next_.fetch_add(1);
+    if (position >= order_.size() || stop_)
       return;
+    const std::size_t index = order_[position];
+    const File& file = files_[index];
     Slot& slot = slots_[index];
     try {
       cBinaryFileStream reader;
-      reader.file(paths_[index]);
-      if (reader.descriptor() >= 0)
-        posix_fadvise(reader.descriptor(), 0, 0, POSIX_FADV_SEQUENTIAL);
+      fullPath.assign(file.folder);
+      fullPath += file.name;
+      reader.attachDirect(fullPath, folder.open(file.folder), file.name, file.size);
       slot.digest = digestStream(reader, buffer);
     } catch (...) {
       // Kept for the pass, which raises it when it reaches this file, as if it read it itself.
       slot.error = std::current_exception();
     }
-    {
+    done_[index].store(true);
+    // Waking the pass costs a system call; only pay it when the pass waits for this very file.
+    // Both sides use sequentially consistent order, so a waiter either sees the file done or is
+    // seen here.
+    if (awaited_.load() == index) {
       std::lock_guard lock(mutex_);
-      done_[index].store(true, std::memory_order_release);
+      finished_.notify_all();
     }
-    finished_.notify_all();
   }
 }
 
@@ -60,8 +114,10 @@ bool HashAhead::ready(std::size_t index) {
   if (done_[index].load(std::memory_order_acquire))
     return true;
   std::unique_lock lock(mutex_);
-  return finished_.wait_for(lock, kWaitSlice,
-                            [&] { return done_[index].load(std::memory_order_acquire); });
+  awaited_.store(index);
+  const bool done = finished_.wait_for(lock, kWaitSlice, [&] { return done_[index].load(); });
+  awaited_.store(kNoneAwaited);
+  return done;
 }
 
 ContentDigest HashAhead::result(std::size_t index) {

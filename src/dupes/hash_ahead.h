@@ -1,16 +1,22 @@
-// Reads and checksums a list of files on worker threads ahead of the checksum pass, which takes
-// the results in list order. The pass still walks its rows one by one on its own thread, so
-// what it writes, when it polls "Cancel" and where it stops on an error stay as they were.
+// Reads and checksums the listed files on worker threads ahead of the checksum pass, which takes
+// the results in row order. The pass still walks its rows one by one on its own thread, so what
+// it writes, when it polls "Cancel" and where it stops on an error stay as they were.
+//
+// Workers take the files folder by folder, in inode order within a folder (what keeps a cold disk
+// from seeking), and open them relative to their folder, so a folder's path is looked up once.
 #pragma once
 
 #include "dupes/content_digest.h"
 
 #include <atomic>
 #include <condition_variable>
-#include <cstddef>
+#include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -18,22 +24,34 @@ namespace zandrex {
 
 class HashAhead {
 public:
-  // Starts workers on paths (taken in order). workers = 0 picks one per core.
-  explicit HashAhead(std::vector<std::string> paths, unsigned workers = 0);
+  struct File {
+    // Views into texts that stay put and unchanged while the workers run (the grid's pool).
+    std::string_view folder; // ends with "/"
+    std::string_view name;   // as found on disk
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0; // as the walk saw it: what is read at most
+  };
+
+  // Starts workers on files. workers = 0 picks one per core.
+  explicit HashAhead(std::vector<File> files, unsigned workers = 0);
   // Stops the workers (files not yet started are skipped) and waits for them.
   ~HashAhead();
   HashAhead(const HashAhead&) = delete;
   HashAhead& operator=(const HashAhead&) = delete;
 
-  // Waits for the digest of paths[index]; rethrows the error reading it raised. While waiting,
-  // calls pump about every few milliseconds so the window stays responsive.
-  template <typename Pump> ContentDigest take(std::size_t index, Pump&& pump) {
-    while (!ready(index))
+  // Waits for the digest of files[index], calling pump every few milliseconds meanwhile;
+  // rethrows the error reading it raised. Returns nothing when stopWaiting() turned true first.
+  template <typename Pump, typename Stop>
+  std::optional<ContentDigest> take(std::size_t index, Pump&& pump, Stop&& stopWaiting) {
+    while (!ready(index)) {
       pump();
+      if (stopWaiting())
+        return std::nullopt;
+    }
     return result(index);
   }
 
-  const std::string& path(std::size_t index) const { return paths_[index]; }
+  std::string path(std::size_t index) const;
 
 private:
   struct Slot {
@@ -42,15 +60,18 @@ private:
   };
 
   void work();
-  // True once paths[index] is done; waits a short while for it first.
+  // True once files[index] is done; waits a short while for it first.
   bool ready(std::size_t index);
   ContentDigest result(std::size_t index);
 
-  std::vector<std::string> paths_;
+  std::vector<File> files_;
+  std::vector<std::uint32_t> order_; // indexes of files_ in inode order
   std::vector<Slot> slots_;
   std::unique_ptr<std::atomic<bool>[]> done_;
   std::atomic<std::size_t> next_{0};
   std::atomic<bool> stop_{false};
+  // The file the pass is waiting for, SIZE_MAX when it is not waiting.
+  std::atomic<std::size_t> awaited_{SIZE_MAX};
   std::mutex mutex_;
   std::condition_variable finished_;
   std::vector<std::thread> threads_;

@@ -22,8 +22,8 @@ namespace zandrex {
 using RecordId = std::uint32_t;
 inline constexpr RecordId kNoRecord = UINT32_MAX;
 
-// One item's value: empty, a number or a text. A text view points into the grid's pool and
-// stays valid until the grid is next written.
+// One item's value: empty, a number or a text. A text view points into the grid's pool, whose
+// texts never move: it stays valid until a rebuild compacts the pool or deleteAll() clears it.
 class GridValue {
 public:
   enum class Kind : std::uint8_t { Empty, Number, Text };
