@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
-#include <cstring>
-#include <memory>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <unordered_set>
 
 namespace zandrex {
@@ -198,6 +198,11 @@ struct ReportGrid::Impl {
   // Bytes of the pool no cell uses any more (interned texts aside: compaction drops those).
   std::size_t garbageBytes = 0;
   std::vector<InternSet> interned;
+  struct LastInterned {
+    TextRef ref;
+    bool valid = false;
+  };
+  std::vector<LastInterned> lastInterned;
 
   std::vector<GridRow> rows;
 
@@ -213,11 +218,16 @@ struct ReportGrid::Impl {
   // Stores a text and returns its place; interned columns reuse an equal text already stored.
   TextRef storeText(int column, std::string_view text) {
     if (isInterned(column)) {
+      // A folder's files arrive one after another: the text stored last is the likely match.
+      LastInterned& last = lastInterned[column];
+      if (last.valid && poolView(pool, last.ref) == text)
+        return last.ref;
       InternSet& set = interned[column];
-      if (const auto found = set.find(text); found != set.end())
-        return *found;
-      const TextRef ref = appendText(text);
-      set.insert(ref);
+      const auto found = set.find(text);
+      const TextRef ref = found != set.end() ? *found : appendText(text);
+      if (found == set.end())
+        set.insert(ref);
+      last = {ref, true};
       return ref;
     }
     return appendText(text);
@@ -348,6 +358,7 @@ struct ReportGrid::Impl {
     pool.clear();
     for (InternSet& set : interned)
       set.clear();
+    lastInterned.assign(lastInterned.size(), {});
     const auto move = [&](int column, Cell& cell) {
       if (!cell.isText())
         return;
@@ -454,6 +465,7 @@ int ReportGrid::addColumn(int index, std::string caption, int width, bool resiza
     d.columns.resize(index + 1);
     while (d.interned.size() < d.columns.size())
       d.interned.push_back(d.makeInternSet());
+    d.lastInterned.resize(d.columns.size());
     d.widen(d.columns.size());
   }
   GridColumn& column = d.columns[index];
@@ -555,6 +567,7 @@ void ReportGrid::deleteAll() {
   d.garbageBytes = 0;
   for (InternSet& set : d.interned)
     set.clear();
+  d.lastInterned.assign(d.lastInterned.size(), {});
   d.rows.clear();
   if (onAfterRowsChange)
     onAfterRowsChange();

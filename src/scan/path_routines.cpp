@@ -17,6 +17,9 @@ constexpr double kTwoTo32 = 4294967296.0;
 // The largest size the 64-bit fixed-point arithmetic with four decimals holds.
 constexpr double kLargestSize = 922337203685477.0;
 constexpr std::int64_t kTmYearBase = 1900;
+constexpr long long kLargestFourDigitYear = 9999;
+// "yyyy.mm.dd hh:mm:ss"
+constexpr std::size_t kDateTimeLength = 19;
 
 } // namespace
 
@@ -29,15 +32,31 @@ std::string SysToVBTime(std::int64_t seconds, std::int64_t nanoseconds, bool Wit
         std::tm tm{};
         if (!platform::toLocalTime(seconds, tm))
           return {};
-        char text[32];
-        int written =
-            WithTime ? std::snprintf(text, sizeof text, "%04lld.%02d.%02d %02d:%02d:%02d",
-                                     static_cast<long long>(tm.tm_year + kTmYearBase),
-                                     tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec)
-                     : std::snprintf(text, sizeof text, "%04lld.%02d.%02d",
-                                     static_cast<long long>(tm.tm_year + kTmYearBase),
-                                     tm.tm_mon + 1, tm.tm_mday);
-        return std::string(text, written > 0 ? static_cast<std::size_t>(written) : 0);
+        // Formatted by hand: this runs once per file met, and printf is the walk's costliest step.
+        char text[kDateTimeLength];
+        char* out = text;
+        auto put = [&out](long long value, int digits) {
+          for (int i = digits - 1; i >= 0; --i, value /= 10)
+            out[i] = static_cast<char>('0' + value % 10);
+          out += digits;
+        };
+        const long long year = tm.tm_year + kTmYearBase;
+        if (year < 0 || year > kLargestFourDigitYear)
+          return {};
+        put(year, 4);
+        *out++ = '.';
+        put(tm.tm_mon + 1, 2);
+        *out++ = '.';
+        put(tm.tm_mday, 2);
+        if (WithTime) {
+          *out++ = ' ';
+          put(tm.tm_hour, 2);
+          *out++ = ':';
+          put(tm.tm_min, 2);
+          *out++ = ':';
+          put(tm.tm_sec, 2);
+        }
+        return std::string(text, out);
       },
       seconds, WithTime);
 }
