@@ -1,0 +1,68 @@
+#include "dupes/binary_file_stream.h"
+#include "dupes/hash_ahead.h"
+#include "errors/app_error.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace zandrex::test {
+namespace {
+
+ContentDigest digestOf(const std::string& path) {
+  cBinaryFileStream reader;
+  reader.file(path);
+  std::vector<std::uint8_t> buffer(8192);
+  return digestStream(reader, buffer);
+}
+
+std::uint64_t inodeOf(const std::string& path) {
+  struct stat st;
+  ::stat(path.c_str(), &st);
+  return st.st_ino;
+}
+
+TEST(HashAhead, ResultsAndErrorsArriveInListOrderWhateverOrderWorkersTake) {
+  TempDir tree;
+  std::vector<std::string> folders = {tree.mkdir("b"), tree.mkdir("a"), tree.mkdir("b")};
+  std::vector<std::string> names = {"one", "two", "three"};
+  for (std::size_t i = 0; i < names.size(); ++i)
+    tree.write(folders[i].substr(tree.path().size()) + names[i], std::string(1000 + i, 'x'));
+  // A listed file that vanished before it was read.
+  folders.push_back(folders[1]);
+  names.push_back("gone");
+
+  std::vector<HashAhead::File> files;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    files.push_back({folders[i], names[i], inodeOf(folders[i] + names[i]), 1000 + i});
+  HashAhead ahead(files, 2);
+  auto pump = [] {};
+  auto never = [] { return false; };
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(ahead.path(i), folders[i] + names[i]);
+    std::optional<ContentDigest> digest = ahead.take(i, pump, never);
+    ASSERT_TRUE(digest);
+    ContentDigest expected = digestOf(folders[i] + names[i]);
+    EXPECT_EQ(digest->crc, expected.crc);
+    EXPECT_EQ(digest->xxhLow, expected.xxhLow);
+  }
+  try {
+    ahead.take(3, pump, never);
+    FAIL() << "a missing file must raise its error when its turn comes";
+  } catch (const AppError& error) {
+    EXPECT_EQ(error.number, errnum::kFileNotFound);
+  }
+}
+
+TEST(HashAhead, ReadsNoMoreThanTheSizeTheWalkSaw) {
+  TempDir tree;
+  std::string path = tree.write("grown", "abcdef");
+  HashAhead ahead({{tree.path(), "grown", inodeOf(path), 3}}, 1);
+  std::optional<ContentDigest> digest = ahead.take(
+      0, [] {}, [] { return false; });
+  ASSERT_TRUE(digest);
+  EXPECT_EQ(digest->crc, 0x352441C2u); // "abc"
+}
+
+} // namespace
+} // namespace zandrex::test
