@@ -1,55 +1,27 @@
 // The main window on the offscreen platform: its controls and stored choices, finds in every
 // mode, "Cancel" during a walk, the system-folder warning and closing during a run.
-#include "main_window.h"
-#include "qt_settings.h"
+#include "form1_fixture.h"
 #include "scan/special_folders.h"
 #include "shellaid/loaded_windows.h"
-#include "test_support.h"
 #include "warning_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QFile>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
-#include <gtest/gtest.h>
-#include <memory>
-#include <string>
-#include <vector>
 
 namespace zandrex::desktop {
 namespace {
 
-using test::TempDir;
-
-template <typename T> T* control(const QWidget& window, const char* name) {
-  T* found = window.findChild<T*>(name);
-  EXPECT_NE(found, nullptr) << name;
-  return found;
-}
-
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public Form1Fixture {
 protected:
-  TempDir settingsDir;
-  TempDir tree;
-  std::unique_ptr<QtSettings> settings;
-  std::unique_ptr<Form1> form;
-  std::vector<std::string> warnings;
-  bool answerWarning = true;
-  std::vector<QString> exclamations;
-  QString chosenFolder;
-  int chooserCalls = 0;
-
   void SetUp() override {
-    settings = std::make_unique<QtSettings>(settingsFile());
     // Files whose duplicates differ by mode (sizes in bytes):
     //   a/photo.jpg 4 "AAAA"   b/Photo.JPG 4 "AAAA"   c/other.txt 4 "BBBB"
     //   a/same.txt 2           b/same.txt 3           d/unique.bin 9
@@ -62,107 +34,75 @@ protected:
   }
   void TearDown() override { setSpecialFolderOverride({}); }
 
-  QString settingsFile() const { return QString::fromStdString(settingsDir.path() + "z.ini"); }
   std::string stored(const char* section, const char* key) {
     return settings->GetSetting(kAppTitle, section, key, "<absent>");
   }
-
-  Form1& open() {
-    form = std::make_unique<Form1>(*settings);
-    form->dialogs.chooseFolder = [this](const QString&) {
-      ++chooserCalls;
-      return chosenFolder;
-    };
-    form->dialogs.systemFolderWarning = [this](const std::string& list) {
-      warnings.push_back(list);
-      return answerWarning;
-    };
-    form->dialogs.exclamation = [this](const QString& text) { exclamations.push_back(text); };
-    form->dialogs.about = [] {};
-    form->dialogs.failureWindow = [](const std::string&) {};
-    form->show();
-    return *form;
+  void save(const char* section, const char* key, const std::string& value) {
+    settings->SaveSetting(kAppTitle, section, key, value);
   }
-
-  void choose(const std::string& folder) {
-    chosenFolder = QString::fromStdString(folder);
-    click("Command2");
+  bool deleteEnabled() { return control("Command4")->isEnabled(); }
+  QCheckBox* subfolders() { return control<QCheckBox>("chSubfolders"); }
+  QComboBox* modes() { return control<QComboBox>("cmbBy"); }
+  // Many one-byte files of one name, so a walk has event passes to cancel in.
+  void writeMany(int count) {
+    for (int k = 0; k < count; ++k)
+      tree.write("data/many/f" + std::to_string(k) + ".txt", "x");
   }
-  void click(const char* name) { control<QPushButton>(*form, name)->click(); }
-  void find(int mode) {
-    control<QComboBox>(*form, "cmbBy")->setCurrentIndex(mode);
-    click("Command3");
-  }
-  int groups() { return form->gridModel()->rowCount(); }
-  int filesListed() {
-    int files = 0;
-    for (int group = 0; group < groups(); ++group)
-      files += form->gridModel()->rowCount(form->gridModel()->index(group, 0));
-    return files;
-  }
-  bool deleteEnabled() { return control<QPushButton>(*form, "Command4")->isEnabled(); }
 };
 
 TEST_F(MainWindowTest, FirstStartShowsTheDesignAndTheDefaults) {
   Form1& window = open();
   EXPECT_EQ(window.windowTitle(), "Zandrex");
   EXPECT_TRUE(isLoad("Form1"));
-
-  auto* source = control<QLineEdit>(window, "fdFromForRename");
+  auto* source = control<QLineEdit>("fdFromForRename");
   EXPECT_EQ(source->text(), "");
   EXPECT_TRUE(source->isReadOnly());
-  EXPECT_EQ(window.core().SourcePath, "");
-  EXPECT_EQ(control<QCheckBox>(window, "chSubfolders")->checkState(), Qt::Checked);
-  auto* modes = control<QComboBox>(window, "cmbBy");
-  ASSERT_EQ(modes->count(), 4);
+  EXPECT_EQ(subfolders()->checkState(), Qt::Checked);
+  ASSERT_EQ(modes()->count(), 4);
   for (int k = 0; k < 4; ++k)
-    EXPECT_EQ(modes->itemText(k), kComparisonItems[k]);
-  EXPECT_EQ(modes->currentIndex(), 0);
+    EXPECT_EQ(modes()->itemText(k), kComparisonItems[k]);
+  EXPECT_EQ(modes()->currentIndex(), 0);
   EXPECT_EQ(window.statusText(), "0 files");
   EXPECT_FALSE(deleteEnabled());
-  EXPECT_TRUE(control<QPushButton>(window, "Command4")->font().bold());
-  EXPECT_FALSE(control<QPlainTextEdit>(window, "Text1")->isVisible());
-  EXPECT_EQ(control<QPlainTextEdit>(window, "Text1")->toPlainText(), "Please wait...");
-
-  const std::vector<std::pair<const char*, const char*>> captions = {
-      {"Command2", "..."},
-      {"Command3", "Find"},
-      {"bnCancel", "Cancel"},
-      {"bnAbout", "About"},
-      {"Command4", "Delete selected files"}};
+  EXPECT_TRUE(control("Command4")->font().bold());
+  EXPECT_FALSE(control<QPlainTextEdit>("Text1")->isVisible());
+  EXPECT_EQ(control<QPlainTextEdit>("Text1")->toPlainText(), "Please wait...");
+  const std::pair<const char*, const char*> captions[] = {{"Command2", "..."},
+                                                          {"Command3", "Find"},
+                                                          {"bnCancel", "Cancel"},
+                                                          {"bnAbout", "About"},
+                                                          {"Command4", "Delete selected files"}};
   for (const auto& [name, caption] : captions)
-    EXPECT_EQ(control<QPushButton>(window, name)->text(), caption);
-  EXPECT_EQ(control<QLabel>(window, "lblprb1")->text(), "Searching:");
-  EXPECT_EQ(control<QLabel>(window, "lblprb2")->text(), "Deleting:");
-  EXPECT_EQ(control<QWidget>(window, "Frame6")->property("title").toString(), "Disk or folder");
+    EXPECT_EQ(control(name)->text(), caption);
+  EXPECT_EQ(control<QLabel>("lblprb1")->text(), "Searching:");
+  EXPECT_EQ(control<QLabel>("lblprb2")->text(), "Deleting:");
+  EXPECT_EQ(control<QWidget>("Frame6")->property("title").toString(), "Disk or folder");
 
-  auto* grid = control<QTreeView>(window, "ReportControl1");
+  auto* grid = control<QTreeView>("ReportControl1");
   ASSERT_EQ(grid->model()->columnCount(), 7);
   const char* headers[] = {"Path", "File", "Size", "Date", "File", "Checksum", "Content"};
   for (int k = 0; k < 7; ++k) {
     EXPECT_EQ(grid->model()->headerData(k, Qt::Horizontal).toString(), headers[k]);
     EXPECT_EQ(grid->isColumnHidden(k), k >= 4) << k;
   }
-  EXPECT_TRUE(grid->uniformRowHeights());
-
   form.reset();
   EXPECT_FALSE(isLoad("Form1"));
 }
 
 TEST_F(MainWindowTest, StoredChoicesAreRestoredAndSavedAtUnload) {
-  settings->SaveSetting(kAppTitle, "Path", "Path", tree.path());
-  settings->SaveSetting(kAppTitle, "Path", "Subfolders", "0");
-  settings->SaveSetting(kAppTitle, "Settings", "Find duplicates by", "1");
+  save("Path", "Path", tree.path());
+  save("Path", "Subfolders", "0");
+  save("Settings", "Find duplicates by", "1");
   Form1& window = open();
-  EXPECT_EQ(control<QLineEdit>(window, "fdFromForRename")->text().toStdString(), tree.path());
+  EXPECT_EQ(control<QLineEdit>("fdFromForRename")->text().toStdString(), tree.path());
   EXPECT_EQ(window.core().SourcePath, tree.path());
-  EXPECT_EQ(control<QCheckBox>(window, "chSubfolders")->checkState(), Qt::Unchecked);
-  EXPECT_EQ(control<QComboBox>(window, "cmbBy")->currentIndex(), 1);
+  EXPECT_EQ(subfolders()->checkState(), Qt::Unchecked);
+  EXPECT_EQ(modes()->currentIndex(), 1);
 
   // Unload writes SourcePath back even though the browse dialog was never used.
-  settings->SaveSetting(kAppTitle, "Path", "Path", "overwritten");
-  control<QComboBox>(window, "cmbBy")->setCurrentIndex(3);
-  control<QCheckBox>(window, "chSubfolders")->click();
+  save("Path", "Path", "overwritten");
+  modes()->setCurrentIndex(3);
+  subfolders()->click();
   EXPECT_TRUE(window.close());
   EXPECT_FALSE(isLoad("Form1"));
   EXPECT_EQ(stored("Path", "Path"), tree.path());
@@ -172,16 +112,25 @@ TEST_F(MainWindowTest, StoredChoicesAreRestoredAndSavedAtUnload) {
   // The values reach the file, and a new window shows them.
   form.reset();
   settings = std::make_unique<QtSettings>(settingsFile());
-  Form1& next = open();
-  EXPECT_EQ(control<QComboBox>(next, "cmbBy")->currentIndex(), 3);
-  EXPECT_EQ(control<QCheckBox>(next, "chSubfolders")->checkState(), Qt::Checked);
+  open();
+  EXPECT_EQ(modes()->currentIndex(), 3);
+  EXPECT_EQ(subfolders()->checkState(), Qt::Checked);
 }
 
-TEST_F(MainWindowTest, GreyedSubfoldersAndNoModeSurviveARun) {
-  settings->SaveSetting(kAppTitle, "Path", "Subfolders", "2");
-  settings->SaveSetting(kAppTitle, "Settings", "Find duplicates by", "-1");
+TEST_F(MainWindowTest, InvalidStoredValuesFallBackAndGreyedOnesSurviveARun) {
+  save("Path", "Subfolders", "yes");
+  save("Settings", "Find duplicates by", "7");
+  Form1& first = open();
+  EXPECT_EQ(subfolders()->checkState(), Qt::Checked);
+  EXPECT_EQ(modes()->currentIndex(), 0);
+  EXPECT_EQ(first.statusText(), "0 files");
+
+  // A greyed box and no mode are valid values of their own.
+  form.reset();
+  save("Path", "Subfolders", "2");
+  save("Settings", "Find duplicates by", "-1");
   Form1& window = open();
-  EXPECT_EQ(control<QCheckBox>(window, "chSubfolders")->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(subfolders()->checkState(), Qt::PartiallyChecked);
   EXPECT_EQ(window.subfoldersValue(), 2);
   EXPECT_EQ(window.comparisonIndex(), -1);
   window.close();
@@ -189,18 +138,9 @@ TEST_F(MainWindowTest, GreyedSubfoldersAndNoModeSurviveARun) {
   EXPECT_EQ(stored("Settings", "Find duplicates by"), "-1");
 }
 
-TEST_F(MainWindowTest, InvalidStoredValuesFallBackToTheDefaults) {
-  settings->SaveSetting(kAppTitle, "Path", "Subfolders", "yes");
-  settings->SaveSetting(kAppTitle, "Settings", "Find duplicates by", "7");
-  Form1& window = open();
-  EXPECT_EQ(control<QCheckBox>(window, "chSubfolders")->checkState(), Qt::Checked);
-  EXPECT_EQ(control<QComboBox>(window, "cmbBy")->currentIndex(), 0);
-  EXPECT_EQ(window.statusText(), "0 files");
-}
-
 TEST_F(MainWindowTest, BrowsingSetsTheSourceWithOneSlashAndCancellingKeepsIt) {
   Form1& window = open();
-  auto* box = control<QLineEdit>(window, "fdFromForRename");
+  auto* box = control<QLineEdit>("fdFromForRename");
   choose("");
   EXPECT_EQ(box->text(), "");
   EXPECT_EQ(window.core().SourcePath, "");
@@ -210,7 +150,6 @@ TEST_F(MainWindowTest, BrowsingSetsTheSourceWithOneSlashAndCancellingKeepsIt) {
   EXPECT_EQ(box->text().toStdString(), folder + "/");
   EXPECT_EQ(window.core().SourcePath, folder + "/");
   EXPECT_EQ(window.core().fdFromForRename, folder + "/");
-
   choose("");
   EXPECT_EQ(window.core().SourcePath, folder + "/");
   choose("/");
@@ -221,76 +160,58 @@ TEST_F(MainWindowTest, BrowsingSetsTheSourceWithOneSlashAndCancellingKeepsIt) {
 TEST_F(MainWindowTest, FindGroupsByEachModeAndEnablesDeleteOnlyWithRows) {
   Form1& window = open();
   choose(tree.path() + "data");
-
-  struct Expected {
-    int groups;
-    int files;
-  };
   // filename: photo.jpg x2, same.txt x2; size: the three 4-byte files; filename and size:
   // photo.jpg x2; content: the two "AAAA" files.
-  const Expected expected[] = {{2, 4}, {1, 3}, {1, 2}, {1, 2}};
+  const std::pair<int, int> groupsAndFiles[] = {{2, 4}, {1, 3}, {1, 2}, {1, 2}};
   for (int mode = 0; mode < 4; ++mode) {
     find(mode);
-    EXPECT_EQ(groups(), expected[mode].groups) << mode;
-    EXPECT_EQ(filesListed(), expected[mode].files) << mode;
-    EXPECT_EQ(window.statusText().toStdString(), std::to_string(expected[mode].files) + " files")
-        << mode;
+    EXPECT_EQ(groups(), groupsAndFiles[mode].first) << mode;
+    EXPECT_EQ(filesListed(), groupsAndFiles[mode].second) << mode;
+    EXPECT_EQ(window.statusText().toStdString(),
+              std::to_string(groupsAndFiles[mode].second) + " files");
     EXPECT_TRUE(deleteEnabled()) << mode;
-    EXPECT_TRUE(control<QTreeView>(window, "ReportControl1")->isVisible());
-    EXPECT_FALSE(control<QPlainTextEdit>(window, "Text1")->isVisible());
-    auto* bar = control<QProgressBar>(window, "ProgressBar1");
+    EXPECT_TRUE(control<QTreeView>("ReportControl1")->isVisible());
+    EXPECT_FALSE(control<QPlainTextEdit>("Text1")->isVisible());
+    auto* bar = control<QProgressBar>("ProgressBar1");
     EXPECT_EQ(bar->value(), bar->maximum()) << mode;
   }
   // Every group is expanded with its heading across the row.
-  auto* grid = control<QTreeView>(window, "ReportControl1");
+  auto* grid = control<QTreeView>("ReportControl1");
   EXPECT_TRUE(grid->isExpanded(grid->model()->index(0, 0)));
   EXPECT_TRUE(grid->isFirstColumnSpanned(0, QModelIndex()));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // d/ holds a namesake one level down: found with "Subfolders", not without.
+  tree.write("data/d/sub/unique.bin", "x");
+  choose(tree.path() + "data/d");
+  find(ByName);
+  EXPECT_EQ(groups(), 1);
+  subfolders()->click();
+  find(ByName);
+  EXPECT_EQ(groups(), 0);
+  EXPECT_FALSE(deleteEnabled());
+  EXPECT_TRUE(grid->isVisible());
 }
 
 TEST_F(MainWindowTest, DeleteRemovesTheTickedFilesAndRebuildsTheList) {
   Form1& window = open();
-  int failureWindows = 0;
-  window.dialogs.failureWindow = [&](const std::string&) { ++failureWindows; };
   choose(tree.path() + "data");
   find(ByNameAndSize);
   ASSERT_EQ(groups(), 1);
-  FileGridModel& model = *window.gridModel();
-  const QModelIndex group = model.index(0, 0);
-  const QModelIndex second = model.index(1, 0, group);
-  const std::string path = model.index(1, 0, group).data().toString().toStdString() +
-                           model.index(1, 1, group).data().toString().toStdString();
-  ASSERT_TRUE(model.setData(second, Qt::Checked, Qt::CheckStateRole));
+  const QModelIndex group = model().index(0, 0);
+  const std::string path = model().index(1, 0, group).data().toString().toStdString() +
+                           model().index(1, 1, group).data().toString().toStdString();
+  ASSERT_TRUE(model().setData(model().index(1, 0, group), Qt::Checked, Qt::CheckStateRole));
 
   click("Command4");
   EXPECT_FALSE(QFile::exists(QString::fromStdString(path))) << path;
   EXPECT_EQ(filesListed(), 1);
-  EXPECT_EQ(failureWindows, 0);
+  EXPECT_TRUE(failureWindows.empty());
   EXPECT_EQ(window.core().CancelRequested, 0);
 }
 
-TEST_F(MainWindowTest, FindWithoutDuplicatesLeavesAnEmptyGridAndDeleteDisabled) {
-  Form1& window = open();
-  choose(tree.path() + "data/d");
-  find(ByName);
-  EXPECT_EQ(groups(), 0);
-  EXPECT_FALSE(deleteEnabled());
-  EXPECT_TRUE(control<QTreeView>(window, "ReportControl1")->isVisible());
-}
-
-TEST_F(MainWindowTest, SubfoldersUntickedListsOnlyTheTopFolder) {
-  tree.write("data/top.jpg", "AAAA");
-  tree.write("data/a/top.jpg", "AAAA");
-  Form1& window = open();
-  choose(tree.path() + "data");
-  control<QCheckBox>(window, "chSubfolders")->click();
-  find(ByName);
-  EXPECT_EQ(groups(), 0);
-}
-
 TEST_F(MainWindowTest, CancelDuringTheWalkEmptiesTheGridAndIgnoresOtherCommands) {
-  for (int k = 0; k < 200; ++k)
-    tree.write("data/many/f" + std::to_string(k) + ".txt", "x");
+  writeMany(200);
   Form1& window = open();
   choose(tree.path() + "data");
   find(ByName);
@@ -301,9 +222,8 @@ TEST_F(MainWindowTest, CancelDuringTheWalkEmptiesTheGridAndIgnoresOtherCommands)
     if (++passes != 50)
       return;
     // While the walk runs, these presses are ignored; "Cancel" is not.
-    click("Command2");
-    click("Command3");
-    click("Command4");
+    for (const char* ignored : {"Command2", "Command3", "Command4"})
+      click(ignored);
     EXPECT_TRUE(window.core().busy());
     click("bnCancel");
   };
@@ -319,8 +239,7 @@ TEST_F(MainWindowTest, CancelDuringTheWalkEmptiesTheGridAndIgnoresOtherCommands)
 }
 
 TEST_F(MainWindowTest, CancelReachesTheWalkThroughTheEventLoop) {
-  for (int k = 0; k < 50; ++k)
-    tree.write("data/many/f" + std::to_string(k) + ".txt", "x");
+  writeMany(50);
   Form1& window = open();
   choose(tree.path() + "data");
   window.eventPump().setCallsPerClockRead(1);
@@ -366,17 +285,13 @@ TEST_F(MainWindowTest, DecliningTheWarningLeavesTheGridAsItWas) {
 
 TEST_F(MainWindowTest, TheRealWarningWindowAnswersNoWithItsButton) {
   const std::string system = tree.mkdir("system");
-  setSpecialFolderOverride([&](int number) {
-    return number == CSIDL_WINDOWS ? system.substr(0, system.size() - 1) : std::string();
-  });
+  const std::string noSlash = system.substr(0, system.size() - 1);
+  setSpecialFolderOverride(
+      [&](int number) { return number == CSIDL_WINDOWS ? noSlash : std::string(); });
   tree.write("system/a/photo.jpg", "AAAA");
   tree.write("system/b/photo.jpg", "AAAA");
-  // Only the folder chooser is answered here; the warning is the real window.
-  form = std::make_unique<Form1>(*settings);
-  form->show();
-  form->dialogs.chooseFolder = [&](const QString&) { return QString::fromStdString(system); };
-  click("Command2");
-
+  open(true);
+  choose(system);
   QString shownList;
   QTimer::singleShot(0, [&] {
     auto* warning = qobject_cast<Form4*>(QApplication::activeModalWidget());
@@ -385,13 +300,12 @@ TEST_F(MainWindowTest, TheRealWarningWindowAnswersNoWithItsButton) {
     warning->bnCancel()->click();
   });
   find(ByName);
-  EXPECT_EQ(shownList.toStdString(), system.substr(0, system.size() - 1));
+  EXPECT_EQ(shownList.toStdString(), noSlash);
   EXPECT_EQ(groups(), 0);
 }
 
 TEST_F(MainWindowTest, ClosingDuringAFindCancelsItAndClosesWhenItEnds) {
-  for (int k = 0; k < 100; ++k)
-    tree.write("data/many/f" + std::to_string(k) + ".txt", "x");
+  writeMany(100);
   Form1& window = open();
   choose(tree.path() + "data");
   bool closedAtOnce = true;
@@ -407,28 +321,25 @@ TEST_F(MainWindowTest, ClosingDuringAFindCancelsItAndClosesWhenItEnds) {
   EXPECT_FALSE(isLoad("Form1"));
 }
 
+// The numbers are the pure layout's (main_window_layout_test); this checks the window applies it.
 TEST_F(MainWindowTest, ResizingKeepsTheBandAlongTheGridAndPleaseWaitOverIt) {
   Form1& window = open();
-  const QRect frame = control<QWidget>(window, "Frame6")->geometry();
+  const QRect frame = control<QWidget>("Frame6")->geometry();
   window.resize(window.width() + 200, window.height() + 150);
   QApplication::processEvents();
-  auto* grid = control<QTreeView>(window, "ReportControl1");
+  auto* grid = control<QTreeView>("ReportControl1");
   const QRect gridRect = grid->geometry();
-  EXPECT_EQ(control<QPlainTextEdit>(window, "Text1")->geometry(), gridRect);
-  for (const char* name : {"Command4", "bnAbout"})
-    EXPECT_EQ(control<QWidget>(window, name)->geometry().right(), gridRect.right()) << name;
-  for (const char* name : {"ProgressBar1", "ProgressBar2"})
-    EXPECT_EQ(control<QWidget>(window, name)->geometry().right(), gridRect.right()) << name;
-  EXPECT_GT(control<QWidget>(window, "Command4")->geometry().top(), gridRect.bottom());
-  EXPECT_LE(control<QWidget>(window, "bnAbout")->geometry().bottom(),
-            window.statusBar()->geometry().top());
-  EXPECT_EQ(control<QWidget>(window, "Frame6")->geometry(), frame);
+  EXPECT_EQ(control<QWidget>("Text1")->geometry(), gridRect);
+  for (const char* name : {"Command4", "ProgressBar2", "bnAbout"})
+    EXPECT_EQ(control<QWidget>(name)->geometry().right(), gridRect.right()) << name;
+  EXPECT_GT(control<QWidget>("Command4")->geometry().top(), gridRect.bottom());
+  EXPECT_LE(control<QWidget>("bnAbout")->geometry().bottom(), window.statusBar()->geometry().top());
+  EXPECT_EQ(control<QWidget>("Frame6")->geometry(), frame);
 
   // The shown columns fill the grid without a horizontal scroll bar.
   int shownWidth = 0;
   for (int k = 0; k < grid->model()->columnCount(); ++k)
-    if (!grid->isColumnHidden(k))
-      shownWidth += grid->columnWidth(k);
+    shownWidth += grid->isColumnHidden(k) ? 0 : grid->columnWidth(k);
   EXPECT_LE(shownWidth, grid->viewport()->width());
 }
 
