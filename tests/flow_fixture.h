@@ -8,6 +8,7 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -83,10 +84,12 @@ protected:
     return kNoRecord;
   }
 
-  void tick(const std::string& relative) {
-    RecordId record = recordOf(relative);
-    ASSERT_NE(record, kNoRecord) << relative;
-    core.ReportControl1.setTicked(record, true);
+  void tick(std::initializer_list<std::string> relatives) {
+    for (const std::string& relative : relatives) {
+      RecordId record = recordOf(relative);
+      ASSERT_NE(record, kNoRecord) << relative;
+      core.ReportControl1.setTicked(record, true);
+    }
   }
 
   bool exists(const std::string& relative) const {

@@ -1,11 +1,11 @@
 #include "test_support.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
@@ -37,6 +37,12 @@ std::string TempDir::write(const std::string& relative, const std::string& conte
   std::ofstream out(full, std::ios::binary);
   out << content;
   return full.string();
+}
+
+void TempDir::writeEach(std::initializer_list<std::string> relatives,
+                        const std::string& content) const {
+  for (const std::string& relative : relatives)
+    write(relative, content);
 }
 
 std::string TempDir::mkdir(const std::string& relative) const {

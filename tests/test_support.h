@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 namespace zandrex::test {
@@ -17,6 +18,8 @@ public:
   const std::string& path() const { return path_; }
   // Writes a file (creating missing folders) and returns its full path.
   std::string write(const std::string& relative, const std::string& content) const;
+  // Writes every file with the same content.
+  void writeEach(std::initializer_list<std::string> relatives, const std::string& content) const;
   // Creates a folder (and missing parents) and returns its path with a trailing "/".
   std::string mkdir(const std::string& relative) const;
   // Sets a file's modification time (seconds since the epoch).

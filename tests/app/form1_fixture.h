@@ -24,8 +24,6 @@ protected:
   QString chosenFolder; // what the folder chooser answers; "" is a cancel
   QString chooserStart;
   int chooserCalls = 0;
-  bool answerWarning = true;
-  std::vector<std::string> warnings;
   std::vector<std::string> failureWindows;
 
   QString settingsFile() const { return QString::fromStdString(settingsDir.path() + "z.ini"); }
@@ -39,10 +37,7 @@ protected:
       return chosenFolder;
     };
     if (!realWarning)
-      form->dialogs.systemFolderWarning = [this](const std::string& list) {
-        warnings.push_back(list);
-        return answerWarning;
-      };
+      form->dialogs.systemFolderWarning = [](const std::string&) { return true; };
     form->dialogs.exclamation = [](const QString&) {};
     form->dialogs.about = [] {};
     form->dialogs.failureWindow = [this](const std::string& count) {

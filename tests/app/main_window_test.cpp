@@ -7,8 +7,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -43,11 +41,6 @@ protected:
   bool deleteEnabled() { return control("Command4")->isEnabled(); }
   QCheckBox* subfolders() { return control<QCheckBox>("chSubfolders"); }
   QComboBox* modes() { return control<QComboBox>("cmbBy"); }
-  // Many one-byte files of one name, so a walk has event passes to cancel in.
-  void writeMany(int count) {
-    for (int k = 0; k < count; ++k)
-      tree.write("data/many/f" + std::to_string(k) + ".txt", "x");
-  }
 };
 
 TEST_F(MainWindowTest, FirstStartShowsTheDesignAndTheDefaults) {
@@ -67,17 +60,13 @@ TEST_F(MainWindowTest, FirstStartShowsTheDesignAndTheDefaults) {
   EXPECT_TRUE(control("Command4")->font().bold());
   EXPECT_FALSE(control<QPlainTextEdit>("Text1")->isVisible());
   EXPECT_EQ(control<QPlainTextEdit>("Text1")->toPlainText(), "Please wait...");
-  const std::pair<const char*, const char*> captions[] = {{"Command2", "..."},
-                                                          {"Command3", "Find"},
-                                                          {"bnCancel", "Cancel"},
-                                                          {"bnAbout", "About"},
-                                                          {"Command4", "Delete selected files"}};
-  for (const auto& [name, caption] : captions)
-    EXPECT_EQ(control(name)->text(), caption);
-  EXPECT_EQ(control<QLabel>("lblprb1")->text(), "Searching:");
-  EXPECT_EQ(control<QLabel>("lblprb2")->text(), "Deleting:");
+  const char* names[] = {"Command2", "Command3", "bnCancel", "bnAbout",
+                         "lblprb1",  "lblprb2",  "Command4"};
+  const char* captions[] = {
+      "...", "Find", "Cancel", "About", "Searching:", "Deleting:", "Delete selected files"};
+  for (std::size_t k = 0; k < std::size(names); ++k)
+    EXPECT_EQ(control<QWidget>(names[k])->property("text").toString(), captions[k]);
   EXPECT_EQ(control<QWidget>("Frame6")->property("title").toString(), "Disk or folder");
-
   auto* grid = control<QTreeView>("ReportControl1");
   ASSERT_EQ(grid->model()->columnCount(), 7);
   const char* headers[] = {"Path", "File", "Size", "Date", "File", "Checksum", "Content"};
@@ -193,25 +182,9 @@ TEST_F(MainWindowTest, FindGroupsByEachModeAndEnablesDeleteOnlyWithRows) {
   EXPECT_TRUE(grid->isVisible());
 }
 
-TEST_F(MainWindowTest, DeleteRemovesTheTickedFilesAndRebuildsTheList) {
-  Form1& window = open();
-  choose(tree.path() + "data");
-  find(ByNameAndSize);
-  ASSERT_EQ(groups(), 1);
-  const QModelIndex group = model().index(0, 0);
-  const std::string path = model().index(1, 0, group).data().toString().toStdString() +
-                           model().index(1, 1, group).data().toString().toStdString();
-  ASSERT_TRUE(model().setData(model().index(1, 0, group), Qt::Checked, Qt::CheckStateRole));
-
-  click("Command4");
-  EXPECT_FALSE(QFile::exists(QString::fromStdString(path))) << path;
-  EXPECT_EQ(filesListed(), 1);
-  EXPECT_TRUE(failureWindows.empty());
-  EXPECT_EQ(window.core().CancelRequested, 0);
-}
-
-TEST_F(MainWindowTest, CancelDuringTheWalkEmptiesTheGridAndIgnoresOtherCommands) {
-  writeMany(200);
+TEST_F(MainWindowTest, CancelOrCloseDuringTheWalkEndItAndOtherCommandsAreIgnored) {
+  for (int k = 0; k < 200; ++k)
+    tree.write("data/many/f" + std::to_string(k) + ".txt", "x");
   Form1& window = open();
   choose(tree.path() + "data");
   find(ByName);
@@ -236,78 +209,17 @@ TEST_F(MainWindowTest, CancelDuringTheWalkEmptiesTheGridAndIgnoresOtherCommands)
   EXPECT_FALSE(window.core().busy());
   EXPECT_EQ(window.core().CancelRequested, 0);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
 
-TEST_F(MainWindowTest, CancelReachesTheWalkThroughTheEventLoop) {
-  writeMany(50);
-  Form1& window = open();
-  choose(tree.path() + "data");
+  // A press of "Cancel" reaches the walk through the event loop itself.
+  window.onEventPass = {};
   window.eventPump().setCallsPerClockRead(1);
   window.eventPump().setInterval(std::chrono::milliseconds(0));
   QTimer::singleShot(0, &window, [this] { click("bnCancel"); });
   find(ByName);
   EXPECT_EQ(groups(), 0);
   EXPECT_EQ(window.statusText(), "0 files");
-}
 
-TEST_F(MainWindowTest, DecliningTheWarningLeavesTheGridAsItWas) {
-  const std::string programs = tree.mkdir("programs");
-  const std::string system = tree.mkdir("system");
-  setSpecialFolderOverride([&](int number) {
-    std::string path = number == CSIDL_PROGRAM_FILES ? programs : system;
-    path.pop_back();
-    return number == CSIDL_PERSONAL ? std::string() : path;
-  });
-  tree.write("programs/x/photo.jpg", "AAAA");
-  tree.write("programs/y/photo.jpg", "AAAA");
-  open();
-  choose(tree.path() + "data");
-  find(ByName);
-  const int before = groups();
-  ASSERT_GT(before, 0);
-
-  choose(programs + "x");
-  answerWarning = false;
-  find(ByName);
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0], programs.substr(0, programs.size() - 1) + "\r\n");
-  EXPECT_EQ(groups(), before);
-  EXPECT_TRUE(deleteEnabled());
-
-  // "Yes" scans the folder.
-  choose(programs);
-  answerWarning = true;
-  find(ByName);
-  EXPECT_EQ(warnings.size(), 2u);
-  EXPECT_EQ(groups(), 1);
-  EXPECT_EQ(filesListed(), 2);
-}
-
-TEST_F(MainWindowTest, TheRealWarningWindowAnswersNoWithItsButton) {
-  const std::string system = tree.mkdir("system");
-  const std::string noSlash = system.substr(0, system.size() - 1);
-  setSpecialFolderOverride(
-      [&](int number) { return number == CSIDL_WINDOWS ? noSlash : std::string(); });
-  tree.write("system/a/photo.jpg", "AAAA");
-  tree.write("system/b/photo.jpg", "AAAA");
-  open(true);
-  choose(system);
-  QString shownList;
-  QTimer::singleShot(0, [&] {
-    auto* warning = qobject_cast<Form4*>(QApplication::activeModalWidget());
-    ASSERT_NE(warning, nullptr);
-    shownList = warning->fdSystemFolders()->toPlainText();
-    warning->bnCancel()->click();
-  });
-  find(ByName);
-  EXPECT_EQ(shownList.toStdString(), noSlash);
-  EXPECT_EQ(groups(), 0);
-}
-
-TEST_F(MainWindowTest, ClosingDuringAFindCancelsItAndClosesWhenItEnds) {
-  writeMany(100);
-  Form1& window = open();
-  choose(tree.path() + "data");
+  // Closing during a find cancels it; the window closes when the find returns.
   bool closedAtOnce = true;
   window.onEventPass = [&] {
     if (window.isVisible())
@@ -319,6 +231,44 @@ TEST_F(MainWindowTest, ClosingDuringAFindCancelsItAndClosesWhenItEnds) {
   EXPECT_FALSE(window.core().busy());
   EXPECT_EQ(stored("Settings", "Find duplicates by"), "0");
   EXPECT_FALSE(isLoad("Form1"));
+}
+
+// The real "Warning" window, opened by the scan driver: "NO!" leaves the grid as it was.
+TEST_F(MainWindowTest, DecliningTheWarningLeavesTheGridAsItWasAndYesScans) {
+  const std::string programs = tree.mkdir("programs");
+  const std::string noSlash = programs.substr(0, programs.size() - 1);
+  setSpecialFolderOverride([&](int number) {
+    return number == CSIDL_PROGRAM_FILES ? noSlash : std::string("/nonexistent-system");
+  });
+  tree.write("programs/x/photo.jpg", "AAAA");
+  tree.write("programs/y/photo.jpg", "AAAA");
+  open(true);
+  choose(tree.path() + "data");
+  find(ByName);
+  const int before = groups();
+  ASSERT_GT(before, 0);
+
+  QString shownList;
+  const auto answer = [&](bool yes) {
+    QTimer::singleShot(0, [&shownList, yes] {
+      auto* warning = qobject_cast<Form4*>(QApplication::activeModalWidget());
+      ASSERT_NE(warning, nullptr);
+      shownList = warning->fdSystemFolders()->toPlainText();
+      (yes ? warning->bnOK() : warning->bnCancel())->click();
+    });
+  };
+  choose(programs + "x");
+  answer(false);
+  find(ByName);
+  EXPECT_EQ(shownList.toStdString(), noSlash + "\n");
+  EXPECT_EQ(groups(), before);
+  EXPECT_TRUE(deleteEnabled());
+
+  choose(programs);
+  answer(true);
+  find(ByName);
+  EXPECT_EQ(groups(), 1);
+  EXPECT_EQ(filesListed(), 2);
 }
 
 // The numbers are the pure layout's (main_window_layout_test); this checks the window applies it.

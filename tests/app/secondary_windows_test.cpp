@@ -1,5 +1,6 @@
 // The failure, error and About windows on the offscreen platform: what they show, where their
-// links lead, and the error window opened by a real trapped error.
+// links lead, and the error window opened by a real trapped error; and the shell helpers behind
+// the links, which hand the desktop exactly the texts the rules build.
 #include "about_window.h"
 #include "deletion_failure_window.h"
 #include "desktop_shell.h"
@@ -14,14 +15,12 @@
 #include "test_support.h"
 
 #include <QApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
-#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -62,30 +61,37 @@ std::string expectedMailUrl(bool errorReport) {
          (errorReport ? "%20Error%20report" : "");
 }
 
+struct ShownBox {
+  QMessageBox::Icon icon;
+  QString title;
+  QString text;
+};
+
+// Captures everything the windows and the shell helpers would hand to the desktop.
 class SecondaryWindowsTest : public ::testing::Test {
 protected:
   void SetUp() override {
     SetLanguageTexts();
-    savedEnvironment_ = reportEnvironment();
     reportEnvironment().reportFolder = [this] { return reportFolder; };
     setUrlOpener([this](const QUrl& url) {
       opened.push_back(url);
-      return true;
+      return openerAnswers;
     });
     setItemShower([this](const QStringList& urls) {
       shownItems.push_back(urls);
-      return true;
+      return fileManagerAnswers;
     });
-    setMessageBoxShower([this](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
-      boxes.push_back(text);
-    });
+    setMessageBoxShower(
+        [this](QWidget*, QMessageBox::Icon icon, const QString& title, const QString& text) {
+          boxes.push_back({icon, title, text});
+        });
   }
   void TearDown() override {
     setUrlOpener({});
     setItemShower({});
     setMessageBoxShower({});
     setErrorPresenter(nullptr);
-    reportEnvironment() = savedEnvironment_;
+    reportEnvironment() = defaultReportEnvironment();
     resetErrTrap();
   }
 
@@ -93,10 +99,9 @@ protected:
   std::string reportFolder = temp.path() + "Zandrex";
   std::vector<QUrl> opened;
   std::vector<QStringList> shownItems;
-  std::vector<QString> boxes;
-
-private:
-  ReportEnvironment savedEnvironment_;
+  std::vector<ShownBox> boxes;
+  bool openerAnswers = true;
+  bool fileManagerAnswers = true;
 };
 
 // --- Deletion failure -------------------------------------------------------------------------
@@ -141,16 +146,10 @@ TEST_F(SecondaryWindowsTest, FailureWindowListsFailuresInOrderModalOverItsOwner)
     EXPECT_EQ(cell(grid, 0, column), firstRow[column]);
   EXPECT_EQ(cell(grid, 1, 1), "earlier.txt");
 
-  // The next run starts from an empty list and shows only its own failures; "OK" hides it.
-  core.ReportControl1.deleteAll();
-  EXPECT_EQ(grid->model()->rowCount(), 0);
-  core.AddRecord("/data/c/", "only.txt", "2024.03.03 08:00:00", "5", "Gone");
-  core.ReportControl1.rebuildRows();
+  // "OK" hides it too.
   whenModal([&](QWidget*) { QTest::mouseClick(window.bnOK(), Qt::LeftButton); });
   window.showModalOverOwner();
   EXPECT_FALSE(window.isVisible());
-  ASSERT_EQ(grid->model()->rowCount(), 1);
-  EXPECT_EQ(cell(grid, 0, 1), "only.txt");
 }
 
 TEST_F(SecondaryWindowsTest, FailureWindowOutlivingItsListIsSafe) {
@@ -220,7 +219,7 @@ TEST_F(SecondaryWindowsTest, ErrorWindowLinksMailSupportAndOpenTheReportFolder) 
   // Before any report is written the folder links say so.
   click(&window, "Label58");
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].toStdString(), msgFileNotFound);
+  EXPECT_EQ(boxes[0].text.toStdString(), msgFileNotFound);
   EXPECT_TRUE(shownItems.empty());
 
   const std::string report = temp.write("Zandrex/ErrorReport.txt", "report");
@@ -235,14 +234,14 @@ TEST_F(SecondaryWindowsTest, ErrorWindowLinksMailSupportAndOpenTheReportFolder) 
   EXPECT_EQ(boxes.size(), 1u);
 }
 
-TEST_F(SecondaryWindowsTest, ARealErrorWritesTheReportAndOpensAModelessErrorWindow) {
+// Modeless while the main window is not loaded, modal over it when it is.
+TEST_F(SecondaryWindowsTest, ARealErrorWritesTheReportAndOpensTheErrorWindow) {
   DesktopErrorPresenter presenter;
   setErrorPresenter(&presenter);
   ASSERT_FALSE(isLoad("Form1"));
   EXPECT_FALSE(trapEvent("Test.Handler_Click", [] { raiseError(53, "File not found"); }));
   const std::string report = test::readFile(reportFolder + "/ErrorReport.txt");
   EXPECT_NE(report.find("Method: Test.Handler_Click"), std::string::npos) << report;
-
   Form11* shown = nullptr;
   for (QWidget* widget : QApplication::topLevelWidgets())
     if (auto* candidate = qobject_cast<Form11*>(widget); candidate && candidate->isVisible())
@@ -254,11 +253,7 @@ TEST_F(SecondaryWindowsTest, ARealErrorWritesTheReportAndOpensAModelessErrorWind
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(watch.isNull()) << "a modeless error window deletes itself when closed";
   EXPECT_FALSE(isLoad("Form11"));
-}
 
-TEST_F(SecondaryWindowsTest, ARealErrorOpensAModalErrorWindowOverTheMainWindow) {
-  DesktopErrorPresenter presenter;
-  setErrorPresenter(&presenter);
   QWidget mainWindow;
   mainWindow.setObjectName("Form1");
   mainWindow.show();
@@ -272,7 +267,6 @@ TEST_F(SecondaryWindowsTest, ARealErrorOpensAModalErrorWindowOverTheMainWindow) 
   trapEvent("Test.Other_Click", [] { raiseError(76, "Path not found"); });
   markWindowUnloaded("Form1");
   EXPECT_TRUE(sawModal);
-  EXPECT_TRUE(std::filesystem::exists(reportFolder + "/ErrorReport.txt"));
   EXPECT_FALSE(isLoad("Form11")) << "the modal window is released once closed";
 }
 
@@ -329,6 +323,63 @@ TEST_F(SecondaryWindowsTest, LinkClickNeedsPressAndReleaseOverTheLabel) {
   EXPECT_EQ(clicks, 0);
   QTest::mouseClick(&link, Qt::LeftButton);
   EXPECT_EQ(clicks, 1);
+}
+
+// --- Shell helpers ----------------------------------------------------------------------------
+
+// The mailto rules themselves are the engine's (shell_helpers_test); here they must arrive as
+// built.
+TEST_F(SecondaryWindowsTest, MailAndWebLinksAreHandedOverUnchanged) {
+  openerAnswers = false; // no mail client: nothing is shown
+  SendMail(nullptr, "help@example.org", "A&B", "Hi", "x");
+  SendMail(nullptr, "help@example.org", "100%20 done");
+  SendMail(nullptr, "help@example.org", "");
+  SendMail(nullptr, "help@example.org", "", "two\r\nlines", "", "hidden@example.org");
+  openWebsite("https://example.org/a%20b");
+
+  ASSERT_EQ(opened.size(), 5u);
+  EXPECT_EQ(opened[0].toEncoded(), "mailto:help@example.org?Subject=A%26B&Body=Hi%0D%0A&CC=x");
+  // A "%" the caller wrote stays as it is.
+  EXPECT_EQ(opened[1].toEncoded(), "mailto:help@example.org?Subject=100%20%20done");
+  EXPECT_EQ(opened[2].toEncoded(), "mailto:help@example.org");
+  EXPECT_EQ(opened[3].toEncoded(),
+            "mailto:help@example.org?Body=two%0D%0Alines%0D%0A&BCC=hidden@example.org");
+  EXPECT_EQ(opened[4].toEncoded(), "https://example.org/a%20b");
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SecondaryWindowsTest, ShowingAFileTriesTheCheckTheFileManagerTheFolderThenAMessage) {
+  test::TempDir dir;
+  // A missing file, or a path without a drive, stops at the check with its message.
+  OpenInExplorerList(nullptr, QString::fromStdString(dir.path() + "ErrorReport.txt"));
+  OpenInExplorerList(nullptr, "\\\\server\\share\\ErrorReport.txt");
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+  EXPECT_EQ(boxes[0].title, "Zandrex");
+  EXPECT_EQ(boxes[0].text.toStdString(), msgFileNotFound);
+  EXPECT_EQ(boxes[1].text.toStdString(), msgDriveNotPresent);
+  EXPECT_TRUE(shownItems.empty());
+  EXPECT_TRUE(opened.empty());
+
+  const std::string file = dir.write("with space/ErrorReport.txt", "report");
+  OpenInExplorerList(nullptr, QString::fromStdString(file));
+  ASSERT_EQ(shownItems.size(), 1u);
+  ASSERT_EQ(shownItems[0].size(), 1);
+  EXPECT_EQ(QUrl(shownItems[0][0]).toLocalFile().toStdString(), file);
+  EXPECT_TRUE(shownItems[0][0].startsWith("file:///"));
+  EXPECT_TRUE(opened.empty());
+
+  fileManagerAnswers = false;
+  OpenInExplorerList(nullptr, QString::fromStdString(file));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].toLocalFile().toStdString(), dir.path() + "with space");
+  EXPECT_EQ(boxes.size(), 2u);
+
+  openerAnswers = false;
+  OpenInExplorerList(nullptr, QString::fromStdString(file));
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[2].icon, QMessageBox::Warning);
+  EXPECT_EQ(boxes[2].text.toStdString(), shellErrorText(31));
 }
 
 } // namespace

@@ -82,14 +82,13 @@ TEST_F(StartupTest, StartShowsTheMainWindowLoadsTheFailureWindowAndSavesTheVersi
   ASSERT_NE(again, nullptr);
 }
 
-TEST_F(StartupTest, OnlyOneLockHolderAtATime) {
-  SingleInstanceLock first(lockPath());
-  SingleInstanceLock second(lockPath());
-  EXPECT_TRUE(first.tryAcquire());
-  EXPECT_FALSE(second.tryAcquire());
-}
-
-TEST_F(StartupTest, LockLeftByACopyThatNoLongerRunsIsTakenOver) {
+TEST_F(StartupTest, OnlyOneLockHolderAtATimeAndALockLeftByAnEndedCopyIsTakenOver) {
+  {
+    SingleInstanceLock first(lockPath());
+    SingleInstanceLock second(lockPath());
+    EXPECT_TRUE(first.tryAcquire());
+    EXPECT_FALSE(second.tryAcquire());
+  }
   // A process id that surely ran and ended.
   const pid_t child = fork();
   if (child == 0)
@@ -100,9 +99,6 @@ TEST_F(StartupTest, LockLeftByACopyThatNoLongerRunsIsTakenOver) {
                                 QSysInfo::machineHostName().toStdString() + "\n");
   SingleInstanceLock lock(lockPath());
   EXPECT_TRUE(lock.tryAcquire());
-}
-
-TEST(StartupLockPath, IsNamedAfterTheProgram) {
   EXPECT_TRUE(defaultLockPath().endsWith("/zandrex.lock"));
 }
 

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -42,6 +43,15 @@ TEST_F(WarningWindowTest, ShowsTheListAndTheDesignTexts) {
   EXPECT_EQ(warning.bnOK()->text(), "Yes");
   EXPECT_EQ(warning.bnCancel()->text(), "NO!");
   EXPECT_TRUE(warning.bnOK()->isDefault());
+
+  // Every click on the box is stored at once.
+  warning.chAllowSystemRename()->click();
+  EXPECT_EQ(stored(), "0");
+  warning.chAllowSystemRename()->click();
+  EXPECT_EQ(stored(), "1");
+  warning.chAllowSystemRename()->click();
+  warning.bnCancel()->click();
+  EXPECT_EQ(stored(), "0");
   EXPECT_FALSE(warning.ContinueAnyway);
 }
 
@@ -64,43 +74,17 @@ TEST_F(WarningWindowTest, LoadTicksTheBoxFromTheSettingAndWritesItBack) {
   }
 }
 
-TEST_F(WarningWindowTest, EveryClickOnTheBoxIsStoredAtOnce) {
-  Form4 warning(settings, nullptr);
-  warning.show();
-  warning.chAllowSystemRename()->click();
-  EXPECT_EQ(stored(), "0");
-  warning.chAllowSystemRename()->click();
-  EXPECT_EQ(stored(), "1");
-  warning.chAllowSystemRename()->click();
-  warning.bnCancel()->click();
-  EXPECT_EQ(stored(), "0");
-  EXPECT_FALSE(warning.ContinueAnyway);
-}
-
 TEST_F(WarningWindowTest, YesAndEnterContinueNoAndEscapeDoNot) {
-  {
+  const std::pair<std::function<void(Form4&)>, bool> answers[] = {
+      {[](Form4& window) { window.bnOK()->click(); }, true},
+      {[](Form4& window) { window.bnCancel()->click(); }, false},
+      {[](Form4& window) { QTest::keyClick(window.fdSystemFolders(), Qt::Key_Return); }, true},
+      {[](Form4& window) { QTest::keyClick(window.fdSystemFolders(), Qt::Key_Escape); }, false}};
+  for (const auto& [answer, continues] : answers) {
     Form4 warning(settings, nullptr);
-    QTimer::singleShot(0, [&] { warning.bnOK()->click(); });
+    QTimer::singleShot(0, [&] { answer(warning); });
     warning.exec();
-    EXPECT_TRUE(warning.ContinueAnyway);
-  }
-  {
-    Form4 warning(settings, nullptr);
-    QTimer::singleShot(0, [&] { warning.bnCancel()->click(); });
-    warning.exec();
-    EXPECT_FALSE(warning.ContinueAnyway);
-  }
-  {
-    Form4 warning(settings, nullptr);
-    QTimer::singleShot(0, [&] { QTest::keyClick(warning.fdSystemFolders(), Qt::Key_Return); });
-    warning.exec();
-    EXPECT_TRUE(warning.ContinueAnyway);
-  }
-  {
-    Form4 warning(settings, nullptr);
-    QTimer::singleShot(0, [&] { QTest::keyClick(warning.fdSystemFolders(), Qt::Key_Escape); });
-    warning.exec();
-    EXPECT_FALSE(warning.ContinueAnyway);
+    EXPECT_EQ(warning.ContinueAnyway, continues);
     EXPECT_FALSE(warning.isVisible());
   }
 }

@@ -34,7 +34,7 @@ std::string shellQuoted(const std::string& path) {
   return "'" + path + "'";
 }
 
-bool FileExistsForTest(const std::string& path) {
+bool exists(const std::string& path) {
   return ::access(path.c_str(), F_OK) == 0;
 }
 
@@ -51,11 +51,9 @@ TEST(Cli, ListsGroupsLikeTheGridAndEndsWithTheStatusText) {
 
 TEST(Cli, ContentModeAsJson) {
   TempDir tree;
-  tree.write("x/one", "abc");
-  tree.write("y/two", "abc");
+  tree.writeEach({"x/one", "y/two"}, "abc");
   tree.write("z/three", "abd");
-  tree.write("odd-\xff", "zz");
-  tree.write("odd-\xfe", "zz");
+  tree.writeEach({"odd-\xff", "odd-\xfe"}, "zz");
   RunResult r = runCli("--by content --json " + shellQuoted(tree.path()));
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("\"mode\":\"content\""), std::string::npos);
@@ -68,9 +66,7 @@ TEST(Cli, ContentModeAsJson) {
 
 TEST(Cli, NoSubfoldersAndModes) {
   TempDir tree;
-  tree.write("a", "same");
-  tree.write("b", "same");
-  tree.write("sub/c", "same");
+  tree.writeEach({"a", "b", "sub/c"}, "same");
   RunResult r = runCli("--by size --no-subfolders " + shellQuoted(tree.path()));
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "Size: 4 (2 files, 4 bytes reclaimable)\n" + tree.path() + "a\n" + tree.path() +
@@ -99,30 +95,22 @@ TEST(Cli, SystemFolderSourceWarnsOnStandardErrorAndGoesOn) {
   EXPECT_NE(r.out.find(" files\n"), std::string::npos);
 }
 
-} // namespace
-} // namespace zandrex::test
-
-namespace zandrex::test {
-namespace {
-
 TEST(Cli, SelectPrintsAndDeleteRemovesThroughTheGuard) {
   TempDir tree;
-  tree.write("a/x", "same");
-  tree.write("b/x", "same");
-  tree.write("c/x", "same");
+  tree.writeEach({"a/x", "b/x", "c/x"}, "same");
   RunResult r = runCli("--by content --select first " + shellQuoted(tree.path()));
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, tree.path() + "b/x\n" + tree.path() + "c/x\n");
   EXPECT_NE(r.err.find("Ticked 2 files in 1 group"), std::string::npos);
-  EXPECT_TRUE(FileExistsForTest(tree.path() + "b/x"));
+  EXPECT_TRUE(exists(tree.path() + "b/x"));
 
   EXPECT_EQ(runCli("--delete " + shellQuoted(tree.path())).exitCode, 2);
 
   r = runCli("--by content --select first --delete " + shellQuoted(tree.path()));
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_FALSE(FileExistsForTest(tree.path() + "b/x"));
-  EXPECT_FALSE(FileExistsForTest(tree.path() + "c/x"));
-  EXPECT_TRUE(FileExistsForTest(tree.path() + "a/x"));
+  EXPECT_FALSE(exists(tree.path() + "b/x"));
+  EXPECT_FALSE(exists(tree.path() + "c/x"));
+  EXPECT_TRUE(exists(tree.path() + "a/x"));
 }
 
 } // namespace

@@ -14,7 +14,7 @@ TEST_F(GuardRunTest, RefusesAHardLinkOfTheKeptCopy) {
   tree.mkdir("b");
   ASSERT_EQ(::link((tree.path() + "a/x").c_str(), (tree.path() + "b/x").c_str()), 0);
   find(ByName);
-  tick("b/x");
+  tick({"b/x"});
   core.Command4_Click();
   EXPECT_TRUE(exists("b/x"));
   EXPECT_EQ(failureColumn(failcol::kReason),
@@ -22,12 +22,9 @@ TEST_F(GuardRunTest, RefusesAHardLinkOfTheKeptCopy) {
 }
 
 TEST_F(GuardRunTest, RefusesChangedSizeOrTime) {
-  tree.write("a/x", "same");
-  tree.write("b/x", "same");
-  tree.write("c/x", "same");
+  tree.writeEach({"a/x", "b/x", "c/x"}, "same");
   find(ByName);
-  tick("a/x");
-  tick("b/x");
+  tick({"a/x", "b/x"});
   tree.write("a/x", "longer");
   tree.setMtime("b/x", 1000000000);
   core.Command4_Click();
@@ -38,16 +35,11 @@ TEST_F(GuardRunTest, RefusesChangedSizeOrTime) {
 }
 
 TEST_F(GuardRunTest, ContentModeDeletesOnlyAgainstAnIdenticalKeptTwin) {
-  tree.write("g1/keep", "content-one");
-  tree.write("g1/dup", "content-one");
-  tree.write("g2/keep", "content-two");
-  tree.write("g2/dup", "content-two");
-  tree.write("g3/keep", "content-333");
-  tree.write("g3/dup", "content-333");
+  tree.writeEach({"g1/keep", "g1/dup"}, "content-one");
+  tree.writeEach({"g2/keep", "g2/dup"}, "content-two");
+  tree.writeEach({"g3/keep", "g3/dup"}, "content-333");
   find(ByContent);
-  tick("g1/dup");
-  tick("g2/dup");
-  tick("g3/dup");
+  tick({"g1/dup", "g2/dup", "g3/dup"});
   // Same size and time cannot save a twin whose bytes changed; a vanished twin saves nobody.
   struct stat before;
   ::stat((tree.path() + "g2/keep").c_str(), &before);
@@ -65,13 +57,10 @@ TEST_F(GuardRunTest, ContentModeDeletesOnlyAgainstAnIdenticalKeptTwin) {
 }
 
 TEST_F(GuardRunTest, AllTickedGroupsAreDeletedAndCounted) {
-  tree.write("a/x", "same");
-  tree.write("b/x", "same");
-  tree.write("a/y", "other");
-  tree.write("b/y", "other");
+  tree.writeEach({"a/x", "b/x"}, "same");
+  tree.writeEach({"a/y", "b/y"}, "other");
   find(ByContent);
-  for (auto path : {"a/x", "b/x", "a/y"})
-    tick(path);
+  tick({"a/x", "b/x", "a/y"});
   core.Command4_Click();
   EXPECT_FALSE(exists("a/x"));
   EXPECT_FALSE(exists("b/x"));

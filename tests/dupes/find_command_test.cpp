@@ -22,8 +22,7 @@ TEST_F(FindTest, ByNameGroupsNamesThatDifferOnlyInCase) {
 }
 
 TEST_F(FindTest, BySizeGroupsEmptyFilesAndOrdersGroupsNumerically) {
-  tree.write("e1", "");
-  tree.write("e2", "");
+  tree.writeEach({"e1", "e2"}, "");
   tree.write("ten1", std::string(10, 'a'));
   tree.write("ten2", std::string(10, 'b'));
   tree.write("nine1", std::string(9, 'a'));
@@ -37,8 +36,7 @@ TEST_F(FindTest, BySizeGroupsEmptyFilesAndOrdersGroupsNumerically) {
 TEST_F(FindTest, ByNameAndSizePrunesSameNameOfOtherSize) {
   tree.write("x/a.txt", std::string(10, 'a'));
   tree.write("y/a.txt", std::string(11, 'a'));
-  tree.write("x/b.txt", "same");
-  tree.write("y/B.txt", "same");
+  tree.writeEach({"x/b.txt", "y/B.txt"}, "same");
   find(ByNameAndSize);
   EXPECT_EQ(groups(), (Groups{{"x/b.txt", "y/B.txt"}}));
   RecordId first = core.ReportControl1.row(1).record;
@@ -46,29 +44,28 @@ TEST_F(FindTest, ByNameAndSizePrunesSameNameOfOtherSize) {
 }
 
 TEST_F(FindTest, ByContentReadsOnlySharedSizesAndSplitsSameSizeDifferentContent) {
-  tree.write("one", std::string(100, 'a'));
-  tree.write("two", std::string(100, 'a'));
+  tree.writeEach({"one", "two"}, std::string(100, 'a'));
   tree.write("three", std::string(100, 'b'));
   tree.write("lonely", std::string(7, 'z'));
+  tree.writeEach({"e1", "e2"}, "");
   find(ByContent);
-  EXPECT_EQ(groups(), (Groups{{"one", "two"}}));
-  EXPECT_EQ(core.statusText(), "2 files");
-  RecordId first = core.ReportControl1.row(1).record;
-  EXPECT_FALSE(core.ReportControl1.item(first, col::kChecksum).asText().empty());
+  EXPECT_EQ(groups(), (Groups{{"e1", "e2"}, {"one", "two"}}));
+  EXPECT_EQ(core.statusText(), "4 files");
+  const ReportGrid& grid = core.ReportControl1;
+  EXPECT_EQ(grid.item(grid.row(1).record, col::kChecksum).asText(), "0"); // empty files
+  EXPECT_FALSE(grid.item(grid.row(4).record, col::kChecksum).asText().empty());
   // The size-unique file is never read.
   EXPECT_EQ(CurrentReadFile().find("lonely"), std::string::npos);
 }
 
-TEST_F(FindTest, ByContentGivesEmptyFilesChecksumZero) {
-  tree.write("a", "");
-  tree.write("b", "");
-  find(ByContent);
-  ASSERT_EQ(groups().size(), 1u);
-  EXPECT_EQ(core.ReportControl1.item(core.ReportControl1.row(1).record, col::kChecksum).asText(),
-            "0");
-}
+TEST_F(FindTest, EmptySourceUniqueFilesAndNoComparison) {
+  // An empty folder leaves the status text as it was.
+  core.setStatusText("7 files");
+  find(ByName);
+  EXPECT_EQ(core.statusText(), "7 files");
+  EXPECT_EQ(core.ReportControl1.rowCount(), 0u);
+  EXPECT_EQ(core.progressBar(1).value, 0);
 
-TEST_F(FindTest, EveryFileUniqueEndsEmptyWithDeleteDisabled) {
   tree.write("a", "1");
   tree.write("b", "22");
   for (int mode : {ByName, ByContent}) {
@@ -79,27 +76,15 @@ TEST_F(FindTest, EveryFileUniqueEndsEmptyWithDeleteDisabled) {
     EXPECT_FALSE(view.deleteEnabled);
     EXPECT_TRUE(view.gridVisible);
   }
-}
-
-TEST_F(FindTest, EmptySourceFolderLeavesStatusTextAsItWas) {
-  core.setStatusText("7 files");
-  find(ByName);
-  EXPECT_EQ(core.statusText(), "7 files");
-  EXPECT_EQ(core.ReportControl1.rowCount(), 0u);
-  EXPECT_EQ(core.progressBar(1).value, 0);
-}
-
-TEST_F(FindTest, NoComparisonSelectedListsEveryFileUngrouped) {
-  tree.write("a", "1");
-  tree.write("b", "2");
+  // Without a comparison every file is listed, ungrouped.
   find(-1);
   EXPECT_EQ(groups(), (Groups{{"a", "b"}}));
   EXPECT_EQ(core.statusText(), "2 files");
 }
 
-TEST_F(FindTest, CancelDuringTheWalkEndsEmptyWithZeroFiles) {
+TEST_F(FindTest, CancelInTheWalkOrTheChecksumPassEndsEmpty) {
   for (int i = 0; i < 30; ++i)
-    tree.write("f" + std::to_string(i), "same");
+    tree.write("f" + std::to_string(i), "content" + std::to_string(i % 2));
   view.onEvents = [&] {
     if (core.ScannedFileCount == 5)
       core.bnCancel_Click();
@@ -109,11 +94,7 @@ TEST_F(FindTest, CancelDuringTheWalkEndsEmptyWithZeroFiles) {
   EXPECT_EQ(core.ReportControl1.rowCount(), 0u);
   EXPECT_EQ(core.CancelRequested, 0);
   EXPECT_FALSE(view.deleteEnabled);
-}
 
-TEST_F(FindTest, CancelDuringTheChecksumPassKeepsStatusAndEmptiesGrid) {
-  for (int i = 0; i < 30; ++i)
-    tree.write("f" + std::to_string(i), "content" + std::to_string(i % 2));
   bool inChecksums = false;
   CurrentReadFile().clear();
   view.onEvents = [&] {
@@ -154,31 +135,13 @@ TEST_F(FindTest, FileVanishingBeforeItsChecksumEndsTheFindWithAReport) {
 }
 
 TEST_F(FindTest, ReentryWhileBusyIsIgnored) {
-  tree.write("a/x", "1");
-  tree.write("b/x", "1");
+  tree.writeEach({"a/x", "b/x"}, "1");
   int nested = 0;
   view.onEvents = [&] {
     if (nested++ == 0)
       core.Command3_Click(); // a second press of "Find" from a pumped event
   };
   find(ByName);
-  EXPECT_EQ(groups(), (Groups{{"a/x", "b/x"}}));
-}
-
-TEST_F(FindTest, DeclinedWarningLeavesThePreviousResult) {
-  tree.write("a/x", "1");
-  tree.write("b/x", "1");
-  find(ByName);
-  ASSERT_EQ(fileRows(), 2u);
-  setSpecialFolderOverride([this](int number) -> std::string {
-    return number == CSIDL_PROGRAM_FILES ? tree.path() + "a" : "/nonexistent-system";
-  });
-  tree.write("a/y", "1");
-  view.continueAnyway = false;
-  find(ByName);
-  ASSERT_EQ(view.warnings.size(), 1u);
-  EXPECT_EQ(view.warnings[0], tree.path() + "a\r\n");
-  // The scan did not run; the previous records are pruned and regrouped again.
   EXPECT_EQ(groups(), (Groups{{"a/x", "b/x"}}));
 }
 

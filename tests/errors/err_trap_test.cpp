@@ -2,6 +2,7 @@
 #include "shellaid/loaded_windows.h"
 #include "test_support.h"
 
+#include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <initializer_list>
@@ -48,12 +49,7 @@ protected:
     ReportEnvironment& env = reportEnvironment();
     env.localNow = [] {
       std::tm time{};
-      time.tm_year = 2026 - 1900;
-      time.tm_mon = 11; // December
-      time.tm_mday = 5;
-      time.tm_hour = 14;
-      time.tm_min = 3;
-      time.tm_sec = 9;
+      ::strptime("2026-12-05 14:03:09", "%Y-%m-%d %H:%M:%S", &time);
       return time;
     };
     env.computerName = [] { return std::string("OFFICE7"); };

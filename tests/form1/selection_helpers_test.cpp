@@ -22,9 +22,7 @@ protected:
 };
 
 TEST_F(SelectionTest, KeepRulesAndTheirTies) {
-  tree.write("b/deeper/x", "1");
-  tree.write("a/x", "1");
-  tree.write("c/x", "1");
+  tree.writeEach({"b/deeper/x", "a/x", "c/x"}, "1");
   tree.setMtime("a/x", 2000);
   tree.setMtime("b/deeper/x", 3000);
   tree.setMtime("c/x", 3000);
@@ -47,11 +45,8 @@ TEST_F(SelectionTest, KeepRulesAndTheirTies) {
 }
 
 TEST_F(SelectionTest, FolderUntickAndInvert) {
-  tree.write("keep/x", "1");
-  tree.write("old/x", "1");
-  tree.write("keep/y", "2");
-  tree.write("old/sub/y", "2");
-  tree.write("older/y", "2");
+  tree.writeEach({"keep/x", "old/x"}, "1");
+  tree.writeEach({"keep/y", "old/sub/y", "older/y"}, "2");
   find(ByName);
   SelectionResult folder = tickInsideFolder(core.ReportControl1, tree.path() + "old/", pathOf);
   EXPECT_EQ(tickedFiles(), (std::vector<std::string>{"old/x", "old/sub/y"}));

@@ -41,25 +41,18 @@ TEST_F(WalkTest, RecordHoldsTheSixItemsAndTheNameAsFound) {
   EXPECT_EQ(core.statusText(), "1 files");
 }
 
-TEST_F(WalkTest, SkipsDotFoldersButListsDotFilesAndEmptyFiles) {
-  tree.write(".git/config", "x");
-  tree.write(".profile", "x");
+TEST_F(WalkTest, SkipsDotFoldersButListsDotFilesAndEmptyFilesAndSubfoldersOffStaysOnTop) {
+  tree.writeEach({".git/config", ".profile"}, "x");
   tree.write("empty", "");
   tree.mkdir("nothing/inside");
+  tree.write("sub/deep.txt", "x");
+  EXPECT_EQ(scan(), (std::vector<std::string>{".profile", "empty", "sub/deep.txt"}));
+  view.subfolders = 0;
   EXPECT_EQ(scan(), (std::vector<std::string>{".profile", "empty"}));
 }
 
-TEST_F(WalkTest, SubfoldersOffListsOnlyTheTopFolder) {
-  tree.write("top.txt", "x");
-  tree.write("sub/deep.txt", "x");
-  view.subfolders = 0;
-  EXPECT_EQ(scan(), (std::vector<std::string>{"top.txt"}));
-}
-
 TEST_F(WalkTest, SubfoldersBoxIsReadLiveForEachFolder) {
-  tree.write("a/x", "1");
-  tree.write("b/y", "1");
-  tree.write("c/z", "1");
+  tree.writeEach({"a/x", "b/y", "c/z"}, "1");
   view.onEvents = [&] {
     if (core.ScannedFileCount == 1)
       view.subfolders = 0;
@@ -93,8 +86,7 @@ TEST_F(WalkTest, NamesThatAreNotUtf8KeepTheirBytes) {
 TEST_F(WalkTest, UnreadableFolderContributesNothing) {
   if (::geteuid() == 0)
     GTEST_SKIP() << "root reads every folder";
-  tree.write("open/a", "x");
-  tree.write("closed/b", "x");
+  tree.writeEach({"open/a", "closed/b"}, "x");
   ::chmod((tree.path() + "closed").c_str(), 0);
   EXPECT_EQ(scan(), (std::vector<std::string>{"open/a"}));
 }
@@ -103,8 +95,7 @@ TEST_F(WalkTest, MissingSourceRebuildsEmptyAndCancelClearsTheFlag) {
   useSource(tree.path() + "gone/");
   EXPECT_TRUE(scan().empty());
   useSource(tree.path());
-  tree.write("a", "x");
-  tree.write("b", "x");
+  tree.writeEach({"a", "b"}, "x");
   view.onEvents = [&] { core.bnCancel_Click(); };
   scan();
   EXPECT_EQ(core.CancelRequested, 0);

@@ -29,9 +29,7 @@ TEST_F(GuardTest, WholeComponentsAndLetterCaseDecide) {
   EXPECT_EQ(SystemFolder("/home/me/backup/usr/"), "");
   EXPECT_EQ(SystemFolder("/ETC/"), "");
   EXPECT_EQ(SystemFolder("/home/"), "");
-}
-
-TEST_F(GuardTest, AFolderWithoutAPathWarnsWithAnEmptyLine) {
+  // A folder without a path warns with an empty line.
   setSpecialFolderOverride(
       [](int number) -> std::string { return number == CSIDL_PROGRAM_FILES ? "" : "/etc"; });
   EXPECT_EQ(SystemFolder("/home/"), "\r\n");

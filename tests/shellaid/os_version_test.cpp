@@ -17,25 +17,21 @@ OSVersionInfo windows(std::uint32_t platformId, std::uint32_t major, std::uint32
   return info;
 }
 
-TEST(WindowsNamingTest, NTFamily) {
+TEST(WindowsNamingTest, NamesByPlatformAndVersion) {
   const OSVersionRecord xp =
       nameWindowsVersion(windows(2, 5, 1, 2600, std::string("Service Pack 3\0junk", 19)));
   EXPECT_EQ(osReportText(xp), "Windows XP 5.1 build 2600 (Service Pack 3)");
   EXPECT_EQ(xp.PlatformId, 2);
-
-  EXPECT_EQ(nameWindowsVersion(windows(2, 5, 0)).Name, "Windows 2000");
-  EXPECT_EQ(nameWindowsVersion(windows(2, 5, 2)).Name, "Windows NT");
-  EXPECT_EQ(nameWindowsVersion(windows(2, 4, 0)).Name, "Windows NT");
-  const OSVersionRecord vista = nameWindowsVersion(windows(2, 6, 0, 6002));
-  EXPECT_EQ(osReportText(vista), "Windows NT 6.0 build 6002 ()");
-}
-
-TEST(WindowsNamingTest, OtherPlatformsAndOddInput) {
-  EXPECT_EQ(nameWindowsVersion(windows(1, 4, 0)).Name, "Windows 95");
-  EXPECT_EQ(nameWindowsVersion(windows(1, 4, 10)).Name, "Windows 98");
-  EXPECT_EQ(nameWindowsVersion(windows(1, 4, 90)).Name, "Windows ME");
-  EXPECT_EQ(nameWindowsVersion(windows(0, 3, 11)).Name, "Win32s");
-  EXPECT_EQ(nameWindowsVersion(windows(3, 1, 0)).Name, "");
+  EXPECT_EQ(osReportText(nameWindowsVersion(windows(2, 6, 0, 6002))),
+            "Windows NT 6.0 build 6002 ()");
+  const std::pair<OSVersionInfo, const char*> names[] = {
+      {windows(2, 5, 0), "Windows 2000"}, {windows(2, 5, 2), "Windows NT"},
+      {windows(2, 4, 0), "Windows NT"},   {windows(1, 4, 0), "Windows 95"},
+      {windows(1, 4, 10), "Windows 98"},  {windows(1, 4, 90), "Windows ME"},
+      {windows(0, 3, 11), "Win32s"},      {windows(3, 1, 0), ""}};
+  for (const auto& [info, name] : names)
+    EXPECT_EQ(nameWindowsVersion(info).Name, name)
+        << info.platformId << " " << info.major << "." << info.minor;
   // The build keeps its low 16 bits (the 95 family packs the version into the high ones).
   EXPECT_EQ(nameWindowsVersion(windows(1, 4, 10, 0x040A08AE)).Build, "2222");
   // A service-pack text without its NUL is not trusted.
@@ -56,28 +52,26 @@ TEST(WindowsVersionTestsTest, StartUpAcceptsWindows2000ToVersion6) {
   };
   OSVersionInfo failed = windows(2, 5, 1);
   failed.ok = false;
-  const Case cases[] = {
-      {windows(2, 5, 0), true, false},
-      {windows(2, 5, 1), false, true},
-      {windows(2, 5, 2), false, true},
-      {windows(2, 6, 0), false, true},
-      {windows(2, 6, 3), false, true},
-      {windows(2, 4, 0), false, false},
-      {windows(2, 5, 3), false, false},
-      {windows(2, 10, 0), false, false},
-      {windows(1, 4, 90), false, false},
-      {windows(1, 5, 0), false, false},
-      {failed, false, false},
-  };
+  const Case cases[] = {{windows(2, 5, 0), true, false},
+                        {windows(2, 5, 1), false, true},
+                        {windows(2, 5, 2), false, true},
+                        {windows(2, 6, 0), false, true},
+                        {windows(2, 6, 3), false, true},
+                        {windows(2, 4, 0), false, false},
+                        {windows(2, 5, 3), false, false},
+                        {windows(2, 10, 0), false, false},
+                        {windows(1, 4, 90), false, false},
+                        {windows(1, 5, 0), false, false},
+                        {failed, false, false}};
   for (const Case& c : cases) {
-    EXPECT_EQ(IsWin2000(c.info), c.win2000)
-        << c.info.platformId << " " << c.info.major << "." << c.info.minor;
-    EXPECT_EQ(IsWinXP(c.info), c.winXP)
-        << c.info.platformId << " " << c.info.major << "." << c.info.minor;
+    SCOPED_TRACE(std::to_string(c.info.platformId) + " " + std::to_string(c.info.major) + "." +
+                 std::to_string(c.info.minor));
+    EXPECT_EQ(IsWin2000(c.info), c.win2000);
+    EXPECT_EQ(IsWinXP(c.info), c.winXP);
   }
 }
 
-TEST(RunningSystemTest, KernelFillsTheRecord) {
+TEST(RunningSystemTest, KernelFillsTheRecordAndIsSupported) {
   OSVersionRecord record;
   GetOSVersionRecord(record);
   const platform::KernelVersion kernel = platform::kernelVersion();
@@ -88,16 +82,15 @@ TEST(RunningSystemTest, KernelFillsTheRecord) {
   EXPECT_EQ(record.ServicePack, kernel.prettyName);
   EXPECT_EQ(record.PlatformId, osplatform::kNotWindows);
   EXPECT_TRUE(isSupportedSystem());
-}
 
-TEST(RunningSystemTest, OnlyAnAnsweringLinuxKernelIsSupported) {
-  platform::KernelVersion kernel;
-  kernel.name = "Linux";
-  EXPECT_FALSE(isSupportedKernel(kernel));
-  kernel.ok = true;
-  EXPECT_TRUE(isSupportedKernel(kernel));
-  kernel.name = "FreeBSD";
-  EXPECT_FALSE(isSupportedKernel(kernel));
+  // Only an answering Linux kernel is supported.
+  platform::KernelVersion other;
+  other.name = "Linux";
+  EXPECT_FALSE(isSupportedKernel(other));
+  other.ok = true;
+  EXPECT_TRUE(isSupportedKernel(other));
+  other.name = "FreeBSD";
+  EXPECT_FALSE(isSupportedKernel(other));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
+#include <tuple>
 
 namespace zandrex {
 namespace {
@@ -13,21 +14,18 @@ namespace {
 using namespace platform::linux_text;
 
 TEST(LinuxTextTest, KernelReleaseNumbers) {
-  unsigned major = 9, minor = 9, build = 9;
-  EXPECT_TRUE(parseKernelRelease("6.1.0-18-amd64", major, minor, build));
-  EXPECT_EQ(major, 6u);
-  EXPECT_EQ(minor, 1u);
-  EXPECT_EQ(build, 0u);
-  EXPECT_TRUE(parseKernelRelease("5.15.153.1-microsoft-standard-WSL2", major, minor, build));
-  EXPECT_EQ(major, 5u);
-  EXPECT_EQ(minor, 15u);
-  EXPECT_EQ(build, 153u);
-  EXPECT_TRUE(parseKernelRelease("6.8", major, minor, build));
-  EXPECT_EQ(minor, 8u);
-  EXPECT_EQ(build, 0u);
-  EXPECT_TRUE(parseKernelRelease("4.19-rc1.3", major, minor, build));
-  EXPECT_EQ(minor, 19u);
-  EXPECT_EQ(build, 0u);
+  struct Case {
+    const char* release;
+    unsigned major, minor, build;
+  };
+  for (const Case& c :
+       {Case{"6.1.0-18-amd64", 6, 1, 0}, Case{"5.15.153.1-microsoft-standard-WSL2", 5, 15, 153},
+        Case{"6.8", 6, 8, 0}, Case{"4.19-rc1.3", 4, 19, 0}}) {
+    unsigned major = 9, minor = 9, build = 9;
+    EXPECT_TRUE(parseKernelRelease(c.release, major, minor, build)) << c.release;
+    EXPECT_EQ(std::tuple(major, minor, build), std::tuple(c.major, c.minor, c.build)) << c.release;
+  }
+  unsigned major, minor, build;
   EXPECT_FALSE(parseKernelRelease("", major, minor, build));
   EXPECT_FALSE(parseKernelRelease("v6.1", major, minor, build));
 }

@@ -11,27 +11,22 @@ namespace {
 
 constexpr const char* kSupport = "support@zandrex.org";
 
-TEST(MailUrlTest, ErrorWindowLinkEscapesTheSubject) {
+// The mailto text: parts in order, only the first after "?", escaping that leaves "%" alone.
+TEST(MailUrlTest, BuildsTheLinkOfTheWindowsAndEscapesEveryLineBreak) {
   EXPECT_EQ(buildMailUrl(kSupport, mailSubject(2, 0, true), "", "", "", ""),
             "mailto:support@zandrex.org?Subject=Zandrex%20v2.0%20Error%20report");
   EXPECT_EQ(buildMailUrl(kSupport, mailSubject(1, 5, false), "", "", "", ""),
             "mailto:support@zandrex.org?Subject=Zandrex%20v1.5");
-}
-
-TEST(MailUrlTest, PartsFollowInOrderAndOnlyTheFirstGetsTheQuestionMark) {
   EXPECT_EQ(buildMailUrl("a@b", "A&B", "Hi", "x", "", ""),
             "mailto:a@b?Subject=A%26B&Body=Hi%0D%0A&CC=x");
   EXPECT_EQ(buildMailUrl("a@b", "", "", "c d", "e&f", "/tmp/r.txt"),
             "mailto:a@b?CC=c d&BCC=e&f&Attacth=\"/tmp/r.txt\"");
   EXPECT_EQ(buildMailUrl("a%20b@c", "", "", "", "", ""), "mailto:a%20b@c");
-}
-
-TEST(MailUrlTest, EscapingLeavesPercentAloneAndHandlesEveryLineBreak) {
+  EXPECT_EQ(buildMailUrl("a@b", "", "line\r\n", "", "", ""), "mailto:a@b?Body=line%0D%0A%0D%0A");
   EXPECT_EQ(escapeMailText("50%20off"), "50%20off");
   EXPECT_EQ(escapeMailText("a\r\nb\rc\nd"), "a%0D%0Ab%0Dc%0Ad");
   // "&" goes first, so the "%26" it makes is not escaped again.
   EXPECT_EQ(escapeMailText("x & y"), "x%20%26%20y");
-  EXPECT_EQ(buildMailUrl("a@b", "", "line\r\n", "", "", ""), "mailto:a@b?Body=line%0D%0A%0D%0A");
 }
 
 TEST(AboutTextTest, MinorVersionHasTwoDigitsInTheWindowAndNoneInTheSubject) {
@@ -53,14 +48,10 @@ TEST(ShellErrorTest, KnownCodesHaveTextsOthersNone) {
 }
 
 TEST(ShellErrorTest, ErrnoMapsToTheNearestShellCode) {
-  EXPECT_EQ(shellCodeForErrno(ENOENT), 2);
-  EXPECT_EQ(shellCodeForErrno(ENOTDIR), 3);
-  EXPECT_EQ(shellCodeForErrno(EACCES), 5);
-  EXPECT_EQ(shellCodeForErrno(EPERM), 5);
-  EXPECT_EQ(shellCodeForErrno(ENOMEM), 8);
-  EXPECT_EQ(shellCodeForErrno(ENOEXEC), 11);
-  EXPECT_EQ(shellCodeForErrno(ETXTBSY), 26);
-  EXPECT_EQ(shellCodeForErrno(EINVAL), 31);
+  const std::pair<int, int> codes[] = {{ENOENT, 2}, {ENOTDIR, 3},  {EACCES, 5},   {EPERM, 5},
+                                       {ENOMEM, 8}, {ENOEXEC, 11}, {ETXTBSY, 26}, {EINVAL, 31}};
+  for (const auto& [error, code] : codes)
+    EXPECT_EQ(shellCodeForErrno(error), code) << error;
 }
 
 TEST(FileManagerTest, RealPaths) {
