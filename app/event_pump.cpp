@@ -10,6 +10,10 @@ EventPump::EventPump()
 bool EventPump::pump() {
   if (++calls_ < callsPerClockRead_)
     return false;
+  return pumpIfDue();
+}
+
+bool EventPump::pumpIfDue() {
   calls_ = 0;
   const Clock::time_point time = now();
   if (time - last_ < interval_)

@@ -20,6 +20,9 @@ public:
   // Runs the pending events when the interval has passed since they last ran (checked on every
   // callsPerClockRead-th call). True when they ran.
   bool pump();
+  // As pump(), but reads the clock at once: for callers that wait between calls rather than
+  // work, where counting calls would stretch the interval.
+  bool pumpIfDue();
 
   void setInterval(std::chrono::milliseconds interval) { interval_ = interval; }
   // 1 reads the clock on every call (tests); 0 counts as 1.

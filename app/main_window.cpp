@@ -569,6 +569,12 @@ void Form1::doEvents() {
   pump_.pump();
 }
 
+void Form1::doEventsWhileWaiting() {
+  if (onEventPass)
+    onEventPass();
+  pump_.pumpIfDue();
+}
+
 void Form1::setGridVisible(bool visible) {
   ReportControl1_->setVisible(visible);
   if (visible && expandPending_)

@@ -93,6 +93,7 @@ public:
 
   // Form1View.
   void doEvents() override;
+  void doEventsWhileWaiting() override;
   void setGridVisible(bool visible) override;
   void setPleaseWaitVisible(bool visible) override;
   void setDeleteEnabled(bool enabled) override;

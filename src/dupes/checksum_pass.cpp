@@ -34,7 +34,7 @@ void Form1Core::CheckCRC() {
         continue;
       CurrentReadFile() = ahead.path(static_cast<std::size_t>(count));
       std::optional<ContentDigest> digest = ahead.take(
-          static_cast<std::size_t>(count), [&] { view_.doEvents(); },
+          static_cast<std::size_t>(count), [&] { view_.doEventsWhileWaiting(); },
           [&] { return CancelRequested != 0; });
       // A cancel while waiting ends the pass as at the next row: the records go anyway.
       if (!digest)

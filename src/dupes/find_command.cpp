@@ -52,7 +52,7 @@ void Form1Core::Command3_Click() {
     }
     startPass();
     SetPreview();
-    ReportControl1.rebuildRows();
+    rebuildRowsWhileHidden();
 
     if (view_.comparisonIndex() == ByContent) {
       if (ReportControl1.rowCount() == 0) {
@@ -64,10 +64,10 @@ void Form1Core::Command3_Click() {
       ReportControl1.groupOrderClear();
       // Size, CRC-32 and XXH3-128 together: a CRC-32 alone lets different files meet.
       ReportControl1.groupOrderAdd(col::kContent);
-      ReportControl1.rebuildRows();
+      rebuildRowsWhileHidden();
       startPass();
       SetPreview();
-      ReportControl1.rebuildRows();
+      rebuildRowsWhileHidden();
     }
 
     if (CancelRequested != 0) {
@@ -75,11 +75,11 @@ void Form1Core::Command3_Click() {
       progressBar1_.value = 0;
       view_.progressChanged(1);
       ReportControl1.deleteAll();
-      ReportControl1.rebuildRows();
+      rebuildRowsWhileHidden();
       progressBar1_.value = 0;
       view_.progressChanged(1);
     } else {
-      ReportControl1.rebuildRows();
+      rebuildRowsWhileHidden();
     }
     view_.setMousePointer(MousePointer::Default);
     view_.setPleaseWaitVisible(false);

@@ -49,6 +49,10 @@ void Form1Core::updateStatusText2(bool afterDeletion) {
   view_.statusText2Changed();
 }
 
+void Form1Core::rebuildRowsWhileHidden() {
+  ReportControl1.rebuildRows([this] { view_.doEventsWhileWaiting(); });
+}
+
 void Form1Core::addProgress(int bar) {
   progressBar(bar).value += 1.0f;
   view_.progressChanged(bar);

@@ -48,6 +48,9 @@ public:
   virtual ~Form1View() = default;
   // Let pending window events run (the "Cancel" button may set CancelRequested meanwhile).
   virtual void doEvents() = 0;
+  // The same, called every few milliseconds while the flow waits for work done elsewhere (files
+  // read ahead, rows built on a helper thread) instead of once per file or row.
+  virtual void doEventsWhileWaiting() { doEvents(); }
   virtual void setGridVisible(bool visible) = 0;
   virtual void setPleaseWaitVisible(bool visible) = 0;
   virtual void setDeleteEnabled(bool enabled) = 0;
@@ -137,6 +140,8 @@ private:
                   const char* openName, std::size_t depth);
   void readEntries(int dirFd, FolderEntries& entries);
   void addProgress(int bar);
+  // Rebuilds the rows while the window keeps answering; only while the grid is hidden.
+  void rebuildRowsWhileHidden();
   void updateStatusText2(bool afterDeletion);
   void finishEmpty();
   class DeletionGuard;

@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <unordered_set>
 
 namespace zandrex {
@@ -21,6 +26,11 @@ constexpr std::size_t kNumberTextCapacity = 32;
 constexpr std::uint8_t kFlagCheckbox = 1;
 constexpr std::uint8_t kFlagTicked = 2;
 constexpr std::uint8_t kFlagLive = 4;
+
+// Below this many records a rebuild takes under a few milliseconds: no helper thread for it.
+constexpr std::size_t kThreadedRebuildMin = 50000;
+// How often a threaded rebuild lets its caller's loop run.
+constexpr auto kRebuildWaitSlice = std::chrono::milliseconds(5);
 
 // The disk name's pseudo column: never interned.
 constexpr int kNoColumn = -1;
@@ -637,14 +647,48 @@ std::string_view ReportGrid::diskName(RecordId record) const {
 }
 
 void ReportGrid::rebuildRows() {
+  rebuildRows(nullptr);
+}
+
+void ReportGrid::rebuildRows(const std::function<void()>& whileWaiting) {
   if (onBeforeRowsChange)
     onBeforeRowsChange();
   Impl& d = *impl_;
-  if (d.tombstones > 0)
-    d.dropTombstones();
-  if (d.garbageBytes * 2 > d.pool.size())
-    d.compactPool();
-  d.buildRows();
+  auto rebuild = [&d] {
+    if (d.tombstones > 0)
+      d.dropTombstones();
+    if (d.garbageBytes * 2 > d.pool.size())
+      d.compactPool();
+    d.buildRows();
+  };
+  if (!whileWaiting || d.recordTotal() < kThreadedRebuildMin) {
+    rebuild();
+  } else {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::exception_ptr error;
+    std::thread worker([&] {
+      try {
+        rebuild();
+      } catch (...) {
+        error = std::current_exception();
+      }
+      std::lock_guard lock(mutex);
+      done = true;
+      finished.notify_one();
+    });
+    std::unique_lock lock(mutex);
+    while (!finished.wait_for(lock, kRebuildWaitSlice, [&] { return done; })) {
+      lock.unlock();
+      whileWaiting();
+      lock.lock();
+    }
+    lock.unlock();
+    worker.join();
+    if (error)
+      std::rethrow_exception(error);
+  }
   if (onAfterRowsChange)
     onAfterRowsChange();
 }

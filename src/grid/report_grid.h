@@ -139,6 +139,9 @@ public:
 
   // Rows: groups ordered by key ascending, files within a group in record order.
   void rebuildRows();
+  // The same rebuild; a big one runs on a helper thread while this thread calls whileWaiting
+  // every few milliseconds (to keep a window answering). whileWaiting must not touch the grid.
+  void rebuildRows(const std::function<void()>& whileWaiting);
   std::size_t rowCount() const;
   const GridRow& row(std::size_t position) const;
   void setRowExpanded(std::size_t position, bool expanded);

@@ -37,7 +37,7 @@ void Form1Core::bnFillPreview_Click() {
       setStatusText(filesText(0));
       return;
     }
-    ReportControl1.rebuildRows();
+    rebuildRowsWhileHidden();
   });
 }
 

@@ -311,3 +311,30 @@ TEST_F(GridTest, DeleteAllAndCallbacksAroundRowChanges) {
 
 } // namespace
 } // namespace zandrex
+
+namespace zandrex {
+namespace {
+
+TEST(ReportGridThreaded, BigRebuildOnAHelperThreadGivesTheSameRows) {
+  ReportGrid plain;
+  ReportGrid threaded;
+  for (ReportGrid* grid : {&plain, &threaded}) {
+    grid->addColumn(0, "Key", 100, true);
+    grid->groupOrderAdd(0);
+    for (int i = 0; i < 60000; ++i)
+      grid->addItem(grid->addRecord(), GridValue::number(i % 977));
+    grid->removeAt(5);
+  }
+  plain.rebuildRows();
+  int waits = 0;
+  threaded.rebuildRows([&] { ++waits; });
+  ASSERT_EQ(plain.rowCount(), threaded.rowCount());
+  for (std::size_t i = 0; i < plain.rowCount(); ++i) {
+    EXPECT_EQ(plain.row(i).record, threaded.row(i).record);
+    EXPECT_EQ(plain.row(i).childCount, threaded.row(i).childCount);
+  }
+  EXPECT_GE(waits, 0);
+}
+
+} // namespace
+} // namespace zandrex
