@@ -43,7 +43,7 @@ public:
 
   // Closes the file if one is open; safe any number of times.
   void Dispose();
-  // The open descriptor, -1 when none (for the fast reader's read-ahead hints).
+  // The open descriptor, -1 when none (a closed reader holds no file).
   int descriptor() const { return fd_; }
 
 private:
