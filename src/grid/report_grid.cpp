@@ -1,5 +1,7 @@
 #include "grid/report_grid.h"
 
+#include "grid/pod_array.h"
+
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -193,14 +195,14 @@ struct ReportGrid::Impl {
   // Per record: columns.size() cells, flags, fill count, facts, disk name. Removed records stay
   // (tombstones) until the next rebuild so stale rows can still read them.
   std::size_t stride = 0;
-  std::vector<Cell> cells;
-  std::vector<std::uint8_t> flags;
-  std::vector<std::uint16_t> fill;
-  std::vector<FileFacts> facts;
-  std::vector<Cell> diskNames;
+  PodArray<Cell> cells;
+  PodArray<std::uint8_t> flags;
+  PodArray<std::uint16_t> fill;
+  PodArray<FileFacts> facts;
+  PodArray<Cell> diskNames;
 
   // Fenwick tree over the live flags, 1-based (entry 0 unused).
-  std::vector<std::uint32_t> fenwick{0};
+  PodArray<std::uint32_t> fenwick;
   std::size_t liveCount = 0;
   std::size_t tombstones = 0;
 
@@ -215,6 +217,8 @@ struct ReportGrid::Impl {
   std::vector<LastInterned> lastInterned;
 
   std::vector<GridRow> rows;
+
+  Impl() { fenwick.push_back(0); }
 
   std::size_t recordTotal() const { return flags.size(); }
 
@@ -331,7 +335,8 @@ struct ReportGrid::Impl {
     if (newStride <= stride)
       return;
     if (recordTotal() > 0) {
-      std::vector<Cell> wider(recordTotal() * newStride);
+      PodArray<Cell> wider;
+      wider.resize(recordTotal() * newStride);
       for (std::size_t r = 0; r < recordTotal(); ++r)
         std::copy_n(cells.begin() + r * stride, stride, wider.begin() + r * newStride);
       cells = std::move(wider);
@@ -602,7 +607,7 @@ GridValue ReportGrid::item(RecordId record, int k) const {
 }
 
 namespace {
-void setFlag(std::vector<std::uint8_t>& flags, RecordId record, std::uint8_t flag, bool on) {
+void setFlag(PodArray<std::uint8_t>& flags, RecordId record, std::uint8_t flag, bool on) {
   if (record >= flags.size())
     return;
   flags[record] = on ? (flags[record] | flag) : (flags[record] & ~flag);

@@ -1,0 +1,21 @@
+// Memory for big flat arrays that keep growing. A block may move when it grows, but the system
+// moves its pages instead of copying them, so growing an array of hundreds of megabytes costs
+// neither a copy nor a moment with two copies in memory. One implementation per target.
+#pragma once
+
+#include <cstddef>
+
+namespace zandrex::platform {
+
+// A block of at least bytes, zero-filled, aligned for any type. Throws std::bad_alloc when
+// the system has no memory for it. bytes must be above zero.
+void* reserveMemory(std::size_t bytes);
+// The block grown (or shrunk) to newBytes, its contents kept up to the smaller size; the old
+// address is no longer valid. Throws std::bad_alloc, leaving the block as it was.
+void* resizeMemory(void* block, std::size_t oldBytes, std::size_t newBytes);
+// Gives a block back; oldBytes is the size it was reserved or last resized with.
+void releaseMemory(void* block, std::size_t bytes);
+// The unit the system hands memory out in; sizes are best asked for in its multiples.
+std::size_t memoryGranule();
+
+} // namespace zandrex::platform

@@ -1,0 +1,62 @@
+#include "grid/pod_array.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace zandrex {
+namespace {
+
+struct Pair {
+  std::uint32_t a = 7;
+  std::uint32_t b = 9;
+};
+
+TEST(PodArrayTest, ValuesSurviveEveryGrowth) {
+  PodArray<std::uint64_t> values;
+  constexpr std::uint64_t kCount = 300000; // several remaps past the first page
+  for (std::uint64_t i = 0; i < kCount; ++i)
+    values.push_back(i * 3);
+  ASSERT_EQ(values.size(), kCount);
+  for (std::uint64_t i = 0; i < kCount; ++i)
+    ASSERT_EQ(values[i], i * 3) << i;
+  // Pushing one of its own values while it has to grow must not read the old block.
+  PodArray<std::uint64_t> small;
+  small.push_back(42);
+  for (int i = 0; i < 1000; ++i)
+    small.push_back(small[0]);
+  EXPECT_EQ(small.back(), 42u);
+}
+
+TEST(PodArrayTest, ResizeAndAssignSetEveryNewSlot) {
+  PodArray<Pair> pairs;
+  pairs.resize(3);
+  pairs[2].a = 1;
+  pairs.resize(1);
+  pairs.resize(5);
+  // Memory kept from before the shrink is value-initialised again, not left as it was.
+  EXPECT_EQ(pairs[2].a, 7u);
+  EXPECT_EQ(pairs[4].b, 9u);
+  EXPECT_EQ(pairs.emplace_back().a, 7u);
+  pairs.assign(2, Pair{1, 2});
+  EXPECT_EQ(pairs.size(), 2u);
+  EXPECT_EQ(pairs[1].b, 2u);
+  pairs.clear();
+  EXPECT_TRUE(pairs.empty());
+  pairs.push_back(Pair{3, 4});
+  EXPECT_EQ(pairs[0].a, 3u);
+}
+
+TEST(PodArrayTest, MovingHandsOverTheBlock) {
+  PodArray<int> first;
+  first.resize(10);
+  first[9] = 5;
+  PodArray<int> second(std::move(first));
+  EXPECT_EQ(second.size(), 10u);
+  EXPECT_EQ(second[9], 5);
+  first = std::move(second);
+  EXPECT_EQ(first[9], 5);
+}
+
+} // namespace
+} // namespace zandrex
