@@ -78,8 +78,8 @@ private:
       throw std::bad_alloc();
     const std::size_t wanted = std::max(count, capacity() * 2) * sizeof(T);
     const std::size_t bytes = (wanted + granule - 1) / granule * granule;
-    void* block = data_ ? platform::resizeMemory(data_, bytes_, bytes)
-                        : platform::reserveMemory(bytes);
+    void* block =
+        data_ ? platform::resizeMemory(data_, bytes_, bytes) : platform::reserveMemory(bytes);
     data_ = static_cast<T*>(block);
     bytes_ = bytes;
   }
