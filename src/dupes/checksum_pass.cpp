@@ -11,7 +11,7 @@ void Form1Core::CheckCRC() {
   trapInner("Form1.CheckCRC", [&] {
     const std::size_t rows = ReportControl1.rowCount();
     // The folder and name texts sit in the grid's pool, which only grows during this pass.
-    std::vector<HashAhead::File> files;
+    PodArray<HashAhead::File> files;
     for (std::size_t i = 0; i < rows; ++i) {
       RecordId record = ReportControl1.row(i).record;
       if (record == kNoRecord)

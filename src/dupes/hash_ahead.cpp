@@ -17,6 +17,9 @@ constexpr std::size_t kReadBlock = 256 * 1024;
 constexpr std::size_t kNoneAwaited = SIZE_MAX;
 // How long take() waits for a file before it lets the window breathe.
 constexpr auto kWaitSlice = std::chrono::milliseconds(20);
+// Every this many files taken, the memory that listed them is given back: at the end of a pass
+// over a million files it would otherwise sit beside the checksum texts already written.
+constexpr std::size_t kForgetStep = 16384;
 
 // The folder a worker opened last: its files are opened relative to it.
 class FolderHandle {
@@ -45,11 +48,12 @@ private:
 
 } // namespace
 
-HashAhead::HashAhead(std::vector<File> files, unsigned workers)
-    : files_(std::move(files)), order_(files_.size()), slots_(files_.size()),
-      done_(new std::atomic<bool>[files_.size()]) {
+HashAhead::HashAhead(PodArray<File> files, unsigned workers)
+    : files_(std::move(files)), order_(files_.size()),
+      state_(new std::atomic<State>[files_.size()]) {
+  digests_.resizeForOverwrite(files_.size());
   for (std::size_t i = 0; i < files_.size(); ++i)
-    done_[i].store(false, std::memory_order_relaxed);
+    state_[i].store(kPending, std::memory_order_relaxed);
   std::iota(order_.begin(), order_.end(), 0u);
   // A folder's files together (its handle is opened once), in inode order within it.
   std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
@@ -88,18 +92,20 @@ void HashAhead::work() {
       return;
     const std::size_t index = order_[position];
     const File& file = files_[index];
-    Slot& slot = slots_[index];
+    State state = kDigested;
     try {
       cBinaryFileStream reader;
       fullPath.assign(file.folder);
       fullPath += file.name;
       reader.attachDirect(fullPath, folder.open(file.folder), file.name, file.size);
-      slot.digest = digestStream(reader, buffer);
+      digests_[index] = digestStream(reader, buffer);
     } catch (...) {
       // Kept for the pass, which raises it when it reaches this file, as if it read it itself.
-      slot.error = std::current_exception();
+      std::lock_guard lock(mutex_);
+      errors_.emplace_back(index, std::current_exception());
+      state = kFailed;
     }
-    done_[index].store(true);
+    state_[index].store(state);
     // Waking the pass costs a system call; only pay it when the pass waits for this very file.
     // Both sides use sequentially consistent order, so a waiter either sees the file done or is
     // seen here.
@@ -111,19 +117,31 @@ void HashAhead::work() {
 }
 
 bool HashAhead::ready(std::size_t index) {
-  if (done_[index].load(std::memory_order_acquire))
+  if (state_[index].load(std::memory_order_acquire) != kPending)
     return true;
   std::unique_lock lock(mutex_);
   awaited_.store(index);
-  const bool done = finished_.wait_for(lock, kWaitSlice, [&] { return done_[index].load(); });
+  const bool done =
+      finished_.wait_for(lock, kWaitSlice, [&] { return state_[index].load() != kPending; });
   awaited_.store(kNoneAwaited);
   return done;
 }
 
 ContentDigest HashAhead::result(std::size_t index) {
-  if (slots_[index].error)
-    std::rethrow_exception(slots_[index].error);
-  return slots_[index].digest;
+  if (state_[index].load(std::memory_order_acquire) == kFailed) {
+    std::lock_guard lock(mutex_);
+    for (const auto& [failed, error] : errors_) {
+      if (failed == index)
+        std::rethrow_exception(error);
+    }
+  }
+  const ContentDigest digest = digests_[index];
+  // Every file up to this one is done and taken: no worker or caller reads their entries again.
+  if ((index + 1) % kForgetStep == 0) {
+    files_.forgetBefore(index + 1);
+    digests_.forgetBefore(index + 1);
+  }
+  return digest;
 }
 
 } // namespace zandrex

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "dupes/content_digest.h"
+#include "grid/pod_array.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -33,7 +34,7 @@ public:
   };
 
   // Starts workers on files. workers = 0 picks one per core.
-  explicit HashAhead(std::vector<File> files, unsigned workers = 0);
+  explicit HashAhead(PodArray<File> files, unsigned workers = 0);
   // Stops the workers (files not yet started are skipped) and waits for them.
   ~HashAhead();
   HashAhead(const HashAhead&) = delete;
@@ -41,6 +42,7 @@ public:
 
   // Waits for the digest of files[index], calling pump every few milliseconds meanwhile;
   // rethrows the error reading it raised. Returns nothing when stopWaiting() turned true first.
+  // Files are taken in list order, each once: what the files before index needed is given back.
   template <typename Pump, typename Stop>
   std::optional<ContentDigest> take(std::size_t index, Pump&& pump, Stop&& stopWaiting) {
     while (!ready(index)) {
@@ -51,23 +53,24 @@ public:
     return result(index);
   }
 
+  // The full path of files[index]; only for a file not taken yet.
   std::string path(std::size_t index) const;
 
 private:
-  struct Slot {
-    ContentDigest digest;
-    std::exception_ptr error;
-  };
+  enum State : std::uint8_t { kPending, kDigested, kFailed };
 
   void work();
   // True once files[index] is done; waits a short while for it first.
   bool ready(std::size_t index);
   ContentDigest result(std::size_t index);
 
-  std::vector<File> files_;
+  PodArray<File> files_;
   std::vector<std::uint32_t> order_; // indexes of files_ in inode order
-  std::vector<Slot> slots_;
-  std::unique_ptr<std::atomic<bool>[]> done_;
+  // Written by a worker before it marks the file done.
+  PodArray<ContentDigest> digests_;
+  std::unique_ptr<std::atomic<State>[]> state_;
+  // Errors are rare: kept apart, under mutex_, so a digest's slot stays small.
+  std::vector<std::pair<std::size_t, std::exception_ptr>> errors_;
   std::atomic<std::size_t> next_{0};
   std::atomic<bool> stop_{false};
   // The file the pass is waiting for, SIZE_MAX when it is not waiting.

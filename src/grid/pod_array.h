@@ -59,6 +59,16 @@ public:
       ::new (data_ + i) T();
     size_ = count;
   }
+  // New values are left unset, for a caller that writes each before reading it.
+  void resizeForOverwrite(std::size_t count) {
+    ensure(count);
+    size_ = count;
+  }
+  // The caller is done with the values before count but still indexes the rest from the start:
+  // the whole pages they fill stop holding memory (and read as zero bytes from then on).
+  void forgetBefore(std::size_t count) {
+    platform::forgetMemory(data_, std::min(count, size_) * sizeof(T));
+  }
   void assign(std::size_t count, const T& value) {
     const T copy = value;
     size_ = 0;

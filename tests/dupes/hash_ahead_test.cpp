@@ -32,10 +32,10 @@ TEST(HashAhead, ResultsAndErrorsArriveInListOrderWhateverOrderWorkersTake) {
   folders.push_back(folders[1]);
   names.push_back("gone");
 
-  std::vector<HashAhead::File> files;
+  PodArray<HashAhead::File> files;
   for (std::size_t i = 0; i < names.size(); ++i)
     files.push_back({folders[i], names[i], inodeOf(folders[i] + names[i]), 1000 + i});
-  HashAhead ahead(files, 2);
+  HashAhead ahead(std::move(files), 2);
   auto pump = [] {};
   auto never = [] { return false; };
   for (std::size_t i = 0; i < 3; ++i) {
@@ -54,10 +54,30 @@ TEST(HashAhead, ResultsAndErrorsArriveInListOrderWhateverOrderWorkersTake) {
   }
 }
 
+TEST(HashAhead, FilesTakenLongAfterTheFirstAreStillListedRight) {
+  // Enough entries that what listed the taken ones is given back several times over.
+  constexpr std::size_t kListed = 40000;
+  TempDir tree;
+  const std::string path = tree.write("same", "abc");
+  PodArray<HashAhead::File> files;
+  for (std::size_t i = 0; i < kListed; ++i)
+    files.push_back({tree.path(), "same", inodeOf(path), 3});
+  HashAhead ahead(std::move(files), 2);
+  for (std::size_t i = 0; i < kListed; ++i) {
+    ASSERT_EQ(ahead.path(i), path) << i;
+    std::optional<ContentDigest> digest = ahead.take(
+        i, [] {}, [] { return false; });
+    ASSERT_TRUE(digest);
+    ASSERT_EQ(digest->crc, 0x352441C2u) << i;
+  }
+}
+
 TEST(HashAhead, ReadsNoMoreThanTheSizeTheWalkSaw) {
   TempDir tree;
   std::string path = tree.write("grown", "abcdef");
-  HashAhead ahead({{tree.path(), "grown", inodeOf(path), 3}}, 1);
+  PodArray<HashAhead::File> files;
+  files.push_back({tree.path(), "grown", inodeOf(path), 3});
+  HashAhead ahead(std::move(files), 1);
   std::optional<ContentDigest> digest = ahead.take(
       0, [] {}, [] { return false; });
   ASSERT_TRUE(digest);

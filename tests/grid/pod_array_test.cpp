@@ -1,8 +1,7 @@
 #include "grid/pod_array.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 
 namespace zandrex {
 namespace {
@@ -45,6 +44,20 @@ TEST(PodArrayTest, ResizeAndAssignSetEveryNewSlot) {
   EXPECT_TRUE(pairs.empty());
   pairs.push_back(Pair{3, 4});
   EXPECT_EQ(pairs[0].a, 3u);
+}
+
+TEST(PodArrayTest, ForgettingTheFrontKeepsTheRest) {
+  PodArray<std::uint32_t> values;
+  constexpr std::uint32_t kCount = 100000;
+  values.resizeForOverwrite(kCount);
+  for (std::uint32_t i = 0; i < kCount; ++i)
+    values[i] = i + 1;
+  values.forgetBefore(kCount / 2 + 3);
+  EXPECT_EQ(values.size(), kCount);
+  for (std::uint32_t i = kCount / 2 + 3; i < kCount; ++i)
+    ASSERT_EQ(values[i], i + 1) << i;
+  // A forgotten value reads as zero or as it was, never as anything else.
+  EXPECT_TRUE(values[10] == 0 || values[10] == 11);
 }
 
 TEST(PodArrayTest, MovingHandsOverTheBlock) {

@@ -1,5 +1,6 @@
 #include "platform/growable_memory.h"
 
+#include <cstdint>
 #include <new>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -22,6 +23,15 @@ void* resizeMemory(void* block, std::size_t oldBytes, std::size_t newBytes) {
 
 void releaseMemory(void* block, std::size_t bytes) {
   munmap(block, bytes);
+}
+
+void forgetMemory(void* start, std::size_t bytes) {
+  const auto granule = static_cast<std::uintptr_t>(memoryGranule());
+  const auto from = reinterpret_cast<std::uintptr_t>(start);
+  const std::uintptr_t first = (from + granule - 1) / granule * granule;
+  const std::uintptr_t last = (from + bytes) / granule * granule;
+  if (last > first)
+    madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
 }
 
 std::size_t memoryGranule() {
