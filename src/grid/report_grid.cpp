@@ -77,16 +77,17 @@ std::size_t lowBit(std::size_t i) {
 // Texts in fixed chunks that never move: no copy of everything when the pool grows, no room
 // reserved for growth beyond one chunk, and views stay valid as long as the text does. A text
 // longer than a chunk gets a chunk of its own. A place is the chunk's number in the high word
-// and the offset in the low one.
+// and the offset in the low one. Chunks are mapped memory of their own, so one given back
+// leaves the process at once instead of staying in the heap.
 class TextPool {
 public:
   TextRef append(std::string_view text) {
     if (text.empty())
       return {};
-    if (chunks_.empty() || capacity_.back() - used_.back() < text.size())
+    if (chunks_.empty() || chunks_.back().size() - used_.back() < text.size())
       newChunk(std::max(kChunkBytes, text.size()));
     const std::size_t chunk = chunks_.size() - 1;
-    char* place = chunks_[chunk].get() + used_[chunk];
+    char* place = chunks_[chunk].data() + used_[chunk];
     std::memcpy(place, text.data(), text.size());
     const TextRef ref{static_cast<std::uint64_t>(chunk) << kWordBits | used_[chunk],
                       static_cast<std::uint32_t>(text.size())};
@@ -97,13 +98,20 @@ public:
   std::string_view view(const TextRef& ref) const {
     if (ref.length == 0)
       return {};
-    return {chunks_[ref.offset >> kWordBits].get() + (ref.offset & UINT32_MAX), ref.length};
+    return {chunks_[chunkOf(ref)].data() + (ref.offset & UINT32_MAX), ref.length};
+  }
+  static std::size_t chunkOf(const TextRef& ref) { return ref.offset >> kWordBits; }
+  std::size_t chunkCount() const { return chunks_.size(); }
+  // Gives a chunk's memory back; none of its texts may be viewed again.
+  void releaseChunk(std::size_t chunk) {
+    bytes_ -= used_[chunk];
+    used_[chunk] = 0;
+    chunks_[chunk].clear();
   }
   // Bytes of text stored.
   std::size_t size() const { return bytes_; }
   void clear() {
     chunks_.clear();
-    capacity_.clear();
     used_.clear();
     bytes_ = 0;
   }
@@ -112,13 +120,11 @@ private:
   static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
   void newChunk(std::size_t capacity) {
-    chunks_.push_back(std::make_unique_for_overwrite<char[]>(capacity));
-    capacity_.push_back(capacity);
+    chunks_.emplace_back().resizeForOverwrite(capacity);
     used_.push_back(0);
   }
 
-  std::vector<std::unique_ptr<char[]>> chunks_;
-  std::vector<std::size_t> capacity_;
+  std::vector<PodArray<char>> chunks_;
   std::vector<std::size_t> used_;
   std::size_t bytes_ = 0;
 };
@@ -368,17 +374,32 @@ struct ReportGrid::Impl {
   }
 
   // Copies every text still in use into a fresh pool; interned columns are deduplicated anew.
+  // An old chunk is given back as soon as its last text in use has moved, so the two pools
+  // seldom stand in memory side by side in full.
   void compactPool() {
-    const TextPool old = std::move(pool);
+    TextPool old = std::move(pool);
     pool.clear();
     for (InternSet& set : interned)
       set.clear();
     lastInterned.assign(lastInterned.size(), {});
+    std::vector<std::uint32_t> inUse(old.chunkCount(), 0);
+    const auto count = [&](const Cell& cell) {
+      if (cell.isText() && cell.length() > 0)
+        ++inUse[TextPool::chunkOf(TextRef{cell.payload(), cell.length()})];
+    };
+    for (std::size_t r = 0; r < recordTotal(); ++r) {
+      for (std::size_t k = 0; k < stride; ++k)
+        count(cells[r * stride + k]);
+      count(diskNames[r]);
+    }
     const auto move = [&](int column, Cell& cell) {
       if (!cell.isText())
         return;
-      const TextRef ref = storeText(column, poolView(old, TextRef{cell.payload(), cell.length()}));
+      const TextRef from{cell.payload(), cell.length()};
+      const TextRef ref = storeText(column, poolView(old, from));
       cell = Cell(GridValue::Kind::Text, ref.offset, ref.length);
+      if (from.length > 0 && --inUse[TextPool::chunkOf(from)] == 0)
+        old.releaseChunk(TextPool::chunkOf(from));
     };
     for (std::size_t r = 0; r < recordTotal(); ++r) {
       for (std::size_t k = 0; k < stride; ++k)

@@ -4,6 +4,8 @@
 #include "scan/path_routines.h"
 #include "scan/system_folder_guard.h"
 
+#include <algorithm>
+
 namespace zandrex {
 
 namespace {
@@ -54,8 +56,14 @@ void Form1Core::AddRecord(const std::string& pParentName, const std::string& pPa
         ReportControl1.addItem(record, GridValue::text(pFileName));
         ReportControl1.addItem(record, size);
         ReportControl1.addItem(record, GridValue::text(pDate));
-        ReportControl1.addItem(record,
-                               GridValue::text(pFileName + ", Size: " + size.displayText()));
+        // The name-and-size text is only ever a grouping key, hidden from view: a million of
+        // them are not kept when the find groups by something else.
+        const auto& order = ReportControl1.groupOrder();
+        if (std::find(order.begin(), order.end(), col::kNameSize) != order.end())
+          ReportControl1.addItem(record,
+                                 GridValue::text(pFileName + ", Size: " + size.displayText()));
+        else
+          ReportControl1.addItem(record, GridValue::text(""));
         ReportControl1.addItem(record, GridValue::text(""));
         ReportControl1.addItem(record, GridValue::text(""));
         ReportControl1.setFacts(record, facts,

@@ -274,6 +274,33 @@ TEST_F(GridTest, InternedColumnKeepsValuesThroughWritesAndCompaction) {
             grid.item(grid.recordAt(0), kPathColumn).asText().data());
 }
 
+TEST_F(GridTest, CompactionOverManyChunksKeepsEveryLiveText) {
+  // Long names fill several pool chunks; the sizes' texts, written later in reverse order, put
+  // each record's texts in chunks far apart, so chunks empty out in no simple order.
+  constexpr int kRecords = 4000;
+  constexpr std::size_t kNameLength = 700;
+  auto nameOf = [&](int i) { return std::to_string(i) + std::string(kNameLength, 'n'); };
+  for (int i = 0; i < kRecords; ++i)
+    add("/" + std::to_string(i % 7) + "/", nameOf(i), i);
+  for (int i = kRecords - 1; i >= 0; --i)
+    grid.setItem(static_cast<RecordId>(i), kSizeColumn,
+                 GridValue::text(std::string(kNameLength, 's') + std::to_string(i)));
+  for (int i = kRecords - 1; i >= 0; --i) {
+    if (i % 3 != 0)
+      grid.removeAt(static_cast<std::size_t>(i));
+  }
+  grid.rebuildRows();
+  ASSERT_EQ(grid.recordCount(), static_cast<std::size_t>((kRecords + 2) / 3));
+  for (std::size_t k = 0; k < grid.recordCount(); ++k) {
+    const RecordId record = grid.recordAt(k);
+    const int i = static_cast<int>(k) * 3;
+    ASSERT_EQ(name(record), nameOf(i));
+    ASSERT_EQ(path(record), "/" + std::to_string(i % 7) + "/");
+    ASSERT_EQ(grid.item(record, kSizeColumn).asText(),
+              std::string(kNameLength, 's') + std::to_string(i));
+  }
+}
+
 TEST_F(GridTest, ItemSlotsAndColumnsAddedLater) {
   const RecordId r = add("/p/", "n", 1);
   grid.addItem(r, GridValue::text("ignored: no fourth column"));
