@@ -10,6 +10,9 @@
 namespace zandrex {
 
 namespace {
+// Size, CRC-32 and both halves of the XXH3-128.
+constexpr std::size_t kContentKeyBytes = 8 + 4 + 8 + 8;
+
 struct XxhStateDeleter {
   void operator()(XXH3_state_t* state) const { XXH3_freeState(state); }
 };
@@ -37,12 +40,17 @@ std::string checksumText(std::uint32_t crc) {
 }
 
 std::string contentKey(std::uint64_t size, const ContentDigest& digest) {
-  char text[80];
-  int n = std::snprintf(text, sizeof text, "%llu:%08X:%016llX%016llX",
-                        static_cast<unsigned long long>(size), digest.crc,
-                        static_cast<unsigned long long>(digest.xxhHigh),
-                        static_cast<unsigned long long>(digest.xxhLow));
-  return std::string(text, static_cast<std::size_t>(n));
+  std::string key;
+  key.reserve(kContentKeyBytes);
+  auto put = [&key](std::uint64_t value, int bytes) {
+    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8)
+      key += static_cast<char>(value >> shift & 0xFF);
+  };
+  put(size, sizeof size);
+  put(digest.crc, sizeof digest.crc);
+  put(digest.xxhHigh, sizeof digest.xxhHigh);
+  put(digest.xxhLow, sizeof digest.xxhLow);
+  return key;
 }
 
 } // namespace zandrex

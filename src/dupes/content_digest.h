@@ -23,7 +23,8 @@ ContentDigest digestStream(cBinaryFileStream& stream, std::span<std::uint8_t> bu
 // The checksum text: upper-case hexadecimal without prefix or leading zeros ("0", "ABCDEF1").
 std::string checksumText(std::uint32_t crc);
 // The grouping key of the content mode: size, CRC-32 and XXH3-128, so that files only group
-// when their sizes and both checksums agree.
+// when their sizes and both checksums agree. 28 bytes, not text for reading: the numbers
+// big-endian one after the other, so keys sort by size first, as numbers.
 std::string contentKey(std::uint64_t size, const ContentDigest& digest);
 
 } // namespace zandrex

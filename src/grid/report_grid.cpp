@@ -455,7 +455,9 @@ struct ReportGrid::Impl {
   }
 
   void buildRows() {
-    rows.clear();
+    // Given back before the sort's lists are made, not just emptied: on a million records the
+    // old rows would otherwise stand beside them at the moment memory peaks.
+    rows = {};
     if (groupOrder.empty()) {
       rows.reserve(recordTotal());
       for (RecordId r = 0; r < recordTotal(); ++r)

@@ -48,12 +48,14 @@ TEST_F(FindTest, ByContentReadsOnlySharedSizesAndSplitsSameSizeDifferentContent)
   tree.write("three", std::string(100, 'b'));
   tree.write("lonely", std::string(7, 'z'));
   tree.writeEach({"e1", "e2"}, "");
+  tree.writeEach({"nine1", "nine2"}, std::string(9, 'n'));
   find(ByContent);
-  EXPECT_EQ(groups(), (Groups{{"e1", "e2"}, {"one", "two"}}));
-  EXPECT_EQ(core.statusText(), "4 files");
+  // Groups in size order, as numbers.
+  EXPECT_EQ(groups(), (Groups{{"e1", "e2"}, {"nine1", "nine2"}, {"one", "two"}}));
+  EXPECT_EQ(core.statusText(), "6 files");
   const ReportGrid& grid = core.ReportControl1;
   EXPECT_EQ(grid.item(grid.row(1).record, col::kChecksum).asText(), "0"); // empty files
-  EXPECT_FALSE(grid.item(grid.row(4).record, col::kChecksum).asText().empty());
+  EXPECT_FALSE(grid.item(grid.row(7).record, col::kChecksum).asText().empty());
   // The size-unique file is never read.
   EXPECT_EQ(CurrentReadFile().find("lonely"), std::string::npos);
 }
