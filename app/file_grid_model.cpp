@@ -87,13 +87,15 @@ void FileGridModel::endRowsChange() {
 void FileGridModel::indexTopLevel() {
   columnCount_ = grid_.columnCount();
   groupPositions_.clear();
-  stats_ = computeGridStats(grid_);
   const std::size_t rows = grid_.rowCount();
   grouped_ = rows > 0 && grid_.row(0).isGroup();
   if (grouped_) {
     for (std::size_t position = 0; position < rows; position += 1 + grid_.row(position).childCount)
       groupPositions_.push_back(static_cast<std::uint32_t>(position));
   }
+  groupStats_.assign(groupPositions_.size(), {});
+  groupStatsKnown_.assign(groupPositions_.size(), false);
+  hardLink_.assign(grouped_ ? rows : 0, false);
   topLevelCount_ = clampToInt(grouped_ ? groupPositions_.size() : rows);
   applySort();
 }
@@ -142,9 +144,8 @@ void FileGridModel::orderGroups() {
                 [&](std::uint32_t group) { return grid_.row(groupPositions_[group]).childCount; });
     break;
   case GroupSort::Reclaimable:
-    stableOrder(groupByViewRow_, order, [&](std::uint32_t group) {
-      return stats_.byRow[groupPositions_[group]].reclaimable;
-    });
+    stableOrder(groupByViewRow_, order,
+                [&](std::uint32_t group) { return groupStats(group).reclaimable; });
     break;
   }
   viewRowOfGroup_.resize(groups);
@@ -226,8 +227,20 @@ void FileGridModel::resort() {
   emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+const GroupStats& FileGridModel::groupStats(std::size_t group) const {
+  if (!groupStatsKnown_[group]) {
+    groupStats_[group] = groupStatsAt(grid_, groupPositions_[group], &hardLink_);
+    groupStatsKnown_[group] = true;
+  }
+  return groupStats_[group];
+}
+
 bool FileGridModel::isHardLink(std::size_t position) const {
-  return position < stats_.hardLink.size() && stats_.hardLink[position];
+  if (position >= hardLink_.size() || grid_.row(position).isGroup())
+    return false;
+  const auto after = std::upper_bound(groupPositions_.begin(), groupPositions_.end(), position);
+  groupStats(static_cast<std::size_t>(after - groupPositions_.begin() - 1));
+  return hardLink_[position];
 }
 
 void FileGridModel::ticksChanged() {

@@ -1,7 +1,7 @@
 // The item model of a report grid: group rows at the top level with their file rows as
 // children, or, without a group order, every file row at the top level. Cells are formatted from
 // the grid when asked; the model holds only an index of the rows, the view's sort order over
-// them and the group statistics of the last rebuild.
+// them and the statistics of the groups asked about since the last rebuild.
 //
 // Sorting never touches the grid: the model keeps a permutation from view rows to grid row
 // positions, recomputed (O(n log n)) whenever the grid's rows are rebuilt, so a sort stays in
@@ -77,8 +77,6 @@ public:
   // True when, in every group, each file has the same value in column as the group's first.
   bool columnSharedInGroups(int column) const;
 
-  // The statistics of the rows as last rebuilt (group costs, hard links, total reclaimable).
-  const GridStats& stats() const { return stats_; }
   // True for a file row whose file is listed earlier in its group under another name.
   bool isHardLink(std::size_t position) const;
   // Announces new tick states of every file row (after a helper ticked many at once).
@@ -114,12 +112,19 @@ private:
   std::size_t topLevelPosition(int row) const;
   // The grid position of the child-th row under the top-level row at parentPosition.
   std::size_t childPosition(std::size_t parentPosition, int child) const;
+  // The stats of the group with this ordinal in groupPositions_, worked out when first asked
+  // for: a million rows would cost a tenth of a second at every reset, mostly for groups
+  // nobody looks at.
+  const GroupStats& groupStats(std::size_t group) const;
 
   ReportGrid& grid_;
   GroupHeading groupHeading_;
   int nameColumn_ = 1;
   GridSort sort_;
-  GridStats stats_;
+  mutable std::vector<GroupStats> groupStats_;
+  mutable std::vector<bool> groupStatsKnown_;
+  // By grid position: a file listed earlier in its group; set for groups whose stats are known.
+  mutable std::vector<bool> hardLink_;
   // Grid positions of the group rows, ascending; empty when the rows are not grouped.
   std::vector<std::uint32_t> groupPositions_;
   // View row -> ordinal in groupPositions_, and its inverse.

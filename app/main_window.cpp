@@ -25,8 +25,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <algorithm>
@@ -58,6 +60,9 @@ constexpr int kPopupMargin = 24;
 // Above this many groups, headings are not spanned across the row (each span costs the view a
 // persistent index; 100,000 take about a sixth of a second).
 constexpr int kMostSpannedGroups = 100'000;
+// A group bigger than this is not opened on sight: laying out its rows alone would stall the
+// window; its heading says how many files it holds and a click opens it.
+constexpr int kMostFilesOpenedOnSight = 20'000;
 
 // Room a caption needs besides its text: a label's, a button's bevel, a text line's frame.
 constexpr int kLabelPadding = 2;
@@ -275,6 +280,11 @@ void Form1::buildControls() {
   connect(ReportControl1_, &QTreeView::collapsed, this,
           [this](const QModelIndex& index) { ReportControl1_RowCollapsed(index); });
   connect(model_, &QAbstractItemModel::modelReset, this, [this] { gridRowsReset(); });
+  // Scrolling, a resized window, opening a group or a sort bring other groups into view.
+  QScrollBar* rows = ReportControl1_->verticalScrollBar();
+  connect(rows, &QScrollBar::valueChanged, this, [this] { scheduleExpandInView(); });
+  connect(rows, &QScrollBar::rangeChanged, this, [this] { scheduleExpandInView(); });
+  connect(model_, &QAbstractItemModel::layoutChanged, this, [this] { scheduleExpandInView(); });
 }
 
 void Form1::placeFixedControls() {
@@ -514,7 +524,48 @@ void Form1::showGridRows() {
     for (int row = 0; row < groups; ++row)
       ReportControl1_->setFirstColumnSpanned(row, QModelIndex(), true);
   }
-  ReportControl1_->expandAll();
+  // The tree view lays out every expanded row in one go: a third of a second for a million.
+  expandOnSight_ = core_.ReportControl1.rowCount() > rowsExpandedAtOnce;
+  if (!expandOnSight_) {
+    ReportControl1_->expandAll();
+    return;
+  }
+  expandGroupsInView();
+}
+
+bool Form1::expandGroupsInView() {
+  if (!expandOnSight_ || !model_->grouped() || !ReportControl1_->isVisible())
+    return false;
+  const int bottom = ReportControl1_->viewport()->height();
+  bool expanded = false;
+  for (QModelIndex index = ReportControl1_->indexAt(QPoint(0, 0)); index.isValid();
+       index = ReportControl1_->indexBelow(index)) {
+    if (ReportControl1_->visualRect(index).top() > bottom)
+      break;
+    if (index.parent().isValid() || ReportControl1_->isExpanded(index))
+      continue;
+    const std::size_t position = model_->rowPosition(index);
+    if (position == SIZE_MAX)
+      continue;
+    // A group the user closed stays closed.
+    const GridRow& row = core_.ReportControl1.row(position);
+    if (!row.expanded || row.childCount > kMostFilesOpenedOnSight)
+      continue;
+    ReportControl1_->expand(index);
+    expanded = true;
+  }
+  return expanded;
+}
+
+void Form1::scheduleExpandInView() {
+  if (!expandOnSight_ || expandInViewScheduled_)
+    return;
+  expandInViewScheduled_ = true;
+  // Not from inside the scroll bar's signal: the view is still moving its rows then.
+  QTimer::singleShot(0, this, [this] {
+    expandInViewScheduled_ = false;
+    expandGroupsInView();
+  });
 }
 
 void Form1::afterCommand() {

@@ -34,6 +34,10 @@ namespace zandrex::desktop {
 class Form3;
 class Form4;
 
+// Up to this many rows a result is laid out whole when it shows (a few tens of milliseconds);
+// a bigger one opens its groups as they come into view, so showing it never stalls the window.
+inline constexpr std::size_t kRowsExpandedAtOnce = 100'000;
+
 inline constexpr const char* kComparisonItems[] = {
     "Find duplicates by filename",
     "Find duplicates by size",
@@ -87,6 +91,9 @@ public:
   QString selectionReport() const;
 
   Form1Dialogs dialogs;
+  // Results with more rows than this open their groups as they come into view instead of all
+  // at once (changed by tests to reach that path with small trees).
+  std::size_t rowsExpandedAtOnce = kRowsExpandedAtOnce;
   // Runs on every event pass of a long loop, before the throttled pump (a test's stand-in for
   // the user's clicks).
   std::function<void()> onEventPass;
@@ -138,8 +145,12 @@ private:
   void applyColumns(bool widths);
   void fitColumns();
   void gridRowsReset();
-  // Spans the group headings and expands every group.
+  // Spans the group headings and expands every group, or, for a big result, the groups in view.
   void showGridRows();
+  // Expands the groups in view the user has not closed, up to a size; true if any was.
+  bool expandGroupsInView();
+  // Runs expandGroupsInView once the events that moved the view have been handled.
+  void scheduleExpandInView();
   // Brings the status text and the progress bars up to date with the core.
   void flushDisplay();
   // After a command of the core: the display, the pointer and a waiting close.
@@ -187,6 +198,9 @@ private:
   bool closePending_ = false;
   bool cursorOverridden_ = false;
   bool expandPending_ = false;
+  // Groups of the rows shown are expanded as they come into view.
+  bool expandOnSight_ = false;
+  bool expandInViewScheduled_ = false;
   bool statusDirty_ = false;
   bool status2Dirty_ = false;
   std::array<bool, 2> progressDirty_{};

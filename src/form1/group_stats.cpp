@@ -20,8 +20,8 @@ struct Member {
 // Walks the children of the group row at position; marks repeated files in hardLink if given.
 // Sorting a reused list instead of hashing keeps a million rows free of per-group allocation
 // (a hash set's clear() also costs its largest bucket count, every group after a big one).
-GroupStats statsOfGroup(const ReportGrid& grid, std::size_t position,
-                        std::vector<Member>& members, std::vector<bool>* hardLink) {
+GroupStats statsOfGroup(const ReportGrid& grid, std::size_t position, std::vector<Member>& members,
+                        std::vector<bool>* hardLink) {
   GroupStats stats;
   const std::size_t children = grid.row(position).childCount;
   stats.files = static_cast<std::uint32_t>(children);
@@ -62,24 +62,20 @@ GroupStats statsOfGroup(const ReportGrid& grid, std::size_t position,
 
 } // namespace
 
-GridStats computeGridStats(const ReportGrid& grid) {
-  GridStats out;
-  const std::size_t rows = grid.rowCount();
-  out.byRow.resize(rows);
-  out.hardLink.assign(rows, false);
+GroupStats groupStatsAt(const ReportGrid& grid, std::size_t position, std::vector<bool>* hardLink) {
   std::vector<Member> members;
-  for (std::size_t i = 0; i < rows; i += 1 + grid.row(i).childCount) {
-    if (!grid.row(i).isGroup())
-      continue;
-    out.byRow[i] = statsOfGroup(grid, i, members, &out.hardLink);
-    out.totalReclaimable += out.byRow[i].reclaimable;
-  }
-  return out;
+  return statsOfGroup(grid, position, members, hardLink);
 }
 
-GroupStats groupStatsAt(const ReportGrid& grid, std::size_t position) {
+std::uint64_t totalReclaimable(const ReportGrid& grid) {
+  std::uint64_t total = 0;
   std::vector<Member> members;
-  return statsOfGroup(grid, position, members, nullptr);
+  const std::size_t rows = grid.rowCount();
+  for (std::size_t i = 0; i < rows; i += 1 + grid.row(i).childCount) {
+    if (grid.row(i).isGroup())
+      total += statsOfGroup(grid, i, members, nullptr).reclaimable;
+  }
+  return total;
 }
 
 std::string withThousands(std::uint64_t value) {

@@ -17,18 +17,13 @@ struct GroupStats {
   std::uint64_t reclaimable = 0;
 };
 
-struct GridStats {
-  // Indexed by row position: filled for group rows, default for file rows.
-  std::vector<GroupStats> byRow;
-  // Indexed by row position: true for a file row whose file is listed earlier in its group.
-  std::vector<bool> hardLink;
-  std::uint64_t totalReclaimable = 0;
-};
-
-// One pass over the built rows, O(rows).
-GridStats computeGridStats(const ReportGrid& grid);
-// The stats of the group whose group row stands at position.
-GroupStats groupStatsAt(const ReportGrid& grid, std::size_t position);
+// The stats of the group whose group row stands at position. With hardLink (indexed by row
+// position, at least as long as the rows), also marks each of the group's files that is listed
+// earlier in the group under another name; other entries are left as they are.
+GroupStats groupStatsAt(const ReportGrid& grid, std::size_t position,
+                        std::vector<bool>* hardLink = nullptr);
+// The space deleting all but one copy in every group would free. One pass over the rows.
+std::uint64_t totalReclaimable(const ReportGrid& grid);
 
 // "4,812".
 std::string withThousands(std::uint64_t value);

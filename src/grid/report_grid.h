@@ -137,7 +137,9 @@ public:
   const FileFacts& facts(RecordId record) const;
   std::string_view diskName(RecordId record) const;
 
-  // Rows: groups ordered by key ascending, files within a group in record order.
+  // Rows: groups ordered by key ascending, files within a group in record order. When nothing
+  // that decides the rows (records, their items, the group order, the columns) changed since
+  // the last rebuild, the rows are kept and only expanded again; the callbacks run either way.
   void rebuildRows();
   // The same rebuild; a big one runs on a helper thread while this thread calls whileWaiting
   // every few milliseconds (to keep a window answering). whileWaiting must not touch the grid.

@@ -1,6 +1,7 @@
 // Working in the main window's grid on the offscreen platform: sorting by the header and by the
 // group menu, the selection helpers through their menu actions, deletion with failed rows staying
-// ticked, hard-link marks, double-click to the file manager, Enter and Space.
+// ticked, hard-link marks, double-click to the file manager, Enter and Space, and a big result
+// opening its groups as they come into view.
 #include "desktop_shell.h"
 #include "form1_fixture.h"
 
@@ -306,6 +307,50 @@ TEST_F(GridWorkTest, DoubleClickShowsTheFileAndEnterOrSpaceToggleItsTick) {
   view->setCurrentIndex(model().index(1, 0));
   QTest::keyClick(view, Qt::Key_Return);
   EXPECT_EQ(ticked().size(), 1u);
+}
+
+} // namespace
+} // namespace zandrex::desktop
+
+namespace zandrex::desktop {
+namespace {
+
+using LazyExpansionTest = Form1Fixture;
+
+TEST_F(LazyExpansionTest, BigResultsOpenTheirGroupsAsTheyComeIntoView) {
+  constexpr int kGroups = 80;
+  for (int i = 0; i < kGroups; ++i) {
+    const std::string name = "n" + std::to_string(100 + i);
+    tree.writeEach({"a/" + name, "b/" + name}, name);
+  }
+  Form1& window = open();
+  window.rowsExpandedAtOnce = 0;
+  choose(tree.path());
+  find(ByName);
+  QApplication::processEvents();
+  auto* view = control<QTreeView>("ReportControl1");
+  auto groupAt = [&](int row) { return model().index(row, 0); };
+  auto groupOnTop = [&] {
+    const QModelIndex top = view->indexAt(QPoint(0, 0));
+    return top.parent().isValid() ? top.parent() : top;
+  };
+  ASSERT_EQ(groups(), kGroups);
+  EXPECT_TRUE(view->isExpanded(groupAt(0)));
+  EXPECT_FALSE(view->isExpanded(groupAt(kGroups - 1)));
+
+  // A group the user closes stays closed when it comes into view again.
+  view->collapse(groupAt(1));
+  view->scrollToBottom();
+  QApplication::processEvents();
+  const QModelIndex bottom = groupOnTop();
+  EXPECT_GT(bottom.row(), kGroups / 2);
+  EXPECT_TRUE(view->isExpanded(bottom));
+  EXPECT_FALSE(view->isExpanded(groupAt(kGroups / 2))); // never in view
+  view->scrollToTop();
+  QApplication::processEvents();
+  EXPECT_TRUE(view->isExpanded(groupAt(0)));
+  EXPECT_FALSE(view->isExpanded(groupAt(1)));
+  EXPECT_TRUE(view->isExpanded(groupAt(2)));
 }
 
 } // namespace

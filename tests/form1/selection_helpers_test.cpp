@@ -85,12 +85,13 @@ TEST_F(SelectionTest, HardLinksFreeNothingAndAreMarked) {
   ASSERT_EQ(::link((tree.path() + "a/x").c_str(), (tree.path() + "b/x").c_str()), 0);
   tree.write("c/x", std::string(100, 'x'));
   find(ByContent);
-  GridStats stats = computeGridStats(core.ReportControl1);
-  ASSERT_EQ(stats.byRow.size(), 4u);
-  EXPECT_EQ(stats.byRow[0].files, 3u);
-  EXPECT_EQ(stats.byRow[0].reclaimable, 100u);
-  EXPECT_EQ(stats.hardLink, (std::vector<bool>{false, false, true, false}));
-  EXPECT_EQ(stats.totalReclaimable, 100u);
+  ASSERT_EQ(core.ReportControl1.rowCount(), 4u);
+  std::vector<bool> hardLink(4, false);
+  const GroupStats stats = groupStatsAt(core.ReportControl1, 0, &hardLink);
+  EXPECT_EQ(stats.files, 3u);
+  EXPECT_EQ(stats.reclaimable, 100u);
+  EXPECT_EQ(hardLink, (std::vector<bool>{false, false, true, false}));
+  EXPECT_EQ(totalReclaimable(core.ReportControl1), 100u);
 }
 
 } // namespace

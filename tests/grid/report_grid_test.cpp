@@ -336,6 +336,28 @@ TEST_F(GridTest, DeleteAllAndCallbacksAroundRowChanges) {
   EXPECT_EQ(path(grid.recordAt(0)), "/q/");
 }
 
+TEST_F(GridTest, RebuildWithNothingChangedKeepsTheRowsAndOpensThemAgain) {
+  int resets = 0;
+  grid.onAfterRowsChange = [&] { ++resets; };
+  addGroupedByName({"b", "a", "b"});
+  grid.setRowExpanded(0, false);
+  grid.setTicked(grid.recordAt(0), true); // ticks do not decide the rows
+  grid.rebuildRows();
+  EXPECT_EQ(layout(), (Names{"[a]", "a", "[b]", "b", "b"}));
+  EXPECT_TRUE(grid.row(0).expanded);
+  EXPECT_EQ(resets, 2);
+  // Each of these decides the rows: the next rebuild builds them anew.
+  grid.setItem(grid.recordAt(1), kNameColumn, GridValue::text("c"));
+  grid.rebuildRows();
+  EXPECT_EQ(layout(), (Names{"[b]", "b", "b", "[c]", "c"}));
+  grid.groupOrderClear();
+  grid.rebuildRows();
+  EXPECT_EQ(layout(), (Names{"b", "c", "b"}));
+  grid.removeAt(0);
+  grid.rebuildRows();
+  EXPECT_EQ(layout(), (Names{"c", "b"}));
+}
+
 } // namespace
 } // namespace zandrex
 

@@ -1,0 +1,40 @@
+#include "common/run_aside.h"
+
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <thread>
+
+namespace zandrex {
+namespace {
+
+TEST(RunAsideTest, TheCallerKeepsRunningItsEventsUntilTheJobEnds) {
+  std::atomic<bool> answered{false};
+  bool sawAnswer = false;
+  const auto callerThread = std::this_thread::get_id();
+  bool jobOnCallerThread = true;
+  runAside(
+      [&] {
+        jobOnCallerThread = std::this_thread::get_id() == callerThread;
+        // Ends once the caller has run its events at least once (or gives up after a while).
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!answered && std::chrono::steady_clock::now() < giveUp)
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        sawAnswer = answered;
+      },
+      [&] { answered = true; });
+  EXPECT_FALSE(jobOnCallerThread);
+  EXPECT_TRUE(sawAnswer);
+}
+
+TEST(RunAsideTest, ErrorsReachTheCallerAndNoWaitingMeansInPlace) {
+  EXPECT_THROW(runAside([] { throw std::runtime_error("no"); }, [] {}), std::runtime_error);
+  bool ranHere = false;
+  const auto callerThread = std::this_thread::get_id();
+  runAside([&] { ranHere = std::this_thread::get_id() == callerThread; }, nullptr);
+  EXPECT_TRUE(ranHere);
+}
+
+} // namespace
+} // namespace zandrex
