@@ -1,5 +1,7 @@
 #include "cli_output.h"
 
+#include "dupes/content_digest.h"
+
 #include <cstdio>
 
 namespace zandrex::cli {
@@ -123,7 +125,10 @@ void printJson(std::ostream& out, const Form1Core& core, int mode) {
         firstGroup = false;
         firstFile = true;
         GridValue key = grid.groupKey(position);
-        out << "{\"key\":" << valueJson(key) << ",\"files\":[";
+        const bool byContent = grid.groupOrder().front() == col::kContent;
+        out << "{\"key\":"
+            << (byContent ? jsonString(contentKeyText(key.asText())) : valueJson(key))
+            << ",\"files\":[";
       },
       [&](RecordId record) {
         if (!firstFile)

@@ -53,4 +53,26 @@ std::string contentKey(std::uint64_t size, const ContentDigest& digest) {
   return key;
 }
 
+std::string contentKeyText(std::string_view key) {
+  if (key.size() != kContentKeyBytes)
+    return std::string(key);
+  std::size_t at = 0;
+  auto take = [&](int bytes) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+      value = value << 8 | static_cast<unsigned char>(key[at++]);
+    return value;
+  };
+  const std::uint64_t size = take(8);
+  const std::uint64_t crc = take(4);
+  const std::uint64_t high = take(8);
+  const std::uint64_t low = take(8);
+  char text[80];
+  const int n =
+      std::snprintf(text, sizeof text, "%llu:%08llX:%016llX%016llX",
+                    static_cast<unsigned long long>(size), static_cast<unsigned long long>(crc),
+                    static_cast<unsigned long long>(high), static_cast<unsigned long long>(low));
+  return std::string(text, static_cast<std::size_t>(n));
+}
+
 } // namespace zandrex

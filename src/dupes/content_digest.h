@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace zandrex {
 
@@ -26,5 +27,8 @@ std::string checksumText(std::uint32_t crc);
 // when their sizes and both checksums agree. 28 bytes, not text for reading: the numbers
 // big-endian one after the other, so keys sort by size first, as numbers.
 std::string contentKey(std::uint64_t size, const ContentDigest& digest);
+// A content key for reading: "size:CRC-32:XXH3-128", the numbers in decimal and upper-case
+// hexadecimal ("4:352441C2:…"); any other text comes back as it is.
+std::string contentKeyText(std::string_view key);
 
 } // namespace zandrex

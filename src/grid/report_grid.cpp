@@ -63,6 +63,16 @@ private:
   std::uint32_t tag_ = 0;
 };
 
+// A record's file facts in 32 bytes: the device as its number in the grid's device list, the
+// nanoseconds (always below a billion) in 32 bits.
+struct StoredFacts {
+  std::uint64_t inode = 0;
+  std::int64_t mtimeSec = 0;
+  std::uint64_t size = 0;
+  std::uint32_t mtimeNsec = 0;
+  std::uint32_t device = 0;
+};
+
 // Lowest set bit: the span a Fenwick node covers.
 std::size_t lowBit(std::size_t i) {
   return i & (~i + 1);
@@ -198,7 +208,10 @@ struct ReportGrid::Impl {
   PodArray<Cell> cells;
   PodArray<std::uint8_t> flags;
   PodArray<std::uint16_t> fill;
-  PodArray<FileFacts> facts;
+  PodArray<StoredFacts> facts;
+  // The devices the facts name, each once: a tree spans a handful.
+  std::vector<std::uint64_t> devices;
+  std::uint32_t lastDevice = 0;
   PodArray<Cell> diskNames;
 
   // Fenwick tree over the live flags, 1-based (entry 0 unused).
@@ -223,6 +236,29 @@ struct ReportGrid::Impl {
   Impl() { fenwick.push_back(0); }
 
   std::size_t recordTotal() const { return flags.size(); }
+
+  std::uint32_t deviceNumber(std::uint64_t device) {
+    if (lastDevice < devices.size() && devices[lastDevice] == device)
+      return lastDevice;
+    lastDevice = static_cast<std::uint32_t>(std::find(devices.begin(), devices.end(), device) -
+                                            devices.begin());
+    if (lastDevice == devices.size())
+      devices.push_back(device);
+    return lastDevice;
+  }
+  StoredFacts store(const FileFacts& from) {
+    return {from.inode, from.mtimeSec, from.size, static_cast<std::uint32_t>(from.mtimeNsec),
+            deviceNumber(from.device)};
+  }
+  FileFacts unpack(const StoredFacts& from) const {
+    FileFacts out;
+    out.device = from.device < devices.size() ? devices[from.device] : 0;
+    out.inode = from.inode;
+    out.mtimeSec = from.mtimeSec;
+    out.mtimeNsec = from.mtimeNsec;
+    out.size = from.size;
+    return out;
+  }
 
   InternSet makeInternSet() { return InternSet(0, PoolHash{&pool}, PoolEqual{&pool}); }
 
@@ -600,6 +636,8 @@ void ReportGrid::deleteAll() {
   d.flags.clear();
   d.fill.clear();
   d.facts.clear();
+  d.devices.clear();
+  d.lastDevice = 0;
   d.diskNames.clear();
   d.fenwick.assign(1, 0);
   d.liveCount = 0;
@@ -660,15 +698,14 @@ void ReportGrid::setFacts(RecordId record, const FileFacts& facts, std::string_v
   Impl& d = *impl_;
   if (record >= d.recordTotal())
     return;
-  d.facts[record] = facts;
+  d.facts[record] = d.store(facts);
   d.discard(kNoColumn, d.diskNames[record]);
   d.diskNames[record] =
       diskName.empty() ? Cell{} : d.makeCell(kNoColumn, GridValue::text(diskName));
 }
 
-const FileFacts& ReportGrid::facts(RecordId record) const {
-  static const FileFacts kNoFacts;
-  return record < impl_->recordTotal() ? impl_->facts[record] : kNoFacts;
+FileFacts ReportGrid::facts(RecordId record) const {
+  return record < impl_->recordTotal() ? impl_->unpack(impl_->facts[record]) : FileFacts{};
 }
 
 std::string_view ReportGrid::diskName(RecordId record) const {

@@ -134,7 +134,7 @@ public:
 
   // File facts and the name as found on disk (empty = same as item 1).
   void setFacts(RecordId record, const FileFacts& facts, std::string_view diskName);
-  const FileFacts& facts(RecordId record) const;
+  FileFacts facts(RecordId record) const;
   std::string_view diskName(RecordId record) const;
 
   // Rows: groups ordered by key ascending, files within a group in record order. When nothing

@@ -59,6 +59,8 @@ TEST(Cli, ContentModeAsJson) {
   EXPECT_NE(r.out.find("\"mode\":\"content\""), std::string::npos);
   EXPECT_NE(r.out.find("\"files\":4"), std::string::npos);
   EXPECT_NE(r.out.find("\"checksum\":\"352441C2\""), std::string::npos);
+  // The key reads as size, CRC-32 and XXH3-128.
+  EXPECT_NE(r.out.find("{\"key\":\"3:352441C2:"), std::string::npos);
   EXPECT_NE(r.out.find("\"name\":\"one\",\"size\":3"), std::string::npos);
   EXPECT_NE(r.out.find("odd-\\udcff"), std::string::npos);
   EXPECT_EQ(r.out.find('\xff'), std::string::npos);

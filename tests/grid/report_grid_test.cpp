@@ -231,6 +231,9 @@ TEST_F(GridTest, TicksFactsAndDiskNamesSurviveCompaction) {
     grid.setTicked(r, i % 3 == 0);
     FileFacts facts;
     facts.inode = 100 + i;
+    facts.device = i == 4 ? 7 : 0x1234567890ull;
+    facts.mtimeSec = -5 + i;
+    facts.mtimeNsec = 999999999;
     grid.setFacts(r, facts, i == 4 ? "N4" : "");
   }
   // Drop most records so the text pool is mostly garbage and gets compacted too.
@@ -245,6 +248,10 @@ TEST_F(GridTest, TicksFactsAndDiskNamesSurviveCompaction) {
   EXPECT_FALSE(grid.ticked(n4));
   EXPECT_EQ(grid.facts(n0).inode, 100u);
   EXPECT_EQ(grid.facts(n4).inode, 104u);
+  EXPECT_EQ(grid.facts(n0).device, 0x1234567890ull);
+  EXPECT_EQ(grid.facts(n4).device, 7u);
+  EXPECT_EQ(grid.facts(n4).mtimeSec, -1);
+  EXPECT_EQ(grid.facts(n4).mtimeNsec, 999999999);
   EXPECT_EQ(grid.diskName(n0), "");
   EXPECT_EQ(grid.diskName(n4), "N4");
   EXPECT_EQ(path(n4), "/p/");
