@@ -533,11 +533,10 @@ void Form1::showGridRows() {
   expandGroupsInView();
 }
 
-bool Form1::expandGroupsInView() {
+void Form1::expandGroupsInView() {
   if (!expandOnSight_ || !model_->grouped() || !ReportControl1_->isVisible())
-    return false;
+    return;
   const int bottom = ReportControl1_->viewport()->height();
-  bool expanded = false;
   for (QModelIndex index = ReportControl1_->indexAt(QPoint(0, 0)); index.isValid();
        index = ReportControl1_->indexBelow(index)) {
     if (ReportControl1_->visualRect(index).top() > bottom)
@@ -552,9 +551,7 @@ bool Form1::expandGroupsInView() {
     if (!row.expanded || row.childCount > kMostFilesOpenedOnSight)
       continue;
     ReportControl1_->expand(index);
-    expanded = true;
   }
-  return expanded;
 }
 
 void Form1::scheduleExpandInView() {

@@ -147,8 +147,8 @@ private:
   void gridRowsReset();
   // Spans the group headings and expands every group, or, for a big result, the groups in view.
   void showGridRows();
-  // Expands the groups in view the user has not closed, up to a size; true if any was.
-  bool expandGroupsInView();
+  // Expands the groups in view the user has not closed, up to a size.
+  void expandGroupsInView();
   // Runs expandGroupsInView once the events that moved the view have been handled.
   void scheduleExpandInView();
   // Brings the status text and the progress bars up to date with the core.
