@@ -21,7 +21,6 @@ namespace {
 
 constexpr const char* kWindowName = "Form11";
 constexpr const char* kMainWindowName = "Form1";
-constexpr const char* kReportFileName = "ErrorReport.txt";
 // Labels show this until the window has loaded its texts.
 constexpr const char* kPlaceholder = "---";
 
@@ -188,7 +187,7 @@ bool Form11::isLoading() {
 QString Form11::reportFilePath() {
   const auto& folder = reportEnvironment().reportFolder;
   const QString base = folder ? QString::fromStdString(folder()) : QString();
-  return base + QLatin1Char('/') + QLatin1String(kReportFileName);
+  return base + QLatin1Char('/') + QLatin1String(kErrorReportFileName);
 }
 
 void Form11::Form_Load() {

@@ -76,7 +76,7 @@ void CliView::showExclamation(const std::string& text) {
 void CliErrorPresenter::showProgramError(bool) {
   errorShown_ = true;
   std::fprintf(stderr, "zandrex-cli: an error ended the command; the report was added to %s/%s\n",
-               reportEnvironment().reportFolder().c_str(), "ErrorReport.txt");
+               reportEnvironment().reportFolder().c_str(), kErrorReportFileName);
   std::istringstream lines(withoutCarriageReturns(reportText()));
   std::string line;
   for (int n = 0; n < kReportLinesShown && std::getline(lines, line); ++n)

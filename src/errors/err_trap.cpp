@@ -36,7 +36,6 @@ constexpr const char* kLostDescription = "ErrorIn: Error information was lost. "
 constexpr const char* kErrStdGeneral = "= ERR_GENERAL";
 // There is no data-access component here to ask for its version.
 constexpr const char* kUnknownComponentVersion = "?";
-constexpr const char* kReportFileName = "ErrorReport.txt";
 constexpr const char* kMainWindowName = "Form1";
 constexpr const char* kSendThisFile = "Please send this file to ";
 constexpr std::chrono::milliseconds kOpenRetryPause{200};
@@ -315,8 +314,7 @@ void appendSystemErrorLine() {
 }
 
 void appendCallStackLine(const std::string& methodName, std::string_view names,
-                         const ParamValues& values, std::string_view environmentNames,
-                         const ParamValues* environmentValues) {
+                         const ParamValues& values) {
   std::string line = "  Call Stack: " + methodName + "(" + formatParameters(names, values) + ")";
   if (state().preserved.line != 0)
     line += "  at Line " + std::to_string(state().preserved.line);
@@ -326,16 +324,9 @@ void appendCallStackLine(const std::string& methodName, std::string_view names,
     line.append(kCallStackWidth - length, kCallStackPad);
   appendLine(line);
   appendPendingValueBlocks();
-  if (environmentNames.empty())
-    return;
-  const ParamValues noValues;
-  appendLine("    Env: " +
-             formatParameters(environmentNames, environmentValues ? *environmentValues : noValues));
-  appendPendingValueBlocks();
 }
 
-void buildReport(std::string_view signature, const ParamValues& values,
-                 std::string_view environmentNames, const ParamValues* environmentValues) {
+void buildReport(std::string_view signature, const ParamValues& values) {
   TrapState& s = state();
   const auto open = signature.find('(');
   const std::string methodName(signature.substr(0, open));
@@ -352,8 +343,7 @@ void buildReport(std::string_view signature, const ParamValues& values,
     swallowErrors([&] { s.reportText = buildHeader(methodName); });
     swallowErrors(appendSystemErrorLine);
   }
-  swallowErrors(
-      [&] { appendCallStackLine(methodName, names, values, environmentNames, environmentValues); });
+  swallowErrors([&] { appendCallStackLine(methodName, names, values); });
 }
 
 bool pathExists(const std::string& path) {
@@ -477,9 +467,7 @@ void ErrRestore() {
 }
 
 std::string ErrorIn(std::string_view signature, const ParamValues& parameterValues,
-                    std::int32_t flags, const void* /*dataObject*/,
-                    std::string_view environmentNames, const ParamValues* environmentValues,
-                    const void* /*transactionObject*/) {
+                    std::int32_t flags) {
   TrapState& s = state();
   if (!s.preserved.preserved) {
     const std::exception_ptr error = std::current_exception();
@@ -495,7 +483,7 @@ std::string ErrorIn(std::string_view signature, const ParamValues& parameterValu
   if (IsSilentError(s.preserved.number)) {
     s.reportText.clear();
   } else if (report) {
-    buildReport(signature, parameterValues, environmentNames, environmentValues);
+    buildReport(signature, parameterValues);
     s.preserved.source = kErrInSource;
     s.preserved.description = s.reportText;
     result = s.reportText;
@@ -511,7 +499,7 @@ std::string ErrorIn(std::string_view signature, const ParamValues& parameterValu
 void ShowErrorReport() {
   if (IsSilentError(state().current.number))
     return;
-  WriteErrorReport(kReportFileName);
+  WriteErrorReport(kErrorReportFileName);
   ErrorPresenter* presenter = errorPresenter();
   if (presenter)
     presenter->showProgramError(isLoad(kMainWindowName));

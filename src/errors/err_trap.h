@@ -47,6 +47,9 @@ constexpr std::int32_t kSilentFirst = -2147217307;
 constexpr std::int32_t kSilentLast = -2147216307;
 // The source a propagated error carries: its description is the report built so far.
 inline constexpr const char* kErrInSource = "ErrTrap.ErrorIn";
+// The file in the report folder that every report is appended to; the windows and the command
+// line point the user at it by this name.
+inline constexpr const char* kErrorReportFileName = "ErrorReport.txt";
 
 struct PreservedError {
   std::int32_t number = 0;
@@ -69,14 +72,10 @@ void ErrRestore();
 // Adds the trapping procedure's part to the report; see the flag sets above. Returns the report
 // text with kReport, else empty. With kRaise it throws the current error (source
 // "ErrTrap.ErrorIn", description = the report so far) and never returns.
-// dataObject / environment / transactionObject are always empty in this program.
 std::string ErrorIn(std::string_view signature, const ParamValues& parameterValues,
-                    std::int32_t flags, const void* dataObject = nullptr,
-                    std::string_view environmentNames = {},
-                    const ParamValues* environmentValues = nullptr,
-                    const void* transactionObject = nullptr);
+                    std::int32_t flags);
 
-// Appends the report to ErrorReport.txt and asks the presenter for the "Program Error" window
+// Appends the report to kErrorReportFileName and asks the presenter for the "Program Error" window
 // (modal when "Form1" is loaded), whether or not the file could be written. Does nothing for a
 // silent error.
 void ShowErrorReport();
