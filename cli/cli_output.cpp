@@ -1,32 +1,13 @@
 #include "cli_output.h"
 
 #include "dupes/content_digest.h"
+#include "text/utf8.h"
 
 #include <cstdio>
 
 namespace zandrex::cli {
 
 namespace {
-
-// Length of the valid UTF-8 sequence at s[i], 0 when the byte starts none.
-std::size_t utf8SequenceLength(std::string_view s, std::size_t i) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  unsigned char lead = byte(i);
-  if (lead < 0x80)
-    return 1;
-  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  if (length == 0 || lead > 0xF4 || i + length > s.size())
-    return 0;
-  for (std::size_t k = 1; k < length; ++k)
-    if ((byte(i + k) & 0xC0) != 0x80)
-      return 0;
-  unsigned char second = byte(i + 1);
-  // Overlong forms, surrogates and code points past U+10FFFF are not valid UTF-8.
-  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
-      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
-    return 0;
-  return length;
-}
 
 void forEachRow(const ReportGrid& grid, auto&& onGroup, auto&& onFile) {
   for (std::size_t i = 0; i < grid.rowCount(); ++i) {

@@ -6,6 +6,7 @@
 #include "settings/settings_store.h"
 #include "shellaid/loaded_windows.h"
 #include "shellaid/os_version.h"
+#include "text/utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -124,49 +125,6 @@ void removeAll(std::string& text, std::string_view what) {
   replaceAll(text, what, "");
 }
 
-// Length of the valid UTF-8 sequence at text[i]; 0 when the byte there starts none.
-std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80)
-    return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-    high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    low = lead == 0xF0 ? 0x90 : 0x80;
-    high = lead == 0xF4 ? 0x8F : 0xBF;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size())
-    return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high)
-    return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
-      return 0;
-  }
-  return length;
-}
-
-// Characters as the reader sees them: one per UTF-8 sequence, one per stray byte.
-std::size_t characterCount(std::string_view text) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < text.size(); ++count) {
-    const std::size_t length = utf8SequenceLength(text, i);
-    i += length == 0 ? 1 : length;
-  }
-  return count;
-}
-
 std::string escapeInvalidUtf8(std::string_view text) {
   static constexpr char kHexDigits[] = "0123456789ABCDEF";
   std::string result;
@@ -235,7 +193,7 @@ std::string formatParameters(std::string_view names, const ParamValues& values) 
   for (std::size_t i = 0; i < values.size(); ++i) {
     const std::string name = i < nameList.size() ? nameList[i] : std::string();
     std::string text = values[i].reportText();
-    if (text.find(kCrLf) != std::string::npos || characterCount(text) > kLongValueLimit) {
+    if (text.find(kCrLf) != std::string::npos || utf8CharacterCount(text) > kLongValueLimit) {
       std::string indented = kValueIndent + text;
       replaceAll(indented, kCrLf, std::string(kCrLf) + kValueIndent);
       if (!s.pendingValueBlocks.empty())
@@ -319,7 +277,7 @@ void appendCallStackLine(const std::string& methodName, std::string_view names,
   if (state().preserved.line != 0)
     line += "  at Line " + std::to_string(state().preserved.line);
   line += " ";
-  const std::size_t length = characterCount(line);
+  const std::size_t length = utf8CharacterCount(line);
   if (length < kCallStackWidth)
     line.append(kCallStackWidth - length, kCallStackPad);
   appendLine(line);

@@ -2,6 +2,7 @@
 
 #include "errors/err_trap.h"
 #include "platform/platform.h"
+#include "text/utf8.h"
 
 #include <clocale>
 #include <cstdio>
@@ -151,47 +152,11 @@ std::string SplitingFolder(const std::string& sFullPath, const std::string& poin
 
 namespace {
 
+constexpr unsigned char kFirstNonAscii = 0x80;
+
 locale_t utf8Locale() {
   static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
   return locale;
-}
-
-// Decodes one UTF-8 sequence at s[i]; returns its length, 0 when it is not valid UTF-8.
-std::size_t decodeUtf8(std::string_view s, std::size_t i, char32_t& out) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  unsigned char lead = byte(i);
-  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-  if (length == 0 || lead > 0xF4 || i + length > s.size())
-    return 0;
-  char32_t cp = lead & (0x7F >> length);
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80)
-      return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  static constexpr char32_t kMinForLength[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kMinForLength[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-    return 0;
-  out = cp;
-  return length;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 } // namespace
@@ -201,20 +166,20 @@ std::string lowerCaseName(std::string_view name) {
   out.reserve(name.size());
   for (std::size_t i = 0; i < name.size();) {
     auto c = static_cast<unsigned char>(name[i]);
-    if (c < 0x80) {
+    if (c < kFirstNonAscii) {
       out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : static_cast<char>(c);
       ++i;
       continue;
     }
-    char32_t cp = 0;
-    std::size_t length = decodeUtf8(name, i, cp);
+    const std::size_t length = utf8SequenceLength(name, i);
     if (length == 0 || !utf8Locale()) {
       // Not UTF-8: keep the byte so the name is never corrupted.
       out += name[i];
       ++i;
       continue;
     }
-    appendUtf8(out, static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), utf8Locale())));
+    const auto codePoint = static_cast<wint_t>(utf8CodePoint(name, i, length));
+    appendUtf8(out, static_cast<char32_t>(towlower_l(codePoint, utf8Locale())));
     i += length;
   }
   return out;
