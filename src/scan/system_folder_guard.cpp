@@ -9,12 +9,6 @@ namespace {
 
 constexpr const char* kLineEnd = "\r\n";
 
-// Paths are anchored at "/", so "contains" becomes "starts with": a folder named usr deep inside
-// a backup is no system folder.
-bool startsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 } // namespace
 
 std::string SystemFolder(const std::string& pSourcePath) {
@@ -28,14 +22,16 @@ std::string SystemFolder(const std::string& pSourcePath) {
           return programs();
         if (s == system() + "/")
           return system();
+        // Paths are anchored at "/", so "contains" becomes "starts with": a folder named usr
+        // deep inside a backup is no system folder.
         std::string list;
-        if (startsWith(s, programs() + "/"))
+        if (s.starts_with(programs() + "/"))
           list += programs() + kLineEnd;
-        if (startsWith(s, system() + "/"))
+        if (s.starts_with(system() + "/"))
           list += system() + kLineEnd;
-        if (startsWith(programs() + "/", s))
+        if ((programs() + "/").starts_with(s))
           list += programs() + kLineEnd;
-        if (startsWith(system() + "/", s))
+        if ((system() + "/").starts_with(s))
           list += system() + kLineEnd;
         return list;
       },
