@@ -2,11 +2,11 @@
 
 #include "desktop_shell.h"
 #include "errors/err_trap.h"
+#include "local_path.h"
 #include "scan/path_routines.h"
 
 #include <QAction>
 #include <QActionGroup>
-#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -21,13 +21,6 @@ constexpr qsizetype kLongestFolderCaption = 60;
 constexpr qsizetype kFolderCaptionHead = 20;
 constexpr const char* kEllipsis = "\u2026";
 constexpr const char* kNoGroupReport = "Choose a row of a group first";
-
-QString localPath(const std::string& path) {
-  return QFile::decodeName(path.c_str());
-}
-std::string localPath(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
 
 struct GroupSortDesign {
   GroupSort by;

@@ -4,6 +4,7 @@
 #include "deletion_failure_window.h"
 #include "errors/err_trap.h"
 #include "folder_chooser.h"
+#include "local_path.h"
 #include "qt_settings.h"
 #include "scan/path_routines.h"
 #include "shellaid/loaded_windows.h"
@@ -14,7 +15,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -91,13 +91,6 @@ QProgressBar* progressBar(const char* name, QWidget* parent) {
   bar->setRange(0, 1);
   bar->setValue(0);
   return bar;
-}
-
-QString localPath(const std::string& path) {
-  return QFile::decodeName(path.c_str());
-}
-std::string localPath(const QString& path) {
-  return QFile::encodeName(path).toStdString();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "deletion_failure_window.h"
 #include "errors/err_trap.h"
+#include "local_path.h"
 #include "main_window.h"
 #include "program_error_window.h"
 #include "qt_settings.h"
@@ -10,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QMessageBox>
 #include <QStandardPaths>
 
@@ -84,7 +84,7 @@ std::unique_ptr<DesktopProgram> Main(StartupOptions options) {
 
     const QString appPath =
         options.appPath.isEmpty() ? QCoreApplication::applicationDirPath() : options.appPath;
-    SaveVersion(*program->settings_, QFile::encodeName(appPath).toStdString());
+    SaveVersion(*program->settings_, localPath(appPath));
   });
   if (endAtOnce)
     return nullptr;
