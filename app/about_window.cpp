@@ -33,29 +33,29 @@ constexpr int kLineThickness = 30;
 constexpr int kLine1Top = 2040;
 constexpr int kLine2Top = 3120;
 
-constexpr DesignRect kImage1{240, 120, 480, 480};
-constexpr DesignRect kLabel6{960, 240, 3735, 255};
-constexpr DesignRect kLabel2{240, 840, 1095, 255};
-constexpr DesignRect kLabel3{240, 1200, 3015, 255};
-constexpr DesignRect kLabel7{240, 1560, 1335, 255};
-constexpr DesignRect kLabel8{240, 2280, 1215, 255};
-constexpr DesignRect kLabel4{1680, 2280, 2415, 255};
-constexpr DesignRect kLabel9{240, 2640, 1455, 255};
-constexpr DesignRect kLabel5{1680, 2640, 2295, 255};
-constexpr DesignRect kButton{3480, 3360, 1215, 375};
+constexpr TwipsRect kImage1{240, 120, 480, 480};
+constexpr TwipsRect kLabel6{960, 240, 3735, 255};
+constexpr TwipsRect kLabel2{240, 840, 1095, 255};
+constexpr TwipsRect kLabel3{240, 1200, 3015, 255};
+constexpr TwipsRect kLabel7{240, 1560, 1335, 255};
+constexpr TwipsRect kLabel8{240, 2280, 1215, 255};
+constexpr TwipsRect kLabel4{1680, 2280, 2415, 255};
+constexpr TwipsRect kLabel9{240, 2640, 1455, 255};
+constexpr TwipsRect kLabel5{1680, 2640, 2295, 255};
+constexpr TwipsRect kButton{3480, 3360, 1215, 375};
 
 template <typename Widget> Widget* named(Widget* widget, const char* name) {
   widget->setObjectName(name);
   return widget;
 }
 
-QLabel* addLabel(QWidget* parent, const char* name, const DesignRect& at, DesignLayout& layout) {
+QLabel* addLabel(QWidget* parent, const char* name, const TwipsRect& at, DesignLayout& layout) {
   auto* label = named(new QLabel(parent), name);
   layout.addOneLine(label, at);
   return label;
 }
 
-LinkLabel* addLink(QWidget* parent, const char* name, const DesignRect& at, DesignLayout& layout) {
+LinkLabel* addLink(QWidget* parent, const char* name, const TwipsRect& at, DesignLayout& layout) {
   auto* link = named(new LinkLabel({}, parent), name);
   layout.addOneLine(link, at);
   return link;

@@ -121,12 +121,12 @@ Form3::Form3(Form3Core& core, QWidget* owner) : QDialog(owner), core_(core), w_(
 
   w_->grid = new QTreeView(this);
   w_->grid->setObjectName("ReportControl1");
-  w_->grid->setGeometry(twipsRect(kGridLeft, kGridTop, 0, 0));
+  w_->grid->setGeometry(twipsToPixels(TwipsRect{kGridLeft, kGridTop, 0, 0}));
   w_->model = new FailureListModel(core_.ReportControl1, this);
 
   w_->count = new QLabel(QString::fromStdString(core_.lbFilesCount), this);
   w_->count->setObjectName("lbFilesCount");
-  w_->count->setGeometry(twipsRect(kLabelLeft, 0, kLabelWidth, kLabelHeight));
+  w_->count->setGeometry(twipsToPixels(TwipsRect{kLabelLeft, 0, kLabelWidth, kLabelHeight}));
 
   w_->ok = new QPushButton(QString::fromUtf8(kOkCaption), this);
   w_->ok->setObjectName("bnOK");

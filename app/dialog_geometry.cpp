@@ -2,29 +2,21 @@
 
 #include <QLabel>
 #include <algorithm>
-#include <cmath>
 
 namespace zandrex::desktop {
 
-namespace {
-
-int scaledPixels(int twips, double scale) {
-  return static_cast<int>(std::lround(twips * scale / kTwipsPerPixel));
+QRect scaledTwipsRect(const TwipsRect& at, double widthScale) {
+  const QRect unscaled = twipsToPixels(at);
+  const int left = twipsToPixels(at.left * widthScale);
+  const int right = twipsToPixels(at.right() * widthScale);
+  return QRect(left, unscaled.top(), right - left, unscaled.height());
 }
 
-} // namespace
-
-QRect scaledTwipsRect(const DesignRect& at, double widthScale) {
-  const int left = scaledPixels(at.left, widthScale);
-  const int right = scaledPixels(at.left + at.width, widthScale);
-  return QRect(left, twipsToPixels(at.top), right - left, twipsToPixels(at.height));
-}
-
-void DesignLayout::add(QWidget* widget, const DesignRect& at) {
+void DesignLayout::add(QWidget* widget, const TwipsRect& at) {
   entries_.push_back({widget, at, nullptr});
 }
 
-void DesignLayout::addOneLine(QLabel* label, const DesignRect& at) {
+void DesignLayout::addOneLine(QLabel* label, const TwipsRect& at) {
   entries_.push_back({label, at, label});
 }
 
@@ -36,7 +28,7 @@ double DesignLayout::fitScale() const {
     const QLabel& label = *entry.oneLine;
     const int needed = label.fontMetrics().horizontalAdvance(label.text()) + 2 * label.margin() +
                        2 * label.frameWidth() + std::max(0, label.indent());
-    scale = std::max(scale, static_cast<double>(needed) * kTwipsPerPixel / entry.at.width);
+    scale = std::max(scale, static_cast<double>(pixelsToTwips(needed)) / entry.at.width);
   }
   return scale;
 }

@@ -1,13 +1,8 @@
 #include "main_window_layout.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace zandrex::desktop {
-
-namespace {
-constexpr double kTwipsPerInch = 1440.0;
-} // namespace
 
 void Form_Resize(ResizableLayout& layout, int clientWidth, int clientHeight, int statusBarHeight) {
   TwipsRect& grid = layout.grid;
@@ -40,21 +35,6 @@ double fitScale(std::initializer_list<FitNeed> needs, double dpi) {
       scale = std::max(scale, need.pixels / given);
   }
   return scale;
-}
-
-int twipsToPixels(int twips, double dpi) {
-  return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
-}
-
-int pixelsToTwips(int pixels, double dpi) {
-  return static_cast<int>(std::lround(pixels * kTwipsPerInch / dpi));
-}
-
-QRect twipsToPixels(const TwipsRect& rect, double dpi) {
-  const int left = twipsToPixels(rect.left, dpi);
-  const int top = twipsToPixels(rect.top, dpi);
-  return QRect(left, top, twipsToPixels(rect.right(), dpi) - left,
-               twipsToPixels(rect.bottom(), dpi) - top);
 }
 
 } // namespace zandrex::desktop

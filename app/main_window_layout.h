@@ -3,20 +3,11 @@
 // Pure functions, so the numbers can be checked without a window.
 #pragma once
 
-#include <QRect>
+#include "twips.h"
+
 #include <initializer_list>
 
 namespace zandrex::desktop {
-
-struct TwipsRect {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-  int right() const { return left + width; }
-  int bottom() const { return top + height; }
-  bool operator==(const TwipsRect&) const = default;
-};
 
 // The client area when the window first opens.
 inline constexpr int kOpeningClientWidth = 10980;
@@ -47,6 +38,7 @@ inline constexpr TwipsRect cmbBy{120, 240, 3855, 315};
 inline constexpr TwipsRect Command3{4080, 240, 615, 300};
 inline constexpr TwipsRect bnCancel{4800, 240, 735, 300};
 } // namespace design
+static_assert(kMinimumClientWidth >= design::Frame1.right(), "the minimum window cuts a frame");
 
 // The elements Form_Resize moves or sizes, with their fixed parts filled in.
 struct ResizableLayout {
@@ -79,11 +71,5 @@ struct FitNeed {
 // to given pixels, never below 1. The design was made for a small 8-point font; a larger system
 // font grows the whole window alike instead of clipping its captions.
 double fitScale(std::initializer_list<FitNeed> needs, double dpi);
-
-// Twips and pixels at dpi dots per inch. A rectangle converts its edges, so elements that share
-// an edge in twips share it in pixels too.
-int twipsToPixels(int twips, double dpi);
-int pixelsToTwips(int pixels, double dpi);
-QRect twipsToPixels(const TwipsRect& rect, double dpi);
 
 } // namespace zandrex::desktop

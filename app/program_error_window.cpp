@@ -29,38 +29,38 @@ constexpr int kClientWidth = 7680;
 constexpr int kClientHeight = 9810;
 constexpr int kIconPixels = 32;
 
-constexpr DesignRect kExclamation{240, 240, 495, 495};
-constexpr DesignRect kLabel1{1080, 120, 6000, 300};
-constexpr DesignRect kLabel2{1080, 480, 6000, 600};
-constexpr DesignRect kPicture1{1080, 1200, 6375, 2295};
-constexpr DesignRect kLabel7{1080, 3600, 6000, 300};
-constexpr DesignRect kPicture3{1080, 3960, 6375, 2295};
-constexpr DesignRect kLabel11{1080, 6360, 6000, 300};
-constexpr DesignRect kPicture2{1080, 6720, 6375, 2295};
-constexpr DesignRect kButton{6240, 9240, 1215, 375};
+constexpr TwipsRect kExclamation{240, 240, 495, 495};
+constexpr TwipsRect kLabel1{1080, 120, 6000, 300};
+constexpr TwipsRect kLabel2{1080, 480, 6000, 600};
+constexpr TwipsRect kPicture1{1080, 1200, 6375, 2295};
+constexpr TwipsRect kLabel7{1080, 3600, 6000, 300};
+constexpr TwipsRect kPicture3{1080, 3960, 6375, 2295};
+constexpr TwipsRect kLabel11{1080, 6360, 6000, 300};
+constexpr TwipsRect kPicture2{1080, 6720, 6375, 2295};
+constexpr TwipsRect kButton{6240, 9240, 1215, 375};
 // Inside the panels.
-constexpr DesignRect kLabel3{120, 120, 6000, 300};
-constexpr DesignRect kLabel58{360, 480, 5760, 500};
-constexpr DesignRect kLabel4{120, 1080, 6000, 300};
-constexpr DesignRect kLabel5{120, 1440, 6000, 300};
-constexpr DesignRect kLabel6{120, 1800, 6000, 300};
-constexpr DesignRect kLabel8{120, 120, 6000, 300};
-constexpr DesignRect kLabel55{360, 480, 2535, 300};
-constexpr DesignRect kLabel9{120, 840, 6000, 300};
-constexpr DesignRect kLabel56{360, 1200, 5760, 500};
-constexpr DesignRect kLabel10{120, 1800, 6000, 300};
-constexpr DesignRect kLabel12{120, 120, 6000, 300};
-constexpr DesignRect kLabel13{120, 480, 6000, 300};
-constexpr DesignRect kLabel14{120, 840, 6000, 300};
-constexpr DesignRect kLabel57{360, 1200, 5760, 495};
-constexpr DesignRect kLabel15{120, 1800, 6000, 300};
+constexpr TwipsRect kLabel3{120, 120, 6000, 300};
+constexpr TwipsRect kLabel58{360, 480, 5760, 500};
+constexpr TwipsRect kLabel4{120, 1080, 6000, 300};
+constexpr TwipsRect kLabel5{120, 1440, 6000, 300};
+constexpr TwipsRect kLabel6{120, 1800, 6000, 300};
+constexpr TwipsRect kLabel8{120, 120, 6000, 300};
+constexpr TwipsRect kLabel55{360, 480, 2535, 300};
+constexpr TwipsRect kLabel9{120, 840, 6000, 300};
+constexpr TwipsRect kLabel56{360, 1200, 5760, 500};
+constexpr TwipsRect kLabel10{120, 1800, 6000, 300};
+constexpr TwipsRect kLabel12{120, 120, 6000, 300};
+constexpr TwipsRect kLabel13{120, 480, 6000, 300};
+constexpr TwipsRect kLabel14{120, 840, 6000, 300};
+constexpr TwipsRect kLabel57{360, 1200, 5760, 495};
+constexpr TwipsRect kLabel15{120, 1800, 6000, 300};
 
 int loadingDepth = 0;
 
 // Design height of a label that holds one line of text.
 constexpr int kOneLineHeight = 300;
 
-QLabel* addLabel(QWidget* parent, const char* name, const DesignRect& at, DesignLayout& layout) {
+QLabel* addLabel(QWidget* parent, const char* name, const TwipsRect& at, DesignLayout& layout) {
   auto* label = new QLabel(QString::fromUtf8(kPlaceholder), parent);
   label->setObjectName(name);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -73,7 +73,7 @@ QLabel* addLabel(QWidget* parent, const char* name, const DesignRect& at, Design
   return label;
 }
 
-LinkLabel* addLink(QWidget* parent, const char* name, const DesignRect& at, const QString& text,
+LinkLabel* addLink(QWidget* parent, const char* name, const TwipsRect& at, const QString& text,
                    DesignLayout& layout) {
   auto* link = new LinkLabel(text, parent);
   link->setObjectName(name);
@@ -88,7 +88,7 @@ LinkLabel* addLink(QWidget* parent, const char* name, const DesignRect& at, cons
   return link;
 }
 
-QFrame* addPanel(QWidget* parent, const char* name, const DesignRect& at, DesignLayout& layout) {
+QFrame* addPanel(QWidget* parent, const char* name, const TwipsRect& at, DesignLayout& layout) {
   auto* panel = new QFrame(parent);
   panel->setObjectName(name);
   panel->setFrameShape(QFrame::StyledPanel);
