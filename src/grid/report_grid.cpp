@@ -597,6 +597,10 @@ std::size_t ReportGrid::recordCount() const {
   return impl_->liveCount;
 }
 
+std::size_t ReportGrid::textBytesHeld() const {
+  return impl_->pool.size();
+}
+
 RecordId ReportGrid::recordAt(std::size_t index) const {
   if (index >= impl_->liveCount)
     return kNoRecord;

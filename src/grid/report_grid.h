@@ -111,6 +111,8 @@ public:
   RecordId addRecord();
   // Number of live records.
   std::size_t recordCount() const;
+  // Bytes of text held: texts no record uses any more count until a rebuild compacts them away.
+  std::size_t textBytesHeld() const;
   // The record at the current index (0-based); kNoRecord when index >= recordCount().
   RecordId recordAt(std::size_t index) const;
   // The record's current index; precondition: the record is live.

@@ -160,55 +160,29 @@ TEST_F(GridTest, IndicesRenumberAfterRemovalAndRowsStayStaleUntilTheRebuild) {
   EXPECT_EQ(layout(), (Names{"[a]", "a", "[b]", "b", "b"}));
 }
 
-// Removes the record of every single-child group, reading its index at removal time.
-void pruneSingles(ReportGrid& grid) {
-  for (std::size_t i = 0; i < grid.rowCount(); ++i) {
-    const GridRow& row = grid.row(i);
-    if (row.isGroup() && row.childCount == 1)
-      grid.removeAt(grid.recordIndex(grid.row(i + 1).record));
-  }
-}
-
-TEST_F(GridTest, PruningRemovesSingleChildGroupsByCurrentIndex) {
-  // Records interleave groups so that record order differs from row order: the nine rows.
-  addGroupedByName({"C", "A", "B", "C", "A", "C"});
-  ASSERT_EQ(layout(), (Names{"[A]", "A", "A", "[B]", "B", "[C]", "C", "C", "C"}));
-  const RecordId b = grid.row(4).record;
-  EXPECT_EQ(grid.recordIndex(b), 2u);
-  pruneSingles(grid);
-  EXPECT_FALSE(grid.isLive(b));
-  grid.rebuildRows();
-  EXPECT_EQ(layout(), (Names{"[A]", "A", "A", "[C]", "C", "C", "C"}));
-
-  // Two single groups in a row: the second index is read after the first renumbered them.
-  grid.deleteAll();
-  addGroupedByName({"D", "B", "A", "C", "A", "D"});
-  ASSERT_EQ(layout(), (Names{"[A]", "A", "A", "[B]", "B", "[C]", "C", "[D]", "D", "D"}));
-  pruneSingles(grid);
-  EXPECT_EQ(liveNames(), (Names{"D", "A", "A", "D"}));
-  grid.rebuildRows();
-  EXPECT_EQ(layout(), (Names{"[A]", "A", "A", "[D]", "D", "D"}));
-}
-
-TEST_F(GridTest, PruningAtScale) {
-  // Group g has (g % 3) + 1 files, records spread round-robin so removals hit all over.
+TEST_F(GridTest, RemovalsAllOverAtScale) {
+  // Group g has (g % 3) + 1 files, records spread round-robin; the single files go, each at
+  // the index it has after the removals before it.
   constexpr int kGroups = 100000; // about 200,000 records
   constexpr int kMaxChildren = 3;
   const auto children = [](int group) { return group % kMaxChildren + 1; };
   std::size_t total = 0;
+  std::vector<RecordId> singles;
   for (int round = 0; round < kMaxChildren; ++round)
     for (int g = 0; g < kGroups; ++g)
       if (children(g) > round) {
-        add("/d" + std::to_string(round) + "/", "f", g);
+        const RecordId record = add("/d" + std::to_string(round) + "/", "f", g);
+        if (children(g) == 1)
+          singles.push_back(record);
         ++total;
       }
   grid.groupOrderAdd(kSizeColumn);
   grid.rebuildRows();
-  pruneSingles(grid);
+  for (const RecordId single : singles)
+    grid.removeAt(grid.recordIndex(single));
+  EXPECT_EQ(grid.recordCount(), total - singles.size());
   grid.rebuildRows();
 
-  const std::size_t singles = (kGroups + kMaxChildren - 1) / kMaxChildren;
-  EXPECT_EQ(grid.recordCount(), total - singles);
   double previousKey = -1;
   std::size_t groups = 0;
   for (std::size_t i = 0; i < grid.rowCount(); i += grid.row(i).childCount + 1, ++groups) {
@@ -221,7 +195,7 @@ TEST_F(GridTest, PruningAtScale) {
       ASSERT_EQ(path(grid.row(i + c).record), "/d" + std::to_string(c - 1) + "/");
     previousKey = key;
   }
-  EXPECT_EQ(groups, kGroups - singles);
+  EXPECT_EQ(groups, kGroups - singles.size());
 }
 
 TEST_F(GridTest, TicksFactsAndDiskNamesSurviveCompaction) {
@@ -298,6 +272,7 @@ TEST_F(GridTest, CompactionOverManyChunksKeepsEveryLiveText) {
   }
   grid.rebuildRows();
   ASSERT_EQ(grid.recordCount(), static_cast<std::size_t>((kRecords + 2) / 3));
+  std::size_t liveBytes = 0;
   for (std::size_t k = 0; k < grid.recordCount(); ++k) {
     const RecordId record = grid.recordAt(k);
     const int i = static_cast<int>(k) * 3;
@@ -305,7 +280,11 @@ TEST_F(GridTest, CompactionOverManyChunksKeepsEveryLiveText) {
     ASSERT_EQ(path(record), "/" + std::to_string(i % 7) + "/");
     ASSERT_EQ(grid.item(record, kSizeColumn).asText(),
               std::string(kNameLength, 's') + std::to_string(i));
+    liveBytes +=
+        name(record).size() + path(record).size() + grid.item(record, kSizeColumn).asText().size();
   }
+  // Only the live texts are left: the pool was compacted, not just kept readable.
+  EXPECT_EQ(grid.textBytesHeld(), liveBytes);
 }
 
 TEST_F(GridTest, ItemSlotsAndColumnsAddedLater) {
@@ -382,14 +361,12 @@ TEST(ReportGridThreaded, BigRebuildOnAHelperThreadGivesTheSameRows) {
     grid->removeAt(5);
   }
   plain.rebuildRows();
-  int waits = 0;
-  threaded.rebuildRows([&] { ++waits; });
+  threaded.rebuildRows([] {});
   ASSERT_EQ(plain.rowCount(), threaded.rowCount());
   for (std::size_t i = 0; i < plain.rowCount(); ++i) {
     EXPECT_EQ(plain.row(i).record, threaded.row(i).record);
     EXPECT_EQ(plain.row(i).childCount, threaded.row(i).childCount);
   }
-  EXPECT_GE(waits, 0);
 }
 
 } // namespace
