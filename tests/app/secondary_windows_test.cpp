@@ -179,12 +179,11 @@ TEST_F(SecondaryWindowsTest, FailureWindowLayoutFollowsItsSizeAndNeverGoesNegati
   EXPECT_EQ(ok.right(), grid.right());
   EXPECT_EQ(ok.size(), QSize(twipsToPixels(1215), twipsToPixels(375)));
 
+  // Smaller than its margins: the grid shrinks to nothing, the button stops at the left edge.
   window.resize(10, 10);
   QApplication::processEvents();
-  EXPECT_GE(window.ReportControl1()->width(), 0);
-  EXPECT_GE(window.ReportControl1()->height(), 0);
-  EXPECT_GE(window.bnOK()->x(), 0);
-  EXPECT_GE(window.bnOK()->y(), 0);
+  EXPECT_EQ(window.ReportControl1()->size(), QSize(0, 0));
+  EXPECT_EQ(window.bnOK()->x(), 0);
 }
 
 // --- Program Error ----------------------------------------------------------------------------

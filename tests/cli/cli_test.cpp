@@ -115,5 +115,18 @@ TEST(Cli, SelectPrintsAndDeleteRemovesThroughTheGuard) {
   EXPECT_TRUE(exists(tree.path() + "a/x"));
 }
 
+TEST(Cli, FilesTheGuardRefusesEndWithThree) {
+  // A hard link of the kept copy frees nothing: the guard keeps it, whoever runs the test.
+  TempDir tree;
+  tree.writeEach({"a/x", "c/x"}, "same");
+  tree.mkdir("b");
+  ASSERT_EQ(::link((tree.path() + "a/x").c_str(), (tree.path() + "b/x").c_str()), 0);
+  RunResult r = runCli("--by content --select first --delete " + shellQuoted(tree.path()));
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.err.find("not deleted: " + tree.path() + "b/x: "), std::string::npos) << r.err;
+  EXPECT_TRUE(exists(tree.path() + "b/x"));
+  EXPECT_FALSE(exists(tree.path() + "c/x"));
+}
+
 } // namespace
 } // namespace zandrex::test

@@ -45,12 +45,13 @@ TEST_F(SelectionTest, KeepRulesAndTheirTies) {
 }
 
 TEST_F(SelectionTest, FolderUntickAndInvert) {
-  tree.writeEach({"keep/x", "old/x"}, "1");
+  // Two files of group x lie in the folder: a group counts once, however many it ticks.
+  tree.writeEach({"keep/x", "old/x", "old/sub/x"}, "1");
   tree.writeEach({"keep/y", "old/sub/y", "older/y"}, "2");
   find(ByName);
   SelectionResult folder = tickInsideFolder(core.ReportControl1, tree.path() + "old/", pathOf);
-  EXPECT_EQ(tickedFiles(), (std::vector<std::string>{"old/x", "old/sub/y"}));
-  EXPECT_EQ(tickedReport(folder), "Ticked 2 files in 2 groups");
+  EXPECT_EQ(tickedFiles(), (std::vector<std::string>{"old/sub/x", "old/x", "old/sub/y"}));
+  EXPECT_EQ(tickedReport(folder), "Ticked 3 files in 2 groups");
   SelectionResult inverted = invertGroup(core.ReportControl1, 0);
   EXPECT_EQ(inverted.ticked, 1u);
   EXPECT_EQ(tickedFiles(), (std::vector<std::string>{"keep/x", "old/sub/y"}));
