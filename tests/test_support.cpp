@@ -1,13 +1,17 @@
 #include "test_support.h"
 
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -20,15 +24,76 @@ TempDir::TempDir() {
   path_ = tmpl + "/";
 }
 
-TempDir::~TempDir() {
-  std::error_code ec;
-  // Tests may leave read-only folders behind; open them up so removal succeeds.
-  for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::end(it);
-       it.increment(ec)) {
-    if (it->is_directory(ec) && !it->is_symlink(ec))
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+namespace {
+
+// The first subfolder of folderFd, after removing every other entry; "" when none is left.
+std::string clearFilesUntilSubfolder(int folderFd) {
+  // Tests may leave read-only folders behind.
+  ::fchmod(folderFd, 0700);
+  DIR* dir = ::fdopendir(::dup(folderFd));
+  if (!dir)
+    return {};
+  std::string subfolder;
+  while (dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..")
+      continue;
+    if (entry->d_type == DT_DIR) {
+      subfolder = name;
+      break;
+    }
+    ::unlinkat(folderFd, name.c_str(), 0);
   }
-  fs::remove_all(path_, ec);
+  ::closedir(dir);
+  return subfolder;
+}
+
+// Removes a tree of any depth, holding one folder descriptor at a time.
+void removeTree(const std::string& top) {
+  UniqueFd at(::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  std::vector<std::string> below;
+  while (at.valid()) {
+    const std::string sub = clearFilesUntilSubfolder(at.get());
+    if (!sub.empty()) {
+      below.push_back(sub);
+      at = UniqueFd(::openat(at.get(), sub.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+      continue;
+    }
+    if (below.empty())
+      break;
+    UniqueFd parent(::openat(at.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ::unlinkat(parent.get(), below.back().c_str(), AT_REMOVEDIR);
+    below.pop_back();
+    at = std::move(parent);
+  }
+  ::rmdir(top.c_str());
+}
+
+} // namespace
+
+TempDir::~TempDir() {
+  removeTree(path_);
+}
+
+UniqueFd makeFolderChain(const std::string& top, const std::string& name, std::size_t levels) {
+  UniqueFd at(::open(top.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  for (std::size_t i = 0; i < levels && at.valid(); ++i) {
+    ::mkdirat(at.get(), name.c_str(), 0700);
+    at = UniqueFd(::openat(at.get(), name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  }
+  return at;
+}
+
+void writeIn(int folderFd, const std::string& name, const std::string& content) {
+  UniqueFd fd(::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  ASSERT_TRUE(fd.valid()) << name;
+  ASSERT_EQ(::write(fd.get(), content.data(), content.size()),
+            static_cast<ssize_t>(content.size()));
+}
+
+bool existsIn(int folderFd, const std::string& name) {
+  struct stat st;
+  return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 std::string TempDir::write(const std::string& relative, const std::string& content) const {

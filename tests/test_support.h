@@ -1,6 +1,8 @@
 // Shared test helpers: temporary folder trees.
 #pragma once
 
+#include "platform/unique_fd.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -30,5 +32,11 @@ private:
 };
 
 std::string readFile(const std::string& path);
+
+// Creates levels nested folders called name below top and returns a handle of the deepest: trees
+// whose paths no system call could take.
+UniqueFd makeFolderChain(const std::string& top, const std::string& name, std::size_t levels);
+void writeIn(int folderFd, const std::string& name, const std::string& content);
+bool existsIn(int folderFd, const std::string& name);
 
 } // namespace zandrex::test

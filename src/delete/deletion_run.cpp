@@ -1,136 +1,27 @@
 // "Delete selected files": deletes every ticked file outright, from the last record to the
 // first, and lists the files that could not be deleted.
-#include "delete/content_compare.h"
+#include "delete/deletion_guard.h"
 #include "errors/err_trap.h"
 #include "form1/busy_scope.h"
 #include "form1/form1_core.h"
-#include "grid/file_identity.h"
 #include "platform/platform.h"
 
 #include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <unordered_map>
 
 namespace zandrex {
 
 namespace {
 
 constexpr const char* kCancelMessage = "Some of the files have been deleted.";
-constexpr const char* kReasonOutsideSource = "Not inside the searched folder";
-constexpr const char* kReasonChanged = "Changed since the search";
-constexpr const char* kReasonGone = "No longer exists";
-constexpr const char* kReasonNotRegular = "No longer a regular file";
-constexpr const char* kReasonSameFileKept = "Same file as a copy being kept (hard link)";
-constexpr const char* kReasonTwinDiffers = "The copy being kept no longer has the same content";
-constexpr const char* kReasonTwinGone = "The copy being kept no longer exists";
-
-bool startsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
+constexpr std::string_view kStepCheck = "check";
+constexpr std::string_view kStepRemove = "remove";
 
 } // namespace
 
-// Decides, just before each unlink, whether a ticked file may go: it must still be the file the
-// find saw, and deleting it must not take the copy that is being kept.
-class Form1Core::DeletionGuard {
-public:
-  explicit DeletionGuard(Form1Core& core) : core_(core), grid_(core.ReportControl1) {
-    const auto& order = grid_.groupOrder();
-    contentMode_ = order.size() == 1 && order.front() == col::kContent;
-    for (std::size_t i = 0; i < grid_.rowCount(); ++i) {
-      const GridRow& row = grid_.row(i);
-      if (row.isGroup()) {
-        groups_.push_back({});
-        continue;
-      }
-      if (!grid_.isLive(row.record))
-        continue;
-      if (groups_.empty())
-        groups_.push_back({});
-      Group& group = groups_.back();
-      ++group.members;
-      groupOf_.emplace(row.record, groups_.size() - 1);
-      if (grid_.ticked(row.record))
-        continue;
-      group.kept.push_back(row.record);
-      const FileFacts& facts = grid_.facts(row.record);
-      ++keptIdentities_[identityOf(facts)];
-    }
-  }
-
-  // Why the file must not be deleted; "" when it may.
-  std::string refusal(RecordId record, const std::string& path) {
-    // The folder text is ours, so a path that leaves the searched folder means the record is
-    // not one this walk produced.
-    const std::string& source = core_.scannedSource();
-    if (source.empty() || !startsWith(path, source) || path.find("/../") != std::string::npos)
-      return kReasonOutsideSource;
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0)
-      return kReasonGone;
-    if (!S_ISREG(st.st_mode))
-      return kReasonNotRegular;
-    const FileFacts& seen = grid_.facts(record);
-    if (static_cast<std::uint64_t>(st.st_size) != seen.size || st.st_mtim.tv_sec != seen.mtimeSec ||
-        st.st_mtim.tv_nsec != seen.mtimeNsec)
-      return kReasonChanged;
-    if (keptIdentities_.contains(
-            {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}))
-      return kReasonSameFileKept;
-    if (contentMode_)
-      return twinRefusal(record, path);
-    return {};
-  }
-
-  void deleted(RecordId record) {
-    auto it = groupOf_.find(record);
-    if (it != groupOf_.end())
-      ++groups_[it->second].deleted;
-  }
-
-  // Groups whose every member this run deleted.
-  std::uint32_t groupsLost() const {
-    std::uint32_t lost = 0;
-    for (const Group& group : groups_)
-      lost += group.members > 0 && group.deleted == group.members ? 1 : 0;
-    return lost;
-  }
-
-private:
-  struct Group {
-    std::uint32_t members = 0;
-    std::uint32_t deleted = 0;
-    std::vector<RecordId> kept;
-  };
-
-  // A content duplicate goes only when a kept twin still holds the very same bytes.
-  std::string twinRefusal(RecordId record, const std::string& path) {
-    auto it = groupOf_.find(record);
-    if (it == groupOf_.end() || groups_[it->second].kept.empty())
-      return {};
-    bool anyTwinLeft = false;
-    for (RecordId twin : groups_[it->second].kept) {
-      CompareOutcome outcome = compareFileContents(core_.fullPath(twin), path);
-      if (outcome == CompareOutcome::Same)
-        return {};
-      anyTwinLeft |= outcome != CompareOutcome::KeptMissing;
-    }
-    return anyTwinLeft ? kReasonTwinDiffers : kReasonTwinGone;
-  }
-
-  Form1Core& core_;
-  const ReportGrid& grid_;
-  bool contentMode_ = false;
-  std::vector<Group> groups_;
-  std::unordered_map<RecordId, std::size_t> groupOf_;
-  std::unordered_map<FileIdentity, std::uint32_t, FileIdentityHash> keptIdentities_;
-};
-
-std::int32_t DeleteFile(const std::string& lpFileName) {
+std::int32_t DeleteFile(const std::string& lpFileName, int folderFd, const std::string& name) {
   return trapInner(
       "wUnicode.DeleteFile(lpFileName)",
-      [&]() -> std::int32_t { return unlink(lpFileName.c_str()) == 0 ? 1 : 0; }, lpFileName);
+      [&]() -> std::int32_t { return removeIn(folderFd, name.c_str()) ? 1 : 0; }, lpFileName);
 }
 
 void Form1Core::Command4_Click() {
@@ -172,7 +63,14 @@ bool Form1Core::fRename() {
 void Form1Core::RunRename() {
   trapInner("Form1.RunRename", [&] {
     groupsLostLastRun_ = 0;
-    DeletionGuard guard(*this);
+    const auto& order = ReportControl1.groupOrder();
+    const bool contentMode = order.size() == 1 && order.front() == col::kContent;
+    DeletionGuard guard(ReportControl1, folders_, sourceRealPath_, sourceIdentity_, contentMode);
+    // A byte compare of two big files lets the window answer, and "Cancel" stop it.
+    const std::function<bool()> keepGoing = [this] {
+      view_.doEventsWhileWaiting();
+      return CancelRequested == 0;
+    };
     const std::size_t n = ReportControl1.recordCount();
     for (std::size_t i = n; i-- > 0;) {
       view_.doEvents();
@@ -182,9 +80,15 @@ void Form1Core::RunRename() {
       RecordId record = ReportControl1.recordAt(i);
       if (!ReportControl1.ticked(record))
         continue;
-      std::string path = fullPath(record);
-      std::string reason = guard.refusal(record, path);
-      if (reason.empty() && DeleteFile(path) == 0)
+      if (beforeDeletionStep)
+        beforeDeletionStep(record, kStepCheck);
+      std::string reason = guard.refusal(record, keepGoing);
+      if (reason.empty() && beforeDeletionStep)
+        beforeDeletionStep(record, kStepRemove);
+      if (reason.empty())
+        reason = guard.lastLook(record);
+      if (reason.empty() &&
+          DeleteFile(fullPath(record), guard.folderFd(), diskNameOf(ReportControl1, record)) == 0)
         reason = platform::systemMessage(static_cast<std::uint32_t>(errno));
       if (reason.empty()) {
         guard.deleted(record);

@@ -27,11 +27,6 @@ constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
 // Sequential read-ahead pays off only for files bigger than the kernel's default window.
 constexpr std::uint64_t kSequentialHintMin = 1 << 20;
 
-[[noreturn]] void raiseNotFound() {
-  throw AppError(errnum::kFileNotFound, platform::executableName() + kAttachSourceSuffix,
-                 kFileNotFoundText);
-}
-
 int tryOpenAt(int folderFd, const char* path) {
   int fd = ::openat(folderFd, path, kOpenFlags | O_NOATIME);
   if (fd < 0 && errno == EPERM)
@@ -52,6 +47,11 @@ int openForReading(const std::string& path) {
 
 } // namespace
 
+void raiseAttachNotFound() {
+  throw AppError(errnum::kFileNotFound, platform::executableName() + kAttachSourceSuffix,
+                 kFileNotFoundText);
+}
+
 cBinaryFileStream::~cBinaryFileStream() {
   Dispose();
 }
@@ -62,7 +62,7 @@ void cBinaryFileStream::file(const std::string& sFile) {
   length_ = 0;
   position_ = 0;
   if (!FileExist(sFile))
-    raiseNotFound();
+    raiseAttachNotFound();
   fd_ = openForReading(sFile);
   length_ = static_cast<std::uint64_t>(std::max(0.0, GetFileSize(sFile)));
   if (length_ >= kSequentialHintMin)
@@ -77,7 +77,7 @@ void cBinaryFileStream::attachDirect(const std::string& sFile, int folderFd, std
   position_ = 0;
   fd_ = folderFd >= 0 ? tryOpenAt(folderFd, std::string(name).c_str()) : tryOpen(sFile);
   if (fd_ < 0 && errno == ENOENT)
-    raiseNotFound();
+    raiseAttachNotFound();
   if (fd_ < 0)
     raiseSystemError(errno);
   if (knownLength != kUnknownLength) {

@@ -11,6 +11,10 @@
 
 namespace zandrex {
 
+// Raises error 53 with the source "<executable name>.File": what attaching a file that does not
+// exist raises, wherever a file is opened for its content.
+[[noreturn]] void raiseAttachNotFound();
+
 class cBinaryFileStream {
 public:
   cBinaryFileStream() = default;

@@ -16,21 +16,35 @@ constexpr std::size_t kContentKeyBytes = 8 + 4 + 8 + 8;
 struct XxhStateDeleter {
   void operator()(XXH3_state_t* state) const { XXH3_freeState(state); }
 };
+
+XXH3_state_t* threadState() {
+  static thread_local std::unique_ptr<XXH3_state_t, XxhStateDeleter> state(XXH3_createState());
+  return state.get();
+}
 } // namespace
 
+DigestBuilder::DigestBuilder() {
+  XXH3_128bits_reset(threadState());
+}
+
+void DigestBuilder::add(const std::uint8_t* bytes, std::size_t count) {
+  digest_.crc = crc32Update(digest_.crc, bytes, count);
+  XXH3_128bits_update(threadState(), bytes, count);
+}
+
+ContentDigest DigestBuilder::finish() {
+  XXH128_hash_t hash = XXH3_128bits_digest(threadState());
+  digest_.xxhHigh = hash.high64;
+  digest_.xxhLow = hash.low64;
+  return digest_;
+}
+
 ContentDigest digestStream(cBinaryFileStream& stream, std::span<std::uint8_t> buffer) {
-  static thread_local std::unique_ptr<XXH3_state_t, XxhStateDeleter> state(XXH3_createState());
-  XXH3_128bits_reset(state.get());
-  ContentDigest digest;
+  DigestBuilder builder;
   const auto block = static_cast<std::int64_t>(buffer.size());
-  for (std::int64_t n = stream.Read(buffer, block); n > 0; n = stream.Read(buffer, block)) {
-    digest.crc = crc32Update(digest.crc, buffer.data(), static_cast<std::size_t>(n));
-    XXH3_128bits_update(state.get(), buffer.data(), static_cast<std::size_t>(n));
-  }
-  XXH128_hash_t hash = XXH3_128bits_digest(state.get());
-  digest.xxhHigh = hash.high64;
-  digest.xxhLow = hash.low64;
-  return digest;
+  for (std::int64_t n = stream.Read(buffer, block); n > 0; n = stream.Read(buffer, block))
+    builder.add(buffer.data(), static_cast<std::size_t>(n));
+  return builder.finish();
 }
 
 std::string checksumText(std::uint32_t crc) {

@@ -17,6 +17,17 @@ struct ContentDigest {
   std::uint64_t xxhLow = 0;
 };
 
+// Both checksums of bytes fed block by block. One builder at a time per thread.
+class DigestBuilder {
+public:
+  DigestBuilder();
+  void add(const std::uint8_t* bytes, std::size_t count);
+  ContentDigest finish();
+
+private:
+  ContentDigest digest_;
+};
+
 // Reads the attached stream to its end through buffer (any size; larger is faster) and returns
 // both checksums. Errors of the stream reach the caller.
 ContentDigest digestStream(cBinaryFileStream& stream, std::span<std::uint8_t> buffer);

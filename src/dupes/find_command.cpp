@@ -24,6 +24,8 @@ void Form1Core::Command3_Click() {
   BusyScope busy(busy_);
   trapEvent("Form1.Command3_Click", [&] {
     CancelRequested = 0;
+    findNote_.clear();
+    view_.findNoteChanged();
     view_.setGridVisible(false);
     view_.setPleaseWaitVisible(true);
     view_.setDeleteEnabled(false);

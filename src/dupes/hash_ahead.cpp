@@ -1,8 +1,10 @@
 #include "dupes/hash_ahead.h"
 
 #include "dupes/binary_file_stream.h"
+#include "errors/app_error.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <numeric>
@@ -21,47 +23,31 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(20);
 // over a million files it would otherwise sit beside the checksum texts already written.
 constexpr std::size_t kForgetStep = 16384;
 
-// The folder a worker opened last: its files are opened relative to it.
-class FolderHandle {
-public:
-  ~FolderHandle() { reset(); }
-  // A descriptor for folder, reusing the open one when it is the same folder; -1 when it cannot
-  // be opened (the file's own open then reports why, through its full path).
-  int open(std::string_view folder) {
-    if (fd_ >= 0 && folder == folder_)
-      return fd_;
-    reset();
-    folder_.assign(folder);
-    fd_ = ::open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    return fd_;
-  }
+// Files at least this big are read with the kernel's sequential read-ahead widened.
+constexpr std::uint64_t kSequentialHintMin = 1 << 20;
 
-private:
-  void reset() {
-    if (fd_ >= 0)
-      ::close(fd_);
-    fd_ = -1;
-  }
-  std::string folder_;
-  int fd_ = -1;
-};
+bool sameAsWalked(const FileStatus& now, const HashAhead::File& file) {
+  return now.regular && now.identity == file.identity && now.size == file.size &&
+         now.mtimeSec == file.mtimeSec && now.mtimeNsec == file.mtimeNsec;
+}
 
 } // namespace
 
-HashAhead::HashAhead(PodArray<File> files, unsigned workers)
-    : files_(std::move(files)), order_(files_.size()),
+HashAhead::HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files,
+                     unsigned workers)
+    : sourceFd_(sourceFd), folders_(folders), files_(std::move(files)), order_(files_.size()),
       state_(new std::atomic<State>[files_.size()]) {
   digests_.resizeForOverwrite(files_.size());
   for (std::size_t i = 0; i < files_.size(); ++i)
     state_[i].store(kPending, std::memory_order_relaxed);
   std::iota(order_.begin(), order_.end(), 0u);
-  // A folder's files together (its handle is opened once), in inode order within it.
+  // A folder's files together (its handle is reached once), in inode order within it.
   std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
     const File& x = files_[a];
     const File& y = files_[b];
     if (x.folder != y.folder)
       return x.folder < y.folder;
-    return x.inode != y.inode ? x.inode < y.inode : a < b;
+    return x.identity.inode != y.identity.inode ? x.identity.inode < y.identity.inode : a < b;
   });
   if (workers == 0)
     workers = std::max(1u, std::thread::hardware_concurrency());
@@ -76,34 +62,70 @@ HashAhead::~HashAhead() {
     thread.join();
 }
 
-std::string HashAhead::path(std::size_t index) const {
-  std::string full(files_[index].folder);
-  full += files_[index].name;
-  return full;
+HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
+                                   std::vector<std::uint8_t>& buffer) {
+  const File& file = files_[index];
+  const int folderFd = folders.resolve(file.folder);
+  if (folderFd < 0) {
+    if (folders.outcome() == Reach::Replaced)
+      return kChanged;
+    if (folders.outcome() == Reach::Gone)
+      raiseAttachNotFound();
+    raiseSystemError(folders.error());
+  }
+  const std::string name(file.name);
+  UniqueFd fd = openFileIn(folderFd, name.c_str());
+  if (!fd.valid()) {
+    if (errno == ENOENT)
+      raiseAttachNotFound();
+    if (reachForError(errno) == Reach::Replaced)
+      return kChanged; // a link took its place
+    raiseSystemError(errno);
+  }
+  FileStatus status;
+  if (!statOpen(fd.get(), status))
+    raiseSystemError(errno);
+  if (!sameAsWalked(status, file))
+    return kChanged;
+  if (file.size >= kSequentialHintMin)
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  DigestBuilder builder;
+  std::uint64_t total = 0;
+  for (;;) {
+    if (stop_.load(std::memory_order_relaxed))
+      return kChanged; // nobody takes it any more
+    const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0)
+      raiseSystemError(errno);
+    if (got == 0)
+      break;
+    builder.add(buffer.data(), static_cast<std::size_t>(got));
+    total += static_cast<std::uint64_t>(got);
+  }
+  // Read to its actual end: the bytes digested must be the file's bytes now.
+  if (total != file.size || !statOpen(fd.get(), status) || !sameAsWalked(status, file))
+    return kChanged;
+  digests_[index] = builder.finish();
+  return kDigested;
 }
 
 void HashAhead::work() {
   std::vector<std::uint8_t> buffer(kReadBlock);
-  FolderHandle folder;
-  std::string fullPath;
+  FolderResolver folders(sourceFd_, folders_);
   for (;;) {
     const std::size_t position = next_.fetch_add(1);
     if (position >= order_.size() || stop_)
       return;
     const std::size_t index = order_[position];
-    const File& file = files_[index];
-    State state = kDigested;
+    State state = kFailed;
     try {
-      cBinaryFileStream reader;
-      fullPath.assign(file.folder);
-      fullPath += file.name;
-      reader.attachDirect(fullPath, folder.open(file.folder), file.name, file.size);
-      digests_[index] = digestStream(reader, buffer);
+      state = digest(index, folders, buffer);
     } catch (...) {
       // Kept for the pass, which raises it when it reaches this file, as if it read it itself.
       std::lock_guard lock(mutex_);
       errors_.emplace_back(index, std::current_exception());
-      state = kFailed;
     }
     state_[index].store(state);
     // Waking the pass costs a system call; only pay it when the pass waits for this very file.
@@ -127,21 +149,22 @@ bool HashAhead::ready(std::size_t index) {
   return done;
 }
 
-ContentDigest HashAhead::result(std::size_t index) {
-  if (state_[index].load(std::memory_order_acquire) == kFailed) {
+HashAhead::Taken HashAhead::result(std::size_t index) {
+  const State state = state_[index].load(std::memory_order_acquire);
+  if (state == kFailed) {
     std::lock_guard lock(mutex_);
     for (const auto& [failed, error] : errors_) {
       if (failed == index)
         std::rethrow_exception(error);
     }
   }
-  const ContentDigest digest = digests_[index];
+  const Taken taken{digests_[index], state == kChanged};
   // Every file up to this one is done and taken: no worker or caller reads their entries again.
   if ((index + 1) % kForgetStep == 0) {
     files_.forgetBefore(index + 1);
     digests_.forgetBefore(index + 1);
   }
-  return digest;
+  return taken;
 }
 
 } // namespace zandrex

@@ -2,12 +2,18 @@
 // the results in row order. The pass still walks its rows one by one on its own thread, so what
 // it writes, when it polls "Cancel" and where it stops on an error stay as they were.
 //
-// Workers take the files folder by folder, in inode order within a folder (what keeps a cold disk
-// from seeking), and open them relative to their folder, so a folder's path is looked up once.
+// Every file is reached through its folder, descended to from the searched folder and checked
+// to be the folder the walk recorded; the open file must be the regular file the walk saw (device
+// and inode). It is read to its actual end, and checked again afterwards: a file whose size or
+// modification time (to the nanosecond) is not what the walk saw is reported as changed, never
+// digested on bytes it does not have now. Workers take the files folder by folder, in inode order
+// within a folder (what keeps a cold disk from seeking), and look at the stop flag at every block,
+// so stopping never waits for a big file to be read to its end.
 #pragma once
 
 #include "dupes/content_digest.h"
 #include "grid/pod_array.h"
+#include "platform/anchored_tree.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -16,7 +22,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -26,25 +31,34 @@ namespace zandrex {
 class HashAhead {
 public:
   struct File {
-    // Views into texts that stay put and unchanged while the workers run (the grid's pool).
-    std::string_view folder; // ends with "/"
-    std::string_view name;   // as found on disk
-    std::uint64_t inode = 0;
-    std::uint64_t size = 0; // as the walk saw it: what is read at most
+    // A view into a text that stays put and unchanged while the workers run (the grid's pool).
+    std::string_view name; // as found on disk
+    FolderId folder = kNoFolder;
+    // What the walk saw.
+    FileIdentity identity;
+    std::uint64_t size = 0;
+    std::int64_t mtimeSec = 0;
+    std::int64_t mtimeNsec = 0;
+  };
+  struct Taken {
+    ContentDigest digest;
+    // The file was replaced, changed or grew while the find ran: it has no digest.
+    bool changed = false;
   };
 
-  // Starts workers on files. workers = 0 picks one per core.
-  explicit HashAhead(PodArray<File> files, unsigned workers = 0);
-  // Stops the workers (files not yet started are skipped) and waits for them.
+  // Starts workers on files, reaching them from sourceFd through folders; both must outlive
+  // this object. workers = 0 picks one per core.
+  HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, unsigned workers = 0);
+  // Stops the workers (a file being read is left at its next block) and waits for them.
   ~HashAhead();
   HashAhead(const HashAhead&) = delete;
   HashAhead& operator=(const HashAhead&) = delete;
 
-  // Waits for the digest of files[index], calling pump every few milliseconds meanwhile;
-  // rethrows the error reading it raised. Returns nothing when stopWaiting() turned true first.
+  // Waits for files[index], calling pump every few milliseconds meanwhile; rethrows the error
+  // reading it raised. Returns nothing when stopWaiting() turned true first.
   // Files are taken in list order, each once: what the files before index needed is given back.
   template <typename Pump, typename Stop>
-  std::optional<ContentDigest> take(std::size_t index, Pump&& pump, Stop&& stopWaiting) {
+  std::optional<Taken> take(std::size_t index, Pump&& pump, Stop&& stopWaiting) {
     while (!ready(index)) {
       pump();
       if (stopWaiting())
@@ -53,19 +67,20 @@ public:
     return result(index);
   }
 
-  // The full path of files[index]; only for a file not taken yet.
-  std::string path(std::size_t index) const;
-
 private:
-  enum State : std::uint8_t { kPending, kDigested, kFailed };
+  enum State : std::uint8_t { kPending, kDigested, kChanged, kFailed };
 
   void work();
+  // Reads one file; kDigested with digests_[index] written, or kChanged.
+  State digest(std::size_t index, FolderResolver& folders, std::vector<std::uint8_t>& buffer);
   // True once files[index] is done; waits a short while for it first.
   bool ready(std::size_t index);
-  ContentDigest result(std::size_t index);
+  Taken result(std::size_t index);
 
+  int sourceFd_;
+  const FolderTable& folders_;
   PodArray<File> files_;
-  std::vector<std::uint32_t> order_; // indexes of files_ in inode order
+  std::vector<std::uint32_t> order_; // indexes of files_ by folder, then inode
   // Written by a worker before it marks the file done.
   PodArray<ContentDigest> digests_;
   std::unique_ptr<std::atomic<State>[]> state_;

@@ -4,9 +4,12 @@
 #pragma once
 
 #include "delete/failure_list.h"
+#include "grid/file_columns.h"
 #include "grid/file_identity.h"
 #include "grid/report_grid.h"
+#include "platform/anchored_tree.h"
 #include "settings/settings_store.h"
+#include "walk/tree_walk.h"
 
 #include <cstdint>
 #include <functional>
@@ -17,18 +20,6 @@
 #include <vector>
 
 namespace zandrex {
-
-// The grid's columns: index, caption, width, shown.
-namespace col {
-constexpr int kPath = 0;     // folder, ending with "/"; carries the tick box
-constexpr int kFile = 1;     // lower-case name
-constexpr int kSize = 2;     // size in bytes (number)
-constexpr int kDate = 3;     // "yyyy.mm.dd hh:mm:ss"
-constexpr int kNameSize = 4; // hidden: "name, Size: N"
-constexpr int kChecksum = 5; // hidden: CRC-32 text
-constexpr int kContent = 6;  // hidden: size, CRC-32 and XXH3-128 of the content
-constexpr int kCount = 7;
-} // namespace col
 
 // Indices of the comparison list.
 enum ComparisonMode : int { ByName = 0, BySize = 1, ByNameAndSize = 2, ByContent = 3 };
@@ -60,6 +51,8 @@ public:
   // The status bar's second field changed (reclaimable space, groups that lost every copy).
   virtual void statusText2Changed() {}
   virtual void progressChanged(int bar) = 0;
+  // The find's note changed (files left out because they changed while it ran); read findNote().
+  virtual void findNoteChanged() {}
   // The "Subfolders" box's value, read live (0 unticked, 1 ticked, 2 greyed).
   virtual int subfoldersValue() = 0;
   // The selected index of the comparison list, read afresh each time; -1 when none.
@@ -92,7 +85,8 @@ public:
   void AddRecord(const std::string& pParentName, const std::string& pPatn,
                  const std::string& pFileName, const std::string& pDate, double pSize,
                  std::string_view diskName = {}, const FileFacts& facts = {});
-  // The walk, from one folder; sParentPath ends with "/".
+  // The walk, from the source folder sParentPath (ending with "/"), reached once by its real path;
+  // every later step reaches the files through the folders it records.
   void ShowDir3_FillPreview(const std::string& pParentName, const std::string& sParentPath);
   // The pruning pass.
   void SetPreview();
@@ -127,24 +121,22 @@ public:
   std::string fullPath(RecordId record) const;
   // The source folder the records of the grid were walked from ("" before any walk).
   const std::string& scannedSource() const { return scannedSource_; }
+  // The folders the last walk entered; a record's facts name its folder here.
+  const FolderTable& folders() const { return folders_; }
+  // "3 files changed during the find and were left out"; "" when none did.
+  const std::string& findNote() const { return findNote_; }
+
+  // Test seam: called by the deletion run just before it checks each ticked file, and again
+  // just before it removes it, with the record and the step ("check" or "remove").
+  std::function<void(RecordId, std::string_view)> beforeDeletionStep;
 
 private:
-  // A folder's entries, read before any is handled; reused per depth to avoid churn.
-  struct FolderEntries {
-    std::string names;
-    std::vector<std::uint32_t> offsets;
-    std::vector<unsigned char> types;
-  };
-
-  void walkFolder(const std::string& pParentName, const std::string& sParentPath, int parentFd,
-                  const char* openName, std::size_t depth);
-  void readEntries(int dirFd, FolderEntries& entries);
+  class WalkToGrid;
   void addProgress(int bar);
   // Rebuilds the rows while the window keeps answering; only while the grid is hidden.
   void rebuildRowsWhileHidden();
   void updateStatusText2(bool afterDeletion);
   void finishEmpty();
-  class DeletionGuard;
 
   Form1View& view_;
   SettingsStore& settings_;
@@ -155,13 +147,18 @@ private:
   bool busy_ = false;
   std::string scannedSource_;
   std::uint32_t groupsLostLastRun_ = 0;
-  std::unordered_set<FileIdentity, FileIdentityHash> enteredFolders_;
-  std::vector<FolderEntries> entriesByDepth_;
+  TreeWalk walk_;
+  FolderTable folders_;
+  // How the deletion run reaches the source again: by its real path, checked to be this folder.
+  std::string sourceRealPath_;
+  FileIdentity sourceIdentity_;
+  std::string findNote_;
 };
 
-// Deletes the file at lpFileName outright (no trash, no prompt); nonzero on success, 0 on
-// failure with errno left as the system set it.
-std::int32_t DeleteFile(const std::string& lpFileName);
+// Deletes the file name of the folder folderFd outright (no trash, no prompt); nonzero on
+// success, 0 on failure with errno left as the system set it. lpFileName (the full path) is
+// only for the error report.
+std::int32_t DeleteFile(const std::string& lpFileName, int folderFd, const std::string& name);
 
 // "N files".
 std::string filesText(long long count);

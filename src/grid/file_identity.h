@@ -1,26 +1,10 @@
-// A file's identity on this machine: its device and inode. Two names with one identity are
-// hard links of one file.
+// The identity of a file record: what the find saw of the file's device and inode.
 #pragma once
 
 #include "grid/report_grid.h"
-
-#include <cstdint>
-#include <functional>
+#include "platform/file_identity.h"
 
 namespace zandrex {
-
-struct FileIdentity {
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
-
-struct FileIdentityHash {
-  std::size_t operator()(const FileIdentity& id) const {
-    constexpr std::uint64_t kMix = 0x9E3779B97F4A7C15ull;
-    return std::hash<std::uint64_t>()(id.inode * kMix ^ id.device);
-  }
-};
 
 inline FileIdentity identityOf(const FileFacts& facts) {
   return {facts.device, facts.inode};

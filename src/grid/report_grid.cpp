@@ -209,6 +209,8 @@ struct ReportGrid::Impl {
   PodArray<std::uint8_t> flags;
   PodArray<std::uint16_t> fill;
   PodArray<StoredFacts> facts;
+  // Apart from the facts, which stay at 32 bytes: the folder each file was found in.
+  PodArray<std::uint32_t> folders;
   // The devices the facts name, each once: a tree spans a handful.
   std::vector<std::uint64_t> devices;
   std::uint32_t lastDevice = 0;
@@ -393,6 +395,7 @@ struct ReportGrid::Impl {
         flags[kept] = flags[r];
         fill[kept] = fill[r];
         facts[kept] = facts[r];
+        folders[kept] = folders[r];
         diskNames[kept] = diskNames[r];
       }
       ++kept;
@@ -401,6 +404,7 @@ struct ReportGrid::Impl {
     flags.resize(kept);
     fill.resize(kept);
     facts.resize(kept);
+    folders.resize(kept);
     diskNames.resize(kept);
     tombstones = 0;
     fenwickAllLive();
@@ -587,6 +591,7 @@ RecordId ReportGrid::addRecord() {
   d.flags.push_back(kFlagLive);
   d.fill.push_back(0);
   d.facts.emplace_back();
+  d.folders.push_back(0);
   d.diskNames.emplace_back();
   d.fenwickAppend(1);
   ++d.liveCount;
@@ -640,6 +645,7 @@ void ReportGrid::deleteAll() {
   d.flags.clear();
   d.fill.clear();
   d.facts.clear();
+  d.folders.clear();
   d.devices.clear();
   d.lastDevice = 0;
   d.diskNames.clear();
@@ -703,13 +709,18 @@ void ReportGrid::setFacts(RecordId record, const FileFacts& facts, std::string_v
   if (record >= d.recordTotal())
     return;
   d.facts[record] = d.store(facts);
+  d.folders[record] = facts.folder;
   d.discard(kNoColumn, d.diskNames[record]);
   d.diskNames[record] =
       diskName.empty() ? Cell{} : d.makeCell(kNoColumn, GridValue::text(diskName));
 }
 
 FileFacts ReportGrid::facts(RecordId record) const {
-  return record < impl_->recordTotal() ? impl_->unpack(impl_->facts[record]) : FileFacts{};
+  if (record >= impl_->recordTotal())
+    return {};
+  FileFacts out = impl_->unpack(impl_->facts[record]);
+  out.folder = impl_->folders[record];
+  return out;
 }
 
 std::string_view ReportGrid::diskName(RecordId record) const {

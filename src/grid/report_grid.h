@@ -64,6 +64,8 @@ struct FileFacts {
   std::int64_t mtimeSec = 0;
   std::int64_t mtimeNsec = 0;
   std::uint64_t size = 0;
+  // The folder the walk found the file in, in the find's folder table.
+  std::uint32_t folder = 0;
 };
 
 struct GridColumn {

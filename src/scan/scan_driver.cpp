@@ -5,12 +5,72 @@
 #include "scan/system_folder_guard.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 
 namespace zandrex {
 
 namespace {
 constexpr int kWarningOn = 1;
+
+std::uint32_t low32(std::uint64_t value) {
+  return static_cast<std::uint32_t>(value);
+}
+std::uint32_t high32(std::uint64_t value) {
+  return static_cast<std::uint32_t>(value >> 32);
+}
 } // namespace
+
+// Turns each file the walk meets into a grid record, counting them in the status text.
+class Form1Core::WalkToGrid : public WalkSink {
+public:
+  explicit WalkToGrid(Form1Core& core) : core_(core) {}
+  void beforeEntry() override { core_.view_.doEvents(); }
+  bool cancelled() override { return core_.CancelRequested != 0; }
+  bool subfolders() override { return core_.view_.subfoldersValue() != 0; }
+  void file(const WalkedFile& file) override {
+    if (core_.ScannedFileCount == INT32_MAX)
+      raiseOverflow();
+    ++core_.ScannedFileCount;
+    core_.setStatusText(filesText(core_.ScannedFileCount));
+    const FileStatus& st = file.status;
+    const FileFacts facts{st.identity.device, st.identity.inode, st.mtimeSec,
+                          st.mtimeNsec,       st.size,           file.folder};
+    parentName_.assign(file.parentName);
+    folderPath_.assign(file.folderPath);
+    core_.AddRecord(parentName_, folderPath_, lowerCaseName(file.diskName),
+                    SysToVBTime(st.mtimeSec, st.mtimeNsec, true),
+                    FileSizeWFD(static_cast<std::int32_t>(high32(st.size)),
+                                static_cast<std::int32_t>(low32(st.size))),
+                    file.diskName, facts);
+  }
+
+private:
+  Form1Core& core_;
+  // Reused: most files share their folder with the one before.
+  std::string parentName_;
+  std::string folderPath_;
+};
+
+void Form1Core::ShowDir3_FillPreview(const std::string& pParentName,
+                                     const std::string& sParentPath) {
+  folders_.clear();
+  sourceRealPath_.clear();
+  std::optional<SourceAnchor> source = SourceAnchor::open(sParentPath);
+  if (!source) {
+    // A source that cannot be listed contributes nothing; a process out of descriptors is not that.
+    const int error = errno;
+    if (isResourceExhaustion(error))
+      trapInner(
+          "mScanCD.ShowDir3_FillPreview(pParentName,sParentPath)",
+          [error] { raiseSystemError(error); }, pParentName, sParentPath);
+    return;
+  }
+  sourceRealPath_ = source->realPath();
+  sourceIdentity_ = source->identity();
+  WalkToGrid sink(*this);
+  walk_.run(*source, sParentPath, pParentName, folders_, sink);
+}
 
 void Form1Core::bnFillPreview_Click() {
   trapEvent("Form1.bnFillPreview_Click", [&] {
@@ -30,7 +90,6 @@ void Form1Core::bnFillPreview_Click() {
       return;
     CancelRequested = 0;
     ScannedFileCount = 0;
-    enteredFolders_.clear();
     scannedSource_ = SourcePath;
     std::string top = SplitingFolder(GetPathWithNoSlash(SourcePath), "/");
     ShowDir3_FillPreview(top, SourcePath);

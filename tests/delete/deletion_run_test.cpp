@@ -95,17 +95,5 @@ TEST_F(DeletionTest, CancelStopsAtTheNextRecordAndShowsTheMessage) {
   EXPECT_FALSE(exists("d9/x"));
 }
 
-TEST_F(DeletionTest, NeverDeletesOutsideTheSearchedFolder) {
-  tree.writeEach({"a/x", "b/x"}, "1");
-  find(ByName);
-  tick({"a/x"});
-  // A record whose folder text leaves the searched folder is refused.
-  RecordId r = core.ReportControl1.recordAt(0);
-  core.ReportControl1.setItem(r, col::kPath, GridValue::text(tree.path() + "../elsewhere/"));
-  core.Command4_Click();
-  EXPECT_TRUE(exists("a/x"));
-  ASSERT_EQ(failureColumn(failcol::kFile).size(), 1u);
-}
-
 } // namespace
 } // namespace zandrex::test

@@ -1,0 +1,166 @@
+#include "walk/tree_walk.h"
+
+#include "errors/app_error.h"
+#include "errors/err_trap.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <numeric>
+
+namespace zandrex {
+
+namespace {
+
+// A report parameter read when an error is reported, not when the trap is set: the folder being
+// listed at that moment.
+template <typename Read> struct ReadWhenReported {
+  Read read;
+  operator std::string_view() const { return read(); }
+};
+template <typename Read> ReadWhenReported(Read) -> ReadWhenReported<Read>;
+
+// Folder descriptors the walk keeps open down its stack; deeper ancestors are reopened.
+constexpr std::size_t kHeldFolders = 64;
+
+// A subfolder, or the folder being listed, that fails for lack of descriptors or memory would
+// otherwise vanish from the result without a word.
+[[noreturn]] void raiseExhaustion(int error) {
+  raiseSystemError(error);
+}
+
+} // namespace
+
+void TreeWalk::run(const SourceAnchor& source, std::string_view sourceText,
+                   std::string_view topName, FolderTable& folders, WalkSink& sink) {
+  folders.clear();
+  entered_.clear();
+  depth_ = 0;
+  path_.assign(sourceText);
+  const ReadWhenReported currentName{[this]() -> std::string_view {
+    return depth_ > 0 ? std::string_view(frames_[depth_ - 1].name) : std::string_view();
+  }};
+  const ReadWhenReported currentPath{[this]() -> std::string_view {
+    return std::string_view(path_).substr(0, depth_ > 0 ? frames_[depth_ - 1].pathLength : 0);
+  }};
+  trapInner(
+      "mScanCD.ShowDir3_FillPreview(pParentName,sParentPath)",
+      [&] {
+        // A description of its own: listing moves the offset, which the anchor's must keep.
+        UniqueFd top = openSubfolder(source.fd(), ".");
+        if (!top.valid()) {
+          if (isResourceExhaustion(errno))
+            raiseExhaustion(errno);
+          return;
+        }
+        entered_.insert(source.identity());
+        enter(std::move(top), folders.add(kNoFolder, "", source.identity()), topName);
+        while (depth_ > 0) {
+          if (sink.cancelled())
+            return;
+          step(folders, sink);
+        }
+      },
+      currentName, currentPath);
+}
+
+void TreeWalk::enter(UniqueFd fd, FolderId folder, std::string_view name) {
+  if (frames_.size() <= depth_)
+    frames_.resize(depth_ + 1);
+  Frame& frame = frames_[depth_];
+  if (!listFolder(fd.get(), frame.listing)) {
+    if (isResourceExhaustion(errno))
+      raiseExhaustion(errno);
+    frame.listing.clear(); // an unreadable folder contributes nothing
+  }
+  frame.fd = std::move(fd);
+  frame.folder = folder;
+  frame.pathLength = path_.size();
+  frame.name.assign(name);
+  frame.next = 0;
+  frame.order.resize(frame.listing.size());
+  std::iota(frame.order.begin(), frame.order.end(), 0u);
+  const FolderListing& listing = frame.listing;
+  std::sort(frame.order.begin(), frame.order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return std::string_view(listing.name(a)) < std::string_view(listing.name(b));
+  });
+  ++depth_;
+  // Bounded descriptors: the folder kHeldFolders above this one gives its handle back.
+  if (depth_ > kHeldFolders)
+    frames_[depth_ - 1 - kHeldFolders].fd.reset();
+}
+
+void TreeWalk::leave(FolderTable& folders) {
+  Frame& child = frames_[depth_ - 1];
+  --depth_;
+  if (depth_ == 0)
+    return;
+  Frame& parent = frames_[depth_ - 1];
+  // Taken back even when the parent has nothing left: its own parent is reached through it.
+  if (!parent.fd.valid()) {
+    parent.fd = openParentChecked(child.fd.get(), folders.identity(parent.folder));
+    if (!parent.fd.valid() && isResourceExhaustion(errno))
+      raiseExhaustion(errno);
+    // A parent moved while its subfolder was walked: the rest of it cannot be reached soundly.
+    if (!parent.fd.valid())
+      parent.next = parent.order.size();
+  }
+  child.fd.reset();
+  path_.resize(parent.pathLength);
+}
+
+void TreeWalk::enterSubfolder(std::string_view name, FolderTable& folders) {
+  Frame& parent = frames_[depth_ - 1];
+  UniqueFd fd = openSubfolder(parent.fd.get(), name.data());
+  if (!fd.valid()) {
+    if (isResourceExhaustion(errno))
+      raiseExhaustion(errno);
+    return; // a link, gone, or not ours to list
+  }
+  FileStatus status;
+  if (!statOpen(fd.get(), status))
+    return;
+  if (!entered_.insert(status.identity).second)
+    return;
+  const FolderId folder = folders.add(parent.folder, name, status.identity);
+  path_.resize(parent.pathLength);
+  path_.append(name);
+  path_.push_back('/');
+  enter(std::move(fd), folder, name);
+}
+
+void TreeWalk::step(FolderTable& folders, WalkSink& sink) {
+  Frame& frame = frames_[depth_ - 1];
+  if (frame.next >= frame.order.size()) {
+    leave(folders);
+    return;
+  }
+  const std::uint32_t k = frame.order[frame.next++];
+  sink.beforeEntry();
+  if (sink.cancelled())
+    return;
+  const std::string_view name = frame.listing.name(k);
+  FolderListing::Kind kind = frame.listing.kinds[k];
+  if (kind == FolderListing::Other)
+    return; // links, FIFOs, sockets, devices
+  if (kind == FolderListing::Folder && name.front() == '.')
+    return;
+  if (kind == FolderListing::Folder) {
+    if (sink.subfolders())
+      enterSubfolder(name, folders);
+    return;
+  }
+  FileStatus status;
+  if (!statIn(frame.fd.get(), name.data(), status))
+    return;
+  if (status.folder) {
+    if (name.front() != '.' && sink.subfolders())
+      enterSubfolder(name, folders);
+    return;
+  }
+  if (!status.regular)
+    return;
+  sink.file({frame.name, std::string_view(path_).substr(0, frame.pathLength), name, frame.folder,
+             status});
+}
+
+} // namespace zandrex

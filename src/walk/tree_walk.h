@@ -1,0 +1,78 @@
+// The walk: lists the searched folder and, when asked, its subfolders, and hands every regular
+// file it meets to a sink. Depth first, in name order within a folder, subfolders at the moment
+// they are met: every listing is repeatable.
+//
+// It keeps its own stack, so a tree of any depth is walked without recursion, and holds a
+// bounded number of folder descriptors whatever the depth: a deep folder's handle is given back
+// and taken again through its child's "..", checked to be the same folder.
+//
+// Symbolic links are neither listed nor followed; folders whose names start with a dot are
+// skipped; a folder already entered (bind mounts, loops) is not entered again. A folder that
+// cannot be listed contributes nothing, silently; running out of descriptors or memory is not
+// that, and raises the system's error.
+#pragma once
+
+#include "platform/anchored_tree.h"
+
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace zandrex {
+
+// One file the walk met. The views are valid during the sink's call only.
+struct WalkedFile {
+  std::string_view parentName; // the name of the folder being listed ("" for a root)
+  std::string_view folderPath; // the folder's text, ending with "/"
+  std::string_view diskName;   // the name as found on disk
+  FolderId folder;
+  FileStatus status;
+};
+
+// What the walk needs from the find.
+class WalkSink {
+public:
+  virtual ~WalkSink() = default;
+  // Called before every folder entry: let pending events run.
+  virtual void beforeEntry() = 0;
+  // Polled right after beforeEntry(); true ends the walk at once.
+  virtual bool cancelled() = 0;
+  // Read anew for every subfolder met.
+  virtual bool subfolders() = 0;
+  virtual void file(const WalkedFile& file) = 0;
+};
+
+class TreeWalk {
+public:
+  // Walks from source, whose folder text is sourceText (ending with "/") and whose own name is
+  // topName. Records every folder entered in folders, the source first (kSourceFolder).
+  void run(const SourceAnchor& source, std::string_view sourceText, std::string_view topName,
+           FolderTable& folders, WalkSink& sink);
+
+private:
+  struct Frame {
+    UniqueFd fd;
+    FolderId folder = kNoFolder;
+    std::size_t pathLength = 0; // of path_, up to and with this folder's "/"
+    std::string name;
+    FolderListing listing;
+    std::vector<std::uint32_t> order;
+    std::size_t next = 0;
+  };
+
+  void step(FolderTable& folders, WalkSink& sink);
+  void enter(UniqueFd fd, FolderId folder, std::string_view name);
+  void enterSubfolder(std::string_view name, FolderTable& folders);
+  void leave(FolderTable& folders);
+
+  // Frames are kept for reuse: their listings' memory serves the next folder at that depth. A
+  // deque, so that growing never moves the parent frame whose names are being entered.
+  std::deque<Frame> frames_;
+  std::size_t depth_ = 0; // frames in use
+  std::string path_;
+  std::unordered_set<FileIdentity, FileIdentityHash> entered_;
+};
+
+} // namespace zandrex
