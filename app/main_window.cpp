@@ -657,6 +657,12 @@ void Form1::statusText2Changed() {
     flushDisplay();
 }
 
+// Files left out because they changed while the find ran: said where the helpers report.
+void Form1::findNoteChanged() {
+  if (!core_.findNote().empty())
+    statusPanel3_->setText(QString::fromStdString(core_.findNote()));
+}
+
 void Form1::progressChanged(int bar) {
   if (bar < 1 || bar > 2)
     return;

@@ -107,6 +107,7 @@ public:
   void setMousePointer(MousePointer pointer) override;
   void statusTextChanged() override;
   void statusText2Changed() override;
+  void findNoteChanged() override;
   void progressChanged(int bar) override;
   int subfoldersValue() override;
   int comparisonIndex() override;

@@ -195,6 +195,8 @@ int main(int argc, char** argv) {
   core.fdFromForRename = *source;
   core.Command3_Click();
   view.endProgress();
+  if (!core.findNote().empty())
+    std::cerr << "zandrex-cli: " << core.findNote() << "\n";
 
   if (cli::interruptRequested) {
     std::cerr << "zandrex-cli: cancelled\n";

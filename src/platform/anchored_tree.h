@@ -93,8 +93,9 @@ enum class Reach {
 };
 
 // Reaches recorded folders from the source, keeping the last chain open so that the next folder,
-// usually a sibling or a child, costs one or two opens. Holds a bounded number of descriptors
-// whatever the depth. One per thread; the table and the source must outlive it.
+// usually a sibling or a child, costs one or two opens. A folder held open stays the folder that
+// was checked, even if it is moved afterwards. Holds a bounded number of descriptors whatever the
+// depth. One per thread; the table and the source must outlive it.
 class FolderResolver {
 public:
   FolderResolver(int sourceFd, const FolderTable& folders);

@@ -1,5 +1,7 @@
 #include "flow_fixture.h"
 
+#include <chrono>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zandrex::test {
@@ -134,6 +136,52 @@ TEST_F(FindTest, FileVanishingBeforeItsChecksumEndsTheFindWithAReport) {
   EXPECT_TRUE(view.pleaseWaitVisible);
   EXPECT_FALSE(view.deleteEnabled);
   EXPECT_FALSE(core.busy());
+}
+
+TEST_F(FindTest, FilesThatChangeDuringTheFindAreLeftOutAndCounted) {
+  for (int i = 10; i < 22; ++i)
+    tree.write("f" + std::to_string(i), "same");
+  bool swapped = false;
+  // Between the walk and the reads: FIFOs take four files' places, a fifth one grows.
+  view.onEvents = [&] {
+    if (swapped || core.ReportControl1.rowCount() == 0)
+      return;
+    swapped = true;
+    for (const char* name : {"f12", "f13", "f14", "f15"}) {
+      ::unlink((tree.path() + name).c_str());
+      ::mkfifo((tree.path() + name).c_str(), 0600);
+    }
+    tree.write("f16", "same, and more");
+  };
+  find(ByContent);
+  EXPECT_EQ(presenter.shown, 0);
+  EXPECT_EQ(groups(), (Groups{{"f10", "f11", "f17", "f18", "f19", "f20", "f21"}}));
+  EXPECT_EQ(core.findNote(), "5 files changed during the find and were left out");
+  find(ByContent);
+  EXPECT_EQ(core.findNote(), "");
+}
+
+TEST_F(FindTest, CancelInsideBigFilesIsAnsweredAtOnce) {
+  // Sparse: reading them to their ends would take many seconds; nothing is written to the disk.
+  constexpr off_t kBig = off_t{64} << 30;
+  for (const char* name : {"big1", "big2"})
+    ASSERT_EQ(::truncate(tree.write(name, "").c_str(), kBig), 0);
+  int waits = 0;
+  std::chrono::steady_clock::time_point cancelledAt;
+  // Some passes into the wait for the first file: both workers are deep inside the files.
+  view.onEvents = [&] {
+    if (!CurrentReadFile().empty() && ++waits == 5) {
+      cancelledAt = std::chrono::steady_clock::now();
+      core.bnCancel_Click();
+    }
+  };
+  CurrentReadFile().clear();
+  find(ByContent);
+  const auto answered = std::chrono::steady_clock::now() - cancelledAt;
+  ASSERT_EQ(waits, 5);
+  EXPECT_EQ(core.ReportControl1.rowCount(), 0u);
+  // A whole read takes seconds; the bound is generous for a loaded machine.
+  EXPECT_LT(answered, std::chrono::milliseconds(500));
 }
 
 TEST_F(FindTest, ReentryWhileBusyIsIgnored) {
