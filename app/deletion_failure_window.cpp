@@ -114,7 +114,7 @@ struct Form3::Widgets {
   QPushButton* ok = nullptr;
 };
 
-Form3::Form3(Form3Core& core, QWidget* owner) : QDialog(owner), core_(core), w_(new Widgets) {
+Form3::Form3(FailureList& core, QWidget* owner) : QDialog(owner), core_(core), w_(new Widgets) {
   setObjectName(kWindowName);
   setWindowTitle(QString::fromUtf8(kCaption));
   setSizeGripEnabled(true);
@@ -122,9 +122,9 @@ Form3::Form3(Form3Core& core, QWidget* owner) : QDialog(owner), core_(core), w_(
   w_->grid = new QTreeView(this);
   w_->grid->setObjectName("ReportControl1");
   w_->grid->setGeometry(twipsToPixels(TwipsRect{kGridLeft, kGridTop, 0, 0}));
-  w_->model = new FailureListModel(core_.ReportControl1, this);
+  w_->model = new FailureListModel(core_.grid(), this);
 
-  w_->count = new QLabel(QString::fromStdString(core_.lbFilesCount), this);
+  w_->count = new QLabel(QString::fromStdString(core_.countLabel()), this);
   w_->count->setObjectName("lbFilesCount");
   w_->count->setGeometry(twipsToPixels(TwipsRect{kLabelLeft, 0, kLabelWidth, kLabelHeight}));
 
@@ -171,8 +171,8 @@ void Form3::Form_Load() {
     grid->setSortingEnabled(false);
     QHeaderView* header = grid->header();
     header->setStretchLastSection(true);
-    for (int column = 0; column < core_.ReportControl1.columnCount(); ++column) {
-      const GridColumn& design = core_.ReportControl1.column(column);
+    for (int column = 0; column < core_.grid().columnCount(); ++column) {
+      const GridColumn& design = core_.grid().column(column);
       header->setSectionResizeMode(column, design.resizable ? QHeaderView::Interactive
                                                             : QHeaderView::Fixed);
       header->resizeSection(column, design.width);
@@ -188,7 +188,7 @@ void Form3::showModalOverOwner() {
 
 void Form3::refreshFromCore() {
   w_->model->refresh();
-  w_->count->setText(QString::fromStdString(core_.lbFilesCount));
+  w_->count->setText(QString::fromStdString(core_.countLabel()));
 }
 
 // Client areas are centred on each other: our frame is not known before the first showing, and

@@ -16,7 +16,7 @@ class Form3 : public QDialog {
   Q_OBJECT
 public:
   // Shows core's list; owner is the main window (the window is modal over it).
-  Form3(Form3Core& core, QWidget* owner);
+  Form3(FailureList& core, QWidget* owner);
   ~Form3() override;
   // Refreshes the list and the count line from the core, centres the window over its owner and
   // shows it modally; returns when the user dismissed it. The list shows the core grid's rows
@@ -26,7 +26,7 @@ public:
   void refreshFromCore();
   // Centres the window over its owner (nothing happens without one).
   void centreOverOwner();
-  Form3Core& core() const { return core_; }
+  FailureList& core() const { return core_; }
 
   QTreeView* ReportControl1() const;
   QLabel* lbFilesCount() const;
@@ -43,7 +43,7 @@ private:
   void Form_Load();
 
   struct Widgets;
-  Form3Core& core_;
+  FailureList& core_;
   Widgets* w_;
 };
 

@@ -8,8 +8,8 @@
 // force across finds and deletions. Tick states live in the grid's records and follow them.
 #pragma once
 
-#include "form1/group_stats.h"
 #include "grid/report_grid.h"
+#include "select/group_stats.h"
 
 #include <QAbstractItemModel>
 #include <QFont>

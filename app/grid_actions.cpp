@@ -3,7 +3,7 @@
 #include "desktop_shell.h"
 #include "errors/err_trap.h"
 #include "local_path.h"
-#include "scan/path_routines.h"
+#include "source/path_routines.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -63,7 +63,8 @@ QString tickFolderCaption(const QString& folder) {
   return QStringLiteral("Tick every file in ") + shown;
 }
 
-GridActions::GridActions(Form1Core& core, FileGridModel& model, QTreeView& view, QWidget* owner)
+GridActions::GridActions(DuplicateFinder& core, FileGridModel& model, QTreeView& view,
+                         QWidget* owner)
     : QObject(owner), core_(core), model_(model), view_(view), owner_(owner) {
   chooseFolder = [](const QString&) { return QString(); };
   report = [](const QString&) {};
@@ -150,7 +151,7 @@ std::unique_ptr<QMenu> GridActions::gridMenu(const QModelIndex& at) {
   menu->setObjectName("mnuGrid");
   addHelpers(*menu);
   const std::size_t position = model_.rowPosition(at);
-  const ReportGrid& grid = core_.ReportControl1;
+  const ReportGrid& grid = core_.grid();
   if (position < grid.rowCount() && !grid.row(position).isGroup()) {
     const std::string folder(grid.item(grid.row(position).record, col::kPath).asText());
     QAction* here = menu->addAction(tickFolderCaption(localPath(folder)),
@@ -190,7 +191,7 @@ void GridActions::keep(KeepRule rule) {
   if (core_.busy())
     return;
   trapEvent("Form1.mnuSelectKeep_Click", [&] {
-    const SelectionResult result = tickAllButOne(core_.ReportControl1, rule, pathOf());
+    const SelectionResult result = tickAllButOne(core_.grid(), rule, pathOf());
     model_.ticksChanged();
     showReport(tickedReport(result));
   });
@@ -200,7 +201,7 @@ void GridActions::tickFolder(const std::string& folder) {
   if (core_.busy() || folder.empty())
     return;
   trapEvent("Form1.mnuSelectFolder_Click", [&] {
-    const SelectionResult result = tickInsideFolder(core_.ReportControl1, folder, pathOf());
+    const SelectionResult result = tickInsideFolder(core_.grid(), folder, pathOf());
     model_.ticksChanged();
     showReport(tickedReport(result));
   });
@@ -209,7 +210,7 @@ void GridActions::tickFolder(const std::string& folder) {
 void GridActions::chooseAndTickFolder() {
   if (core_.busy())
     return;
-  const QString start = localPath(core_.SourcePath);
+  const QString start = localPath(core_.source());
   const std::string chosen = NormalizePath(localPath(chooseFolder(start)));
   tickFolder(chosen);
 }
@@ -218,7 +219,7 @@ void GridActions::untickAll() {
   if (core_.busy())
     return;
   trapEvent("Form1.mnuSelectUntick_Click", [&] {
-    const SelectionResult result = zandrex::untickAll(core_.ReportControl1);
+    const SelectionResult result = zandrex::untickAll(core_.grid());
     model_.ticksChanged();
     showReport(untickedReport(result));
   });
@@ -233,7 +234,7 @@ void GridActions::invertGroupAt(const QModelIndex& index) {
     return;
   }
   trapEvent("Form1.mnuSelectInvert_Click", [&] {
-    const SelectionResult result = invertGroup(core_.ReportControl1, group);
+    const SelectionResult result = invertGroup(core_.grid(), group);
     model_.ticksChangedInGroup(group);
     showReport(tickedReport(result));
   });
@@ -266,7 +267,7 @@ bool GridActions::toggleTick(const QModelIndex& index) {
 
 bool GridActions::showInFileManager(const QModelIndex& index) {
   const std::size_t position = model_.rowPosition(index);
-  const ReportGrid& grid = core_.ReportControl1;
+  const ReportGrid& grid = core_.grid();
   if (position >= grid.rowCount() || grid.row(position).isGroup())
     return false;
   OpenInExplorerList(owner_, localPath(core_.fullPath(grid.row(position).record)));

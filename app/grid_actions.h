@@ -4,8 +4,8 @@
 #pragma once
 
 #include "file_grid_model.h"
-#include "form1/form1_core.h"
-#include "form1/selection_helpers.h"
+#include "find/duplicate_finder.h"
+#include "select/selection_helpers.h"
 
 #include <QObject>
 #include <QString>
@@ -41,7 +41,7 @@ class GridActions : public QObject {
   Q_OBJECT
 public:
   // core, model and view must outlive this object; owner parents the menus and the dialogs.
-  GridActions(Form1Core& core, FileGridModel& model, QTreeView& view, QWidget* owner);
+  GridActions(DuplicateFinder& core, FileGridModel& model, QTreeView& view, QWidget* owner);
   ~GridActions() override;
 
   // Asked for the folder of "Tick every file in a folder...", opened at start; "" when cancelled.
@@ -89,7 +89,7 @@ private:
   PathOf pathOf() const;
   void syncSortChecks();
 
-  Form1Core& core_;
+  DuplicateFinder& core_;
   FileGridModel& model_;
   QTreeView& view_;
   QWidget* owner_;

@@ -6,8 +6,9 @@
 #include "folder_chooser.h"
 #include "local_path.h"
 #include "qt_settings.h"
-#include "scan/path_routines.h"
+#include "select/group_stats.h"
 #include "shellaid/loaded_windows.h"
+#include "source/path_routines.h"
 #include "warning_window.h"
 
 #include <QAbstractItemView>
@@ -112,7 +113,7 @@ Form1::Form1(SettingsStore& settings, QWidget* parent)
     : QMainWindow(parent), settings_(settings), core_(*this, settings) {
   setObjectName(kWindowName);
   setWindowTitle(kAppTitle);
-  model_ = new FileGridModel(core_.ReportControl1, this);
+  model_ = new FileGridModel(core_.grid(), this);
   model_->setGroupHeading(groupHeading);
   model_->setNameColumn(col::kFile);
   pump_.beforeEvents = [this] { flushDisplay(); };
@@ -332,13 +333,12 @@ void Form1::IniSettings(const std::string& pTemplateName) {
 }
 
 void Form1::setSource(const std::string& path) {
-  core_.fdFromForRename = path;
-  core_.SourcePath = path;
+  core_.setSource(path);
   fdFromForRename_->setText(localPath(path));
 }
 
 void Form1::applyColumns(bool widths) {
-  const ReportGrid& grid = core_.ReportControl1;
+  const ReportGrid& grid = core_.grid();
   for (int k = 0; k < grid.columnCount(); ++k)
     ReportControl1_->setColumnHidden(k, !grid.column(k).shown);
   if (widths)
@@ -347,7 +347,7 @@ void Form1::applyColumns(bool widths) {
 
 void Form1::fitColumns() {
   // The shown columns share the grid's width in the proportions of their design widths.
-  const ReportGrid& grid = core_.ReportControl1;
+  const ReportGrid& grid = core_.grid();
   int designTotal = 0;
   int lastShown = -1;
   for (int k = 0; k < grid.columnCount(); ++k) {
@@ -376,7 +376,7 @@ void Form1::fitColumns() {
 void Form1::closeEvent(QCloseEvent* event) {
   if (core_.busy()) {
     closePending_ = true;
-    core_.bnCancel_Click();
+    core_.cancel();
     event->ignore();
     return;
   }
@@ -390,7 +390,7 @@ void Form1::Form_Unload() {
   trapEvent(
       "Form1.Form_Unload(Cancel)",
       [&] {
-        settings_.SaveSetting(kAppTitle, "Path", "Path", core_.SourcePath);
+        settings_.SaveSetting(kAppTitle, "Path", "Path", core_.source());
         settings_.SaveSetting(kAppTitle, "Path", "Subfolders", std::to_string(subfoldersValue()));
         settings_.SaveSetting(kAppTitle, "Settings", "Find duplicates by",
                               std::to_string(comparisonIndex()));
@@ -445,7 +445,7 @@ void Form1::Command2_Click() {
   if (core_.busy())
     return;
   trapEvent("Form1.Command2_Click", [&] {
-    const std::string remembered = core_.fdFromForRename;
+    const std::string remembered = core_.source();
     const std::string chosen = NormalizePath(BrowseForDisk());
     setSource(chosen.empty() ? remembered : chosen);
   });
@@ -453,24 +453,24 @@ void Form1::Command2_Click() {
 
 std::string Form1::BrowseForDisk() {
   return trapInner("mMain.BrowseForDisk",
-                   [&] { return localPath(dialogs.chooseFolder(localPath(core_.SourcePath))); });
+                   [&] { return localPath(dialogs.chooseFolder(localPath(core_.source()))); });
 }
 
 void Form1::Command3_Click() {
   if (core_.busy())
     return;
-  core_.Command3_Click();
+  core_.find();
   afterCommand();
 }
 
 void Form1::bnCancel_Click() {
-  core_.bnCancel_Click();
+  core_.cancel();
 }
 
 void Form1::Command4_Click() {
   if (core_.busy())
     return;
-  core_.Command4_Click();
+  core_.deleteTicked();
   afterCommand();
 }
 
@@ -487,13 +487,13 @@ void Form1::chSubfolders_Click() {
 void Form1::ReportControl1_RowExpanded(const QModelIndex& index) {
   const std::size_t position = model_->rowPosition(index);
   if (position != SIZE_MAX)
-    core_.ReportControl1_RowExpanded(position);
+    core_.expandRow(position);
 }
 
 void Form1::ReportControl1_RowCollapsed(const QModelIndex& index) {
   const std::size_t position = model_->rowPosition(index);
   if (position != SIZE_MAX)
-    core_.ReportControl1.setRowExpanded(position, false);
+    core_.grid().setRowExpanded(position, false);
 }
 
 void Form1::gridRowsReset() {
@@ -518,7 +518,7 @@ void Form1::showGridRows() {
       ReportControl1_->setFirstColumnSpanned(row, QModelIndex(), true);
   }
   // The tree view lays out every expanded row in one go: a third of a second for a million.
-  expandOnSight_ = core_.ReportControl1.rowCount() > rowsExpandedAtOnce;
+  expandOnSight_ = core_.grid().rowCount() > rowsExpandedAtOnce;
   if (!expandOnSight_) {
     ReportControl1_->expandAll();
     return;
@@ -540,7 +540,7 @@ void Form1::expandGroupsInView() {
     if (position == SIZE_MAX)
       continue;
     // A group the user closed stays closed.
-    const GridRow& row = core_.ReportControl1.row(position);
+    const GridRow& row = core_.grid().row(position);
     if (!row.expanded || row.childCount > kMostFilesOpenedOnSight)
       continue;
     ReportControl1_->expand(index);

@@ -1,13 +1,13 @@
 // The main window "Zandrex": source, "Subfolders", comparison mode, "Find" and "Cancel" on top,
 // the grouped file list in the middle, "Select" and "Delete selected files", the two progress rows
 // and "About" below; the status bar shows the file count, the reclaimable space and what the last
-// selection helper or sort did. The find and the deletion run are Form1Core's; this window is
+// selection helper or sort did. The find and the deletion run are DuplicateFinder's; this window is
 // their view. The grid's sorting, helpers, double-click and keys are GridActions'.
 #pragma once
 
 #include "event_pump.h"
 #include "file_grid_model.h"
-#include "form1/form1_core.h"
+#include "find/duplicate_finder.h"
 #include "grid_actions.h"
 #include "main_window_layout.h"
 
@@ -70,7 +70,7 @@ struct Form1Dialogs {
   std::function<void(const std::string& countLabel)> failureWindow;
 };
 
-class Form1 : public QMainWindow, public Form1View {
+class Form1 : public QMainWindow, public FinderView {
   Q_OBJECT
 public:
   // settings must outlive the window. The window loads here (Form_Load): its controls, the
@@ -78,7 +78,7 @@ public:
   explicit Form1(SettingsStore& settings, QWidget* parent = nullptr);
   ~Form1() override;
 
-  Form1Core& core() { return core_; }
+  DuplicateFinder& core() { return core_; }
   FileGridModel* gridModel() const { return model_; }
   GridActions* gridActions() const { return gridActions_; }
   EventPump& eventPump() { return pump_; }
@@ -98,7 +98,7 @@ public:
   // the user's clicks).
   std::function<void()> onEventPass;
 
-  // Form1View.
+  // FinderView.
   void doEvents() override;
   void doEventsWhileWaiting() override;
   void setGridVisible(bool visible) override;
@@ -162,7 +162,7 @@ private:
   double fittedDpi() const;
 
   SettingsStore& settings_;
-  Form1Core core_;
+  DuplicateFinder core_;
   EventPump pump_;
   FileGridModel* model_ = nullptr;
   GridActions* gridActions_ = nullptr;

@@ -36,12 +36,11 @@ template <typename Window> QWidget* showNew(QWidget* owner) {
 QWidget* showFailures(Form3* window) {
   if (!window)
     return nullptr;
-  Form3Core& core = window->core();
-  core.ReportControl1.deleteAll();
+  FailureList& core = window->core();
+  core.clear();
   for (const ExampleFailure& failure : kExampleFailures)
-    core.AddRecord(failure.folder, failure.name, failure.date, failure.size, failure.reason);
-  core.ReportControl1.rebuildRows();
-  core.lbFilesCount = failureCountText(core.ReportControl1.recordCount());
+    core.add(failure.folder, failure.name, failure.date, failure.size, failure.reason);
+  core.finish();
   window->refreshFromCore();
   window->centreOverOwner();
   window->show();

@@ -78,7 +78,7 @@ std::unique_ptr<DesktopProgram> Main(StartupOptions options) {
     program->mainWindow_ = std::make_unique<Form1>(*program->settings_);
     program->mainWindow_->show();
     program->failureWindow_ =
-        new Form3(program->mainWindow_->core().FailureWindow, program->mainWindow_.get());
+        new Form3(program->mainWindow_->core().failures(), program->mainWindow_.get());
     program->failureWindow_->hide();
     program->mainWindow_->setFailureWindow(program->failureWindow_);
 

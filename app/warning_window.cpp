@@ -2,7 +2,7 @@
 
 #include "errors/err_trap.h"
 #include "main_window_layout.h"
-#include "scan/system_folder_guard.h"
+#include "source/system_folder_guard.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
 // CRC-32 throughput of every path, so their ratios can be read from one run. The large buffer
 // measures what a file read sees (memory bound); the small one stays in cache and shows the
 // kernels' own speed.
-#include "dupes/crc32.h"
-#include "dupes/crc32_detail.h"
+#include "digest/crc32.h"
+#include "digest/crc32_detail.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>

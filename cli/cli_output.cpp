@@ -1,6 +1,7 @@
 #include "cli_output.h"
 
-#include "dupes/content_digest.h"
+#include "digest/content_digest.h"
+#include "select/group_stats.h"
 #include "text/utf8.h"
 
 #include <cstdio>
@@ -67,15 +68,15 @@ std::string jsonString(std::string_view text) {
   return out + "\"";
 }
 
-void printText(std::ostream& out, const Form1Core& core) {
+void printText(std::ostream& out, const DuplicateFinder& core) {
   bool first = true;
   forEachRow(
-      core.ReportControl1,
+      core.grid(),
       [&](std::size_t position) {
         if (!first)
           out << '\n';
         first = false;
-        out << groupHeading(core.ReportControl1, position) << '\n';
+        out << groupHeading(core.grid(), position) << '\n';
       },
       [&](RecordId record) {
         first = false;
@@ -86,8 +87,8 @@ void printText(std::ostream& out, const Form1Core& core) {
   out << core.statusText() << '\n';
 }
 
-void printJson(std::ostream& out, const Form1Core& core, int mode) {
-  const ReportGrid& grid = core.ReportControl1;
+void printJson(std::ostream& out, const DuplicateFinder& core, int mode) {
+  const ReportGrid& grid = core.grid();
   std::size_t files = 0;
   for (std::size_t i = 0; i < grid.rowCount(); ++i)
     files += grid.row(i).isGroup() ? 0 : 1;
@@ -99,7 +100,7 @@ void printJson(std::ostream& out, const Form1Core& core, int mode) {
     return value.isNumber() ? value.displayText() : jsonString(value.displayText());
   };
   forEachRow(
-      core.ReportControl1,
+      core.grid(),
       [&](std::size_t position) {
         if (!firstGroup)
           out << "]},";

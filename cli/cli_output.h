@@ -1,7 +1,7 @@
 // The command line's listings of a find's result.
 #pragma once
 
-#include "form1/form1_core.h"
+#include "find/duplicate_finder.h"
 
 #include <ostream>
 #include <string>
@@ -14,12 +14,12 @@ inline constexpr const char* kModeNames[] = {"filename", "size", "filename-size"
 
 // The groups as the grid lists them: a heading line per group, one full path per file, a blank
 // line between groups, then the status text.
-void printText(std::ostream& out, const Form1Core& core);
+void printText(std::ostream& out, const DuplicateFinder& core);
 
 // One JSON document. Text is written as UTF-8; a byte that is not part of valid UTF-8 is written
 // as the escape \udcXX (XX its value), the lone-surrogate convention that lets a reader restore
 // the exact bytes.
-void printJson(std::ostream& out, const Form1Core& core, int mode);
+void printJson(std::ostream& out, const DuplicateFinder& core, int mode);
 
 // A JSON string literal of text, quotes included, escaped as described above.
 std::string jsonString(std::string_view text);

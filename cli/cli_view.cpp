@@ -1,6 +1,6 @@
 #include "cli_view.h"
 
-#include "scan/system_folder_guard.h"
+#include "source/system_folder_guard.h"
 
 #include <sstream>
 
@@ -39,7 +39,7 @@ void installInterruptHandler() {
 
 void CliView::doEvents() {
   if (interruptRequested && core_)
-    core_->bnCancel_Click();
+    core_->cancel();
   if (!showProgress_ || !core_ || ++calls_ % kCallsPerClockRead != 0)
     return;
   auto now = std::chrono::steady_clock::now();
@@ -47,7 +47,7 @@ void CliView::doEvents() {
     return;
   lastProgress_ = now;
   const ProgressBar& bar = core_->progressBar(1);
-  std::fprintf(stderr, "\r%d files met, %.0f of %.0f rows checked ", core_->ScannedFileCount,
+  std::fprintf(stderr, "\r%d files met, %.0f of %.0f rows checked ", core_->scannedFileCount(),
                static_cast<double>(bar.value), static_cast<double>(bar.max));
   progressShown_ = true;
 }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "errors/err_trap.h"
-#include "form1/form1_core.h"
+#include "find/duplicate_finder.h"
 
 #include <chrono>
 #include <csignal>
@@ -15,11 +15,11 @@ namespace zandrex::cli {
 extern volatile std::sig_atomic_t interruptRequested;
 void installInterruptHandler();
 
-class CliView : public Form1View {
+class CliView : public FinderView {
 public:
   CliView(int comparisonIndex, bool subfolders, bool showProgress)
       : comparisonIndex_(comparisonIndex), subfolders_(subfolders), showProgress_(showProgress) {}
-  void attach(Form1Core& core) { core_ = &core; }
+  void attach(DuplicateFinder& core) { core_ = &core; }
   // Clears the progress line, if one is shown.
   void endProgress();
 
@@ -43,7 +43,7 @@ private:
   bool progressShown_ = false;
   unsigned calls_ = 0;
   std::chrono::steady_clock::time_point lastProgress_{};
-  Form1Core* core_ = nullptr;
+  DuplicateFinder* core_ = nullptr;
 };
 
 // Prints where the error report went and its first lines; remembers that an error happened.

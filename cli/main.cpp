@@ -1,10 +1,10 @@
 // zandrex-cli: the find of the desktop program, headless, for scripts and terminals.
 #include "cli_output.h"
 #include "cli_view.h"
-#include "form1/group_stats.h"
-#include "form1/selection_helpers.h"
-#include "scan/path_routines.h"
+#include "select/group_stats.h"
+#include "select/selection_helpers.h"
 #include "settings/message_texts.h"
+#include "source/path_routines.h"
 
 #include <cerrno>
 #include <climits>
@@ -140,11 +140,11 @@ std::optional<std::string> resolveFolder(const std::string& folder, int& exitCod
 
 // Ticks all but one file per group, prints the ticked files and, with --delete, deletes them
 // through the guarded deletion run and prints what was not deleted.
-int selectAndDelete(Form1Core& core, const Options& options,
+int selectAndDelete(DuplicateFinder& core, const Options& options,
                     const cli::CliErrorPresenter& presenter) {
   auto pathOf = [&](RecordId record) { return core.fullPath(record); };
-  SelectionResult result = tickAllButOne(core.ReportControl1, options.keep, pathOf);
-  const ReportGrid& grid = core.ReportControl1;
+  SelectionResult result = tickAllButOne(core.grid(), options.keep, pathOf);
+  const ReportGrid& grid = core.grid();
   for (std::size_t i = 0; i < grid.rowCount(); ++i) {
     const GridRow& row = grid.row(i);
     if (!row.isGroup() && grid.ticked(row.record))
@@ -154,15 +154,15 @@ int selectAndDelete(Form1Core& core, const Options& options,
   std::cerr << tickedReport(result) << "\n";
   if (!options.remove)
     return kExitDone;
-  core.Command4_Click();
+  core.deleteTicked();
   if (cli::interruptRequested)
     return kExitInterrupted;
   if (presenter.errorShown())
     return kExitError;
-  const ReportGrid& failures = core.FailureWindow.ReportControl1;
+  const ReportGrid& failures = core.failures().grid();
   for (std::size_t i = 0; i < failures.rowCount(); ++i) {
     RecordId record = failures.row(i).record;
-    std::cerr << "not deleted: " << core.FailureWindow.fullPath(record) << ": "
+    std::cerr << "not deleted: " << core.failures().fullPath(record) << ": "
               << failures.item(record, failcol::kReason).asText() << "\n";
   }
   std::uint64_t deleted = result.ticked - failures.recordCount();
@@ -188,12 +188,11 @@ int main(int argc, char** argv) {
   setErrorPresenter(&presenter);
   MemorySettings settings;
   cli::CliView view(options.mode, options.subfolders, isatty(STDERR_FILENO) == 1);
-  Form1Core core(view, settings);
+  DuplicateFinder core(view, settings);
   view.attach(core);
   core.setUpGrid();
-  core.SourcePath = *source;
-  core.fdFromForRename = *source;
-  core.Command3_Click();
+  core.setSource(*source);
+  core.find();
   view.endProgress();
   if (!core.findNote().empty())
     std::cerr << "zandrex-cli: " << core.findNote() << "\n";

@@ -1,7 +1,7 @@
 // A headless main window for driving the flows in tests.
 #pragma once
 
-#include "form1/form1_core.h"
+#include "find/duplicate_finder.h"
 
 #include <functional>
 #include <string>
@@ -9,7 +9,7 @@
 
 namespace zandrex::test {
 
-class FakeView : public Form1View {
+class FakeView : public FinderView {
 public:
   int subfolders = 1;
   int comparison = ByName;

@@ -3,8 +3,8 @@
 
 #include "errors/err_trap.h"
 #include "fake_view.h"
-#include "form1/form1_core.h"
-#include "scan/special_folders.h"
+#include "find/duplicate_finder.h"
+#include "source/special_folders.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,7 @@ protected:
   TempDir reports;
   MemorySettings settings;
   FakeView view;
-  Form1Core core{view, settings};
+  DuplicateFinder core{view, settings};
   RecordingPresenter presenter;
 
   void SetUp() override {
@@ -48,20 +48,17 @@ protected:
     resetErrTrap();
   }
 
-  void useSource(const std::string& source) {
-    core.SourcePath = source;
-    core.fdFromForRename = source;
-  }
+  void useSource(const std::string& source) { core.setSource(source); }
 
   void find(int mode) {
     view.comparison = mode;
-    core.Command3_Click();
+    core.find();
   }
 
   // The rows as groups of paths relative to the tree.
   std::vector<std::vector<std::string>> groups() const {
     std::vector<std::vector<std::string>> out;
-    const ReportGrid& grid = core.ReportControl1;
+    const ReportGrid& grid = core.grid();
     for (std::size_t i = 0; i < grid.rowCount(); ++i) {
       const GridRow& row = grid.row(i);
       if (row.isGroup()) {
@@ -77,7 +74,7 @@ protected:
 
   // The record of the file at a path relative to the tree; kNoRecord when none.
   RecordId recordOf(const std::string& relative) const {
-    const ReportGrid& grid = core.ReportControl1;
+    const ReportGrid& grid = core.grid();
     for (std::size_t i = 0; i < grid.recordCount(); ++i)
       if (core.fullPath(grid.recordAt(i)) == tree.path() + relative)
         return grid.recordAt(i);
@@ -88,7 +85,7 @@ protected:
     for (const std::string& relative : relatives) {
       RecordId record = recordOf(relative);
       ASSERT_NE(record, kNoRecord) << relative;
-      core.ReportControl1.setTicked(record, true);
+      core.grid().setTicked(record, true);
     }
   }
 
@@ -100,7 +97,7 @@ protected:
   // One column of the deletion-failure list, in its order.
   std::vector<std::string> failureColumn(int column) const {
     std::vector<std::string> out;
-    const ReportGrid& list = core.FailureWindow.ReportControl1;
+    const ReportGrid& list = core.failures().grid();
     for (std::size_t i = 0; i < list.rowCount(); ++i)
       out.emplace_back(list.item(list.row(i).record, column).asText());
     return out;
@@ -108,8 +105,8 @@ protected:
 
   std::size_t fileRows() const {
     std::size_t n = 0;
-    for (std::size_t i = 0; i < core.ReportControl1.rowCount(); ++i)
-      n += core.ReportControl1.row(i).isGroup() ? 0 : 1;
+    for (std::size_t i = 0; i < core.grid().rowCount(); ++i)
+      n += core.grid().row(i).isGroup() ? 0 : 1;
     return n;
   }
 };

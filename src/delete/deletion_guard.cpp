@@ -1,8 +1,8 @@
 #include "delete/deletion_guard.h"
 
 #include "delete/content_compare.h"
-#include "grid/file_columns.h"
 #include "grid/file_identity.h"
+#include "grid/file_record.h"
 #include "platform/platform.h"
 
 #include <cerrno>
@@ -47,20 +47,11 @@ struct OpenTwin {
 
 } // namespace
 
-std::string diskNameOf(const ReportGrid& grid, RecordId record) {
-  const std::string_view disk = grid.diskName(record);
-  return std::string(disk.empty() ? grid.item(record, col::kFile).asText() : disk);
-}
-
-DeletionGuard::DeletionGuard(const ReportGrid& grid, const FolderTable& folders,
-                             const std::string& sourceRealPath, FileIdentity sourceIdentity,
-                             bool contentMode)
-    : grid_(grid), contentMode_(contentMode) {
-  if (!sourceRealPath.empty())
-    source_ = SourceAnchor::reopen(sourceRealPath, sourceIdentity);
+DeletionGuard::DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode)
+    : grid_(grid), contentMode_(contentMode), source_(found.reopenSource()) {
   const int sourceFd = source_ ? source_->fd() : -1;
-  files_.emplace(sourceFd, folders);
-  twins_.emplace(sourceFd, folders);
+  files_.emplace(sourceFd, found.folders);
+  twins_.emplace(sourceFd, found.folders);
   for (std::size_t i = 0; i < grid_.rowCount(); ++i) {
     const GridRow& row = grid_.row(i);
     if (row.isGroup()) {

@@ -30,8 +30,7 @@ class DeletionGuard {
 public:
   // Reads the groups, the ticks and the kept files from grid's current rows. The grid and the
   // folders must stay unchanged, but for records removed, while the guard is used.
-  DeletionGuard(const ReportGrid& grid, const FolderTable& folders,
-                const std::string& sourceRealPath, FileIdentity sourceIdentity, bool contentMode);
+  DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode);
 
   // Why the file of record must not be deleted; "" when it may (its folder handle is then
   // folderFd()). keepGoing is called during a byte compare; false ends it with a refusal.
@@ -65,8 +64,5 @@ private:
   std::unordered_map<RecordId, std::size_t> groupOf_;
   std::unordered_map<FileIdentity, std::uint32_t, FileIdentityHash> keptIdentities_;
 };
-
-// The name a record's file has on disk.
-std::string diskNameOf(const ReportGrid& grid, RecordId record);
 
 } // namespace zandrex

@@ -12,42 +12,46 @@ constexpr int kDateWidth = 120;
 constexpr int kReasonWidth = 260;
 } // namespace
 
-Form3Core::Form3Core() {
-  ReportControl1.addColumn(failcol::kPath, "Path", kPathWidth, true);
-  ReportControl1.addColumn(failcol::kFile, "File", kFileWidth, true);
-  ReportControl1.addColumn(failcol::kSize, "Size", kSizeWidth, true);
-  ReportControl1.addColumn(failcol::kDate, "Date", kDateWidth, true);
-  ReportControl1.addColumn(failcol::kReason, "Reason", kReasonWidth, true);
-  ReportControl1.setColumnInterned(failcol::kPath, true);
+FailureList::FailureList() {
+  grid_.addColumn(failcol::kPath, "Path", kPathWidth, true);
+  grid_.addColumn(failcol::kFile, "File", kFileWidth, true);
+  grid_.addColumn(failcol::kSize, "Size", kSizeWidth, true);
+  grid_.addColumn(failcol::kDate, "Date", kDateWidth, true);
+  grid_.addColumn(failcol::kReason, "Reason", kReasonWidth, true);
+  grid_.setColumnInterned(failcol::kPath, true);
 }
 
-void Form3Core::AddRecord(const std::string& pPatn, const std::string& pFileName,
-                          const std::string& pDate, const std::string& pSize,
-                          const std::string& reason) {
+void FailureList::clear() {
+  grid_.deleteAll();
+}
+
+void FailureList::add(const std::string& folder, const std::string& name, const std::string& date,
+                      const std::string& size, const std::string& reason,
+                      std::string_view diskName) {
   trapInner(
       "Form3.AddRecord(pPatn,pFileName,pDate,pSize)",
       [&] {
-        RecordId record = ReportControl1.addRecord();
-        ReportControl1.addItem(record, GridValue::text(pPatn));
-        ReportControl1.addItem(record, GridValue::text(pFileName));
-        ReportControl1.addItem(record, GridValue::text(pSize));
-        ReportControl1.addItem(record, GridValue::text(pDate));
-        ReportControl1.addItem(record, GridValue::text(reason));
+        RecordId record = grid_.addRecord();
+        grid_.addItem(record, GridValue::text(folder));
+        grid_.addItem(record, GridValue::text(name));
+        grid_.addItem(record, GridValue::text(size));
+        grid_.addItem(record, GridValue::text(date));
+        grid_.addItem(record, GridValue::text(reason));
+        if (!diskName.empty() && diskName != name)
+          grid_.setFacts(record, FileFacts{}, diskName);
       },
-      pPatn, pFileName, pDate, pSize);
+      folder, name, date, size);
 }
 
-void Form3Core::setLastDiskName(std::string_view diskName) {
-  if (ReportControl1.recordCount() == 0)
-    return;
-  RecordId last = ReportControl1.recordAt(ReportControl1.recordCount() - 1);
-  ReportControl1.setFacts(last, FileFacts{}, diskName);
+void FailureList::finish() {
+  grid_.rebuildRows();
+  countLabel_ = failureCountText(grid_.recordCount());
 }
 
-std::string Form3Core::fullPath(RecordId record) const {
-  std::string path(ReportControl1.item(record, failcol::kPath).asText());
-  std::string_view disk = ReportControl1.diskName(record);
-  path += disk.empty() ? ReportControl1.item(record, failcol::kFile).asText() : disk;
+std::string FailureList::fullPath(RecordId record) const {
+  std::string path(grid_.item(record, failcol::kPath).asText());
+  std::string_view disk = grid_.diskName(record);
+  path += disk.empty() ? grid_.item(record, failcol::kFile).asText() : disk;
   return path;
 }
 

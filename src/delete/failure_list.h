@@ -1,10 +1,11 @@
-// The deletion-failure window's content: the list of files the last deletion run could not
-// delete, and its count line.
+// The files the last deletion run could not delete, each with its reason, and the count line the
+// "Deletion failure" window shows.
 #pragma once
 
 #include "grid/report_grid.h"
 
 #include <string>
+#include <string_view>
 
 namespace zandrex {
 
@@ -17,23 +18,29 @@ constexpr int kReason = 4; // why it was not deleted
 constexpr int kCount = 5;
 } // namespace failcol
 
-class Form3Core {
+class FailureList {
 public:
   // Adds the columns "Path", "File", "Size", "Date" and "Reason".
-  Form3Core();
-  // Adds one failure; items in column order pPatn, pFileName, pSize, pDate, reason. The rows are
-  // not rebuilt here.
-  void AddRecord(const std::string& pPatn, const std::string& pFileName, const std::string& pDate,
-                 const std::string& pSize, const std::string& reason = {});
-  // Records the name as found on disk for the failure added last (the list shows the
-  // lower-case name).
-  void setLastDiskName(std::string_view diskName);
+  FailureList();
+  // Starts a run's list: no failures, no rows.
+  void clear();
+  // Adds one failure, in column order; diskName is the name as found on disk when the lower-case
+  // name differs. The rows are built by finish().
+  void add(const std::string& folder, const std::string& name, const std::string& date,
+           const std::string& size, const std::string& reason, std::string_view diskName = {});
+  // Builds the rows in the order added and sets the count line.
+  void finish();
+
+  const ReportGrid& grid() const { return grid_; }
+  ReportGrid& grid() { return grid_; }
+  // "Deletion failed for N file(s)" once a run has failures; "0 files" by design before.
+  const std::string& countLabel() const { return countLabel_; }
   // The failed file's real path: folder + the name as found on disk.
   std::string fullPath(RecordId record) const;
 
-  ReportGrid ReportControl1;
-  // "Deletion failed for N file(s)" once a run has failures; "0 files" by design.
-  std::string lbFilesCount = "0 files";
+private:
+  ReportGrid grid_;
+  std::string countLabel_ = "0 files";
 };
 
 // "Deletion failed for N file(s)".

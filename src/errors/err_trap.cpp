@@ -1,11 +1,11 @@
 #include "errors/err_trap.h"
 
 #include "platform/platform.h"
-#include "scan/special_folders.h"
 #include "settings/message_texts.h"
 #include "settings/settings_store.h"
 #include "shellaid/loaded_windows.h"
 #include "shellaid/os_version.h"
+#include "source/special_folders.h"
 #include "text/utf8.h"
 
 #include <algorithm>

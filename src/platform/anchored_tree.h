@@ -84,6 +84,17 @@ private:
   FileIdentity identity_;
 };
 
+// Where a find's files are: the searched folder's real path and identity, and the folders the
+// walk entered. Every step after the walk reaches the files through it.
+struct FoundTree {
+  std::string sourceRealPath; // "" before a walk
+  FileIdentity sourceIdentity;
+  FolderTable folders;
+  void clear();
+  // The source opened again and checked; nothing when it was replaced, moved or never walked.
+  std::optional<SourceAnchor> reopenSource() const;
+};
+
 // How reaching a folder or a file ended.
 enum class Reach {
   Reached,

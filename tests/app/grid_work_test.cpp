@@ -80,7 +80,7 @@ protected:
 
   // The path of a file row, relative to data/.
   std::string pathAt(const QModelIndex& index) const {
-    const ReportGrid& rows = form->core().ReportControl1;
+    const ReportGrid& rows = form->core().grid();
     return form->core()
         .fullPath(rows.row(model().rowPosition(index)).record)
         .substr(data("").size());

@@ -1,8 +1,8 @@
 // The main window on the offscreen platform: its controls and stored choices, finds in every
 // mode, "Cancel" during a walk, the system-folder warning and closing during a run.
 #include "form1_fixture.h"
-#include "scan/special_folders.h"
 #include "shellaid/loaded_windows.h"
+#include "source/special_folders.h"
 #include "warning_window.h"
 
 #include <QApplication>
@@ -84,11 +84,11 @@ TEST_F(MainWindowTest, StoredChoicesAreRestoredAndSavedAtUnload) {
   save("Settings", "Find duplicates by", "1");
   Form1& window = open();
   EXPECT_EQ(control<QLineEdit>("fdFromForRename")->text().toStdString(), tree.path());
-  EXPECT_EQ(window.core().SourcePath, tree.path());
+  EXPECT_EQ(window.core().source(), tree.path());
   EXPECT_EQ(subfolders()->checkState(), Qt::Unchecked);
   EXPECT_EQ(modes()->currentIndex(), 1);
 
-  // Unload writes SourcePath back even though the browse dialog was never used.
+  // Unload writes the source back even though the browse dialog was never used.
   save("Path", "Path", "overwritten");
   modes()->setCurrentIndex(3);
   subfolders()->click();
@@ -132,17 +132,17 @@ TEST_F(MainWindowTest, BrowsingSetsTheSourceWithOneSlashAndCancellingKeepsIt) {
   auto* box = control<QLineEdit>("fdFromForRename");
   choose("");
   EXPECT_EQ(box->text(), "");
-  EXPECT_EQ(window.core().SourcePath, "");
+  EXPECT_EQ(window.core().source(), "");
 
   const std::string folder = tree.path() + "data";
   choose(folder);
   EXPECT_EQ(box->text().toStdString(), folder + "/");
-  EXPECT_EQ(window.core().SourcePath, folder + "/");
-  EXPECT_EQ(window.core().fdFromForRename, folder + "/");
+  EXPECT_EQ(window.core().source(), folder + "/");
+  EXPECT_EQ(window.core().source(), folder + "/");
   choose("");
-  EXPECT_EQ(window.core().SourcePath, folder + "/");
+  EXPECT_EQ(window.core().source(), folder + "/");
   choose("/");
-  EXPECT_EQ(window.core().SourcePath, "/");
+  EXPECT_EQ(window.core().source(), "/");
   EXPECT_EQ(chooserCalls, 4);
 }
 
@@ -207,7 +207,7 @@ TEST_F(MainWindowTest, CancelOrCloseDuringTheWalkEndItAndOtherCommandsAreIgnored
   EXPECT_EQ(window.statusText(), "0 files");
   EXPECT_FALSE(deleteEnabled());
   EXPECT_FALSE(window.core().busy());
-  EXPECT_EQ(window.core().CancelRequested, 0);
+  EXPECT_FALSE(window.core().cancelRequested());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
   // A press of "Cancel" reaches the walk through the event loop itself.

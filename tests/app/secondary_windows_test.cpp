@@ -106,19 +106,18 @@ protected:
 
 // --- Deletion failure -------------------------------------------------------------------------
 
-void fillTwoFailures(Form3Core& core) {
-  core.ReportControl1.deleteAll();
-  core.AddRecord("/data/b/", "later.txt", "2024.03.02 10:00:00", "200", "Permission denied");
-  core.AddRecord("/data/a/", "earlier.txt", "2024.03.01 09:00:00", "100", "Busy");
-  core.ReportControl1.rebuildRows();
-  core.lbFilesCount = failureCountText(core.ReportControl1.recordCount());
+void fillTwoFailures(FailureList& core) {
+  core.clear();
+  core.add("/data/b/", "later.txt", "2024.03.02 10:00:00", "200", "Permission denied");
+  core.add("/data/a/", "earlier.txt", "2024.03.01 09:00:00", "100", "Busy");
+  core.finish();
 }
 
 TEST_F(SecondaryWindowsTest, FailureWindowListsFailuresInOrderModalOverItsOwner) {
   QWidget owner;
   owner.setGeometry(100, 100, 1200, 900);
   owner.show();
-  Form3Core core;
+  FailureList core;
   Form3 window(core, &owner);
   QTreeView* grid = window.ReportControl1();
   ASSERT_EQ(grid->model()->columnCount(), 5);
@@ -154,7 +153,7 @@ TEST_F(SecondaryWindowsTest, FailureWindowListsFailuresInOrderModalOverItsOwner)
 
 TEST_F(SecondaryWindowsTest, FailureWindowOutlivingItsListIsSafe) {
   // In the program the window is a child of the main window, which destroys the list first.
-  auto core = std::make_unique<Form3Core>();
+  auto core = std::make_unique<FailureList>();
   auto window = std::make_unique<Form3>(*core, nullptr);
   fillTwoFailures(*core);
   window->show();
@@ -164,7 +163,7 @@ TEST_F(SecondaryWindowsTest, FailureWindowOutlivingItsListIsSafe) {
 }
 
 TEST_F(SecondaryWindowsTest, FailureWindowLayoutFollowsItsSizeAndNeverGoesNegative) {
-  Form3Core core;
+  FailureList core;
   Form3 window(core, nullptr);
   window.show();
   window.resize(900, 700);

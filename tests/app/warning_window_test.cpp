@@ -1,4 +1,4 @@
-#include "scan/system_folder_guard.h"
+#include "source/system_folder_guard.h"
 #include "warning_window.h"
 
 #include <QApplication>

@@ -22,7 +22,7 @@ protected:
         act();
       }
     };
-    core.Command4_Click();
+    core.deleteTicked();
     EXPECT_TRUE(acted) << step;
   }
   // Moves the tree's folder away and puts a link to target in its place.
@@ -72,7 +72,7 @@ TEST_F(DeletionGuardTest, ASourceSwappedForALinkDeletesNothing) {
   find(ByName);
   tick({"src/a/x"});
   swapForLink("src", outside.path());
-  core.Command4_Click();
+  core.deleteTicked();
   EXPECT_TRUE(::access((outside.path() + "a/x").c_str(), F_OK) == 0);
   EXPECT_TRUE(exists("src-moved/a/x"));
   EXPECT_EQ(reasons(), std::vector<std::string>{"The searched folder was replaced or moved"});
@@ -105,7 +105,7 @@ TEST_F(DeletionGuardTest, AFileReplacedOrRetimedSinceTheFindIsKept) {
   tree.write("c/x", "longer");
   ::symlink((tree.path() + "e/x").c_str(), (tree.path() + "d/new").c_str());
   ::rename((tree.path() + "d/new").c_str(), (tree.path() + "d/x").c_str());
-  core.Command4_Click();
+  core.deleteTicked();
   for (const char* kept : {"a/x", "b/x", "c/x", "d/x", "e/x"})
     EXPECT_TRUE(exists(kept)) << kept;
   EXPECT_EQ(reasons(),
@@ -119,7 +119,7 @@ TEST_F(DeletionGuardTest, AHardLinkOfTheKeptCopyIsNeverDeleted) {
   ASSERT_EQ(::link((tree.path() + "a/x").c_str(), (tree.path() + "b/x").c_str()), 0);
   find(ByName);
   tick({"b/x"});
-  core.Command4_Click();
+  core.deleteTicked();
   EXPECT_TRUE(exists("b/x"));
   EXPECT_EQ(reasons(), std::vector<std::string>{"Same file as a copy being kept (hard link)"});
 }
@@ -140,7 +140,7 @@ TEST_F(DeletionGuardTest, ContentModeDeletesOnlyAgainstAnIdenticalKeptTwin) {
   const struct timespec g4 = mtimeOf("g4/keep");
   ASSERT_EQ(::truncate((tree.path() + "g4/keep").c_str(), 5), 0);
   setMtime("g4/keep", g4);
-  core.Command4_Click();
+  core.deleteTicked();
   EXPECT_FALSE(exists("g1/dup"));
   EXPECT_TRUE(exists("g2/dup"));
   EXPECT_TRUE(exists("g3/dup"));
@@ -156,7 +156,7 @@ TEST_F(DeletionGuardTest, AllTickedGroupsAreDeletedAndCounted) {
   tree.writeEach({"a/y", "b/y"}, "other");
   find(ByContent);
   tick({"a/x", "b/x", "a/y"});
-  core.Command4_Click();
+  core.deleteTicked();
   EXPECT_FALSE(exists("a/x"));
   EXPECT_FALSE(exists("b/x"));
   EXPECT_FALSE(exists("a/y"));

@@ -47,12 +47,12 @@ TEST_F(DeepTreeTest, TwentyThousandLevelsAreListedReadAndDeletedFrom) {
   UniqueFd bottom = deepPair(kLevels);
   find(ByContent);
   ASSERT_EQ(fileRows(), 2u);
-  const RecordId dup = core.ReportControl1.row(1).record;
+  const RecordId dup = core.grid().row(1).record;
   // Far beyond what a system call could take as a path.
   EXPECT_GT(core.fullPath(dup).size(), 2 * kLevels);
   EXPECT_EQ(presenter.shown, 0);
-  core.ReportControl1.setTicked(dup, true);
-  core.Command4_Click();
+  core.grid().setTicked(dup, true);
+  core.deleteTicked();
   EXPECT_TRUE(view.failureWindows.empty());
   EXPECT_FALSE(existsIn(bottom.get(), "dup"));
   EXPECT_TRUE(existsIn(bottom.get(), "keep"));

@@ -78,6 +78,18 @@ std::string_view FolderTable::name(FolderId folder) const {
   return std::string_view(names_).substr(entry.nameOffset, entry.nameLength);
 }
 
+void FoundTree::clear() {
+  sourceRealPath.clear();
+  sourceIdentity = {};
+  folders.clear();
+}
+
+std::optional<SourceAnchor> FoundTree::reopenSource() const {
+  if (sourceRealPath.empty())
+    return std::nullopt;
+  return SourceAnchor::reopen(sourceRealPath, sourceIdentity);
+}
+
 bool isResourceExhaustion(int error) {
   return error == EMFILE || error == ENFILE || error == ENOMEM;
 }

@@ -1,0 +1,70 @@
+#include "delete/delete_ticked.h"
+
+#include "delete/deletion_guard.h"
+#include "errors/err_trap.h"
+#include "grid/file_record.h"
+#include "platform/platform.h"
+
+#include <cerrno>
+
+namespace zandrex {
+
+namespace {
+constexpr std::string_view kStepCheck = "check";
+constexpr std::string_view kStepRemove = "remove";
+} // namespace
+
+std::int32_t removeFile(const std::string& lpFileName, int folderFd, const std::string& name) {
+  return trapInner(
+      "wUnicode.DeleteFile(lpFileName)",
+      [&]() -> std::int32_t { return removeIn(folderFd, name.c_str()) ? 1 : 0; }, lpFileName);
+}
+
+DeletionRun deleteTickedFiles(ReportGrid& grid, FailureList& failures, const FoundTree& found,
+                              bool contentMode, const PassHooks& hooks,
+                              const DeletionStepHook& beforeStep) {
+  return trapInner("Form1.RunRename", [&] {
+    DeletionRun run;
+    DeletionGuard guard(grid, found, contentMode);
+    // A byte compare of two big files lets the window answer, and "Cancel" stop it.
+    const std::function<bool()> keepGoing = [&] {
+      hooks.whileWaiting();
+      return !hooks.cancelled();
+    };
+    const std::size_t n = grid.recordCount();
+    for (std::size_t i = n; i-- > 0;) {
+      hooks.letEventsRun();
+      if (hooks.cancelled()) {
+        run.cancelled = true;
+        break;
+      }
+      hooks.step();
+      const RecordId record = grid.recordAt(i);
+      if (!grid.ticked(record))
+        continue;
+      if (beforeStep)
+        beforeStep(record, kStepCheck);
+      std::string reason = guard.refusal(record, keepGoing);
+      if (reason.empty() && beforeStep)
+        beforeStep(record, kStepRemove);
+      if (reason.empty())
+        reason = guard.lastLook(record);
+      if (reason.empty() &&
+          removeFile(fullPathOf(grid, record), guard.folderFd(), diskNameOf(grid, record)) == 0)
+        reason = platform::systemMessage(static_cast<std::uint32_t>(errno));
+      if (reason.empty()) {
+        guard.deleted(record);
+        grid.removeAt(grid.recordIndex(record));
+        continue;
+      }
+      failures.add(std::string(grid.item(record, col::kPath).asText()),
+                   std::string(grid.item(record, col::kFile).asText()),
+                   std::string(grid.item(record, col::kDate).asText()),
+                   grid.item(record, col::kSize).displayText(), reason, grid.diskName(record));
+    }
+    run.groupsLost = guard.groupsLost();
+    return run;
+  });
+}
+
+} // namespace zandrex

@@ -1,0 +1,30 @@
+// The content pass: every listed file is read once, through the found tree's anchored handles,
+// and its checksum text and content key are written into its record.
+#pragma once
+
+#include "common/pass_hooks.h"
+#include "grid/report_grid.h"
+#include "platform/anchored_tree.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zandrex {
+
+struct DigestOutcome {
+  bool cancelled = false;
+  std::int32_t digested = 0;
+  // Files left out because they changed while the find ran (their records are removed).
+  std::size_t changed = 0;
+};
+
+// Walks the rows as last built; for each file row writes the checksum (column "Checksum") and
+// the content key (hidden column "Content"), or removes the record of a file that changed since
+// the walk. Events run before every row; a cancel stops the pass before the next row. A file that
+// cannot be read raises its error, the file's path noted as the last file read.
+DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks);
+
+// "3 files changed during the find and were left out".
+std::string changedFilesNote(std::size_t count);
+
+} // namespace zandrex

@@ -1,0 +1,98 @@
+// Reads and checksums the listed files on worker threads ahead of the checksum pass, which takes
+// the results in row order. The pass still walks its rows one by one on its own thread, so what
+// it writes, when it polls "Cancel" and where it stops on an error stay as they were.
+//
+// Every file is reached through its folder, descended to from the searched folder and checked
+// to be the folder the walk recorded; the open file must be the regular file the walk saw (device
+// and inode). It is read to its actual end, and checked again afterwards: a file whose size or
+// modification time (to the nanosecond) is not what the walk saw is reported as changed, never
+// digested on bytes it does not have now. Workers take the files folder by folder, in inode order
+// within a folder (what keeps a cold disk from seeking), and look at the stop flag at every block,
+// so stopping never waits for a big file to be read to its end.
+#pragma once
+
+#include "digest/content_digest.h"
+#include "grid/pod_array.h"
+#include "platform/anchored_tree.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace zandrex {
+
+class HashAhead {
+public:
+  struct File {
+    // A view into a text that stays put and unchanged while the workers run (the grid's pool).
+    std::string_view name; // as found on disk
+    FolderId folder = kNoFolder;
+    // What the walk saw.
+    FileIdentity identity;
+    std::uint64_t size = 0;
+    std::int64_t mtimeSec = 0;
+    std::int64_t mtimeNsec = 0;
+  };
+  struct Taken {
+    ContentDigest digest;
+    // The file was replaced, changed or grew while the find ran: it has no digest.
+    bool changed = false;
+  };
+
+  // Starts workers on files, reaching them from sourceFd through folders; both must outlive
+  // this object. workers = 0 picks one per core.
+  HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, unsigned workers = 0);
+  // Stops the workers (a file being read is left at its next block) and waits for them.
+  ~HashAhead();
+  HashAhead(const HashAhead&) = delete;
+  HashAhead& operator=(const HashAhead&) = delete;
+
+  // Waits for files[index], calling pump every few milliseconds meanwhile; rethrows the error
+  // reading it raised. Returns nothing when stopWaiting() turned true first.
+  // Files are taken in list order, each once: what the files before index needed is given back.
+  template <typename Pump, typename Stop>
+  std::optional<Taken> take(std::size_t index, Pump&& pump, Stop&& stopWaiting) {
+    while (!ready(index)) {
+      pump();
+      if (stopWaiting())
+        return std::nullopt;
+    }
+    return result(index);
+  }
+
+private:
+  enum State : std::uint8_t { kPending, kDigested, kChanged, kFailed };
+
+  void work();
+  // Reads one file; kDigested with digests_[index] written, or kChanged.
+  State digest(std::size_t index, FolderResolver& folders, std::vector<std::uint8_t>& buffer);
+  // True once files[index] is done; waits a short while for it first.
+  bool ready(std::size_t index);
+  Taken result(std::size_t index);
+
+  int sourceFd_;
+  const FolderTable& folders_;
+  PodArray<File> files_;
+  std::vector<std::uint32_t> order_; // indexes of files_ by folder, then inode
+  // Written by a worker before it marks the file done.
+  PodArray<ContentDigest> digests_;
+  std::unique_ptr<std::atomic<State>[]> state_;
+  // Errors are rare: kept apart, under mutex_, so a digest's slot stays small.
+  std::vector<std::pair<std::size_t, std::exception_ptr>> errors_;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<bool> stop_{false};
+  // The file the pass is waiting for, SIZE_MAX when it is not waiting.
+  std::atomic<std::size_t> awaited_{SIZE_MAX};
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  std::vector<std::thread> threads_;
+};
+
+} // namespace zandrex

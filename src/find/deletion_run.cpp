@@ -1,0 +1,52 @@
+// "Delete selected files": the guarded deletion of every ticked file, then the failures shown.
+#include "delete/delete_ticked.h"
+#include "errors/err_trap.h"
+#include "find/busy_scope.h"
+#include "find/duplicate_finder.h"
+
+namespace zandrex {
+
+namespace {
+constexpr const char* kCancelMessage = "Some of the files have been deleted.";
+} // namespace
+
+void DuplicateFinder::deleteTicked() {
+  // A second run must never work on the records of a run (or a find) under way.
+  if (busy_)
+    return;
+  BusyScope busy(busy_);
+  trapEvent("Form1.Command4_Click", [&] {
+    if (grid_.rowCount() == 0)
+      return;
+    runDeletion();
+  });
+}
+
+bool DuplicateFinder::runDeletion() {
+  return trapInner("Form1.fRename", [&] {
+    progressBar2_ = ProgressBar{0, 0, static_cast<float>(grid_.recordCount())};
+    view_.progressChanged(2);
+    cancelRequested_ = 0;
+    failures_.clear();
+    const auto& order = grid_.groupOrder();
+    const bool contentMode = order.size() == 1 && order.front() == col::kContent;
+    groupsLostLastRun_ = 0;
+    groupsLostLastRun_ =
+        deleteTickedFiles(grid_, failures_, found_, contentMode, passHooks(2), beforeDeletionStep)
+            .groupsLost;
+    grid_.rebuildRows();
+    updateStatusText2(true);
+    if (cancelRequested_ != 0) {
+      cancelRequested_ = 0;
+      view_.showExclamation(kCancelMessage);
+      return false;
+    }
+    if (failures_.grid().recordCount() >= 1) {
+      failures_.finish();
+      view_.showFailureWindow(failures_.countLabel());
+    }
+    return true;
+  });
+}
+
+} // namespace zandrex

@@ -1,0 +1,171 @@
+// The find and the deletion run without any window: a thin orchestrator that runs the stages in
+// the order data flows (walk, group, prune, digest, and later the guarded delete) over one grid,
+// driving a small view interface. The desktop window and the command line run this very flow;
+// tests drive it headless.
+#pragma once
+
+#include "common/pass_hooks.h"
+#include "delete/delete_ticked.h"
+#include "delete/failure_list.h"
+#include "grid/file_record.h"
+#include "grid/report_grid.h"
+#include "platform/anchored_tree.h"
+#include "settings/settings_store.h"
+#include "walk/tree_walk.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zandrex {
+
+// Indices of the comparison list.
+enum ComparisonMode : int { ByName = 0, BySize = 1, ByNameAndSize = 2, ByContent = 3 };
+
+enum class MousePointer { Default, Hourglass };
+
+// A progress bar's single-precision value, minimum and maximum.
+struct ProgressBar {
+  float value = 0;
+  float min = 0;
+  float max = 100;
+};
+
+// What the flows need from the window (or the command line).
+class FinderView {
+public:
+  virtual ~FinderView() = default;
+  // Let pending window events run (the "Cancel" button may call cancel() meanwhile).
+  virtual void doEvents() = 0;
+  // The same, called every few milliseconds while the flow waits for work done elsewhere (files
+  // read ahead, rows built on a helper thread) instead of once per file or row.
+  virtual void doEventsWhileWaiting() { doEvents(); }
+  virtual void setGridVisible(bool visible) = 0;
+  virtual void setPleaseWaitVisible(bool visible) = 0;
+  virtual void setDeleteEnabled(bool enabled) = 0;
+  virtual void setMousePointer(MousePointer pointer) = 0;
+  // Status text and progress bars changed; read them from the core.
+  virtual void statusTextChanged() = 0;
+  // The status bar's second field changed (reclaimable space, groups that lost every copy).
+  virtual void statusText2Changed() {}
+  virtual void progressChanged(int bar) = 0;
+  // The find's note changed (files left out because they changed while it ran); read findNote().
+  virtual void findNoteChanged() {}
+  // The "Subfolders" box's value, read live (0 unticked, 1 ticked, 2 greyed).
+  virtual int subfoldersValue() = 0;
+  // The selected index of the comparison list, read afresh each time; -1 when none.
+  virtual int comparisonIndex() = 0;
+  // Shows the "Warning" window modally with the list; true when the user chose "Yes".
+  virtual bool showSystemFolderWarning(const std::string& list) = 0;
+  // An exclamation message box with one OK button, titled with the application title.
+  virtual void showExclamation(const std::string& text) = 0;
+  // Shows the deletion-failure window modally; returns when the user dismissed it.
+  virtual void showFailureWindow(const std::string& countLabel) = 0;
+};
+
+class DuplicateFinder {
+public:
+  DuplicateFinder(FinderView& view, SettingsStore& settings);
+
+  // Adds the grid's columns and the initial group order (column "File").
+  void setUpGrid();
+
+  // The folder to search, ending with "/" (or empty): what the source box shows.
+  void setSource(std::string folder) { source_ = std::move(folder); }
+  const std::string& source() const { return source_; }
+
+  // "Find": one whole find; traps as an event handler. Ignored while a find or a deletion runs.
+  void find();
+  // "Cancel": the pass under way stops at its next step.
+  void cancel() { cancelRequested_ = kCancelled; }
+  bool cancelRequested() const { return cancelRequested_ != 0; }
+  // "Delete selected files": the guarded deletion of every ticked file; traps as an event
+  // handler. Ignored while a find or a deletion runs, and when the grid has no rows.
+  void deleteTicked();
+  // The scan alone: the system-folder warning, then the walk into a fresh grid; traps as an
+  // event handler. Called by find().
+  void scan();
+  // The grid's notification that a row was expanded.
+  void expandRow(std::size_t rowPosition);
+
+  // The files found, grouped. Ticks and the rows' expanded state are the user's to change; the
+  // records and their items are the finder's.
+  const ReportGrid& grid() const { return grid_; }
+  ReportGrid& grid() { return grid_; }
+  // The files the last deletion run could not delete.
+  const FailureList& failures() const { return failures_; }
+  FailureList& failures() { return failures_; }
+  // Files met by the last walk.
+  std::int32_t scannedFileCount() const { return scannedFileCount_; }
+
+  // "N files": the walk's count, then what each pass left.
+  const std::string& statusText() const { return statusText_; }
+  void setStatusText(std::string text);
+  // The second field: "12.3 MB reclaimable", after a deletion also "; 2 groups lost every copy".
+  const std::string& statusText2() const { return statusText2_; }
+  // "3 files changed during the find and were left out"; "" when none did.
+  const std::string& findNote() const { return findNote_; }
+  // Groups whose every file the last deletion run deleted.
+  std::uint32_t groupsLostLastRun() const { return groupsLostLastRun_; }
+  ProgressBar& progressBar(int bar) { return bar == 1 ? progressBar1_ : progressBar2_; }
+  // True while a find or a deletion run is under way; new commands are then ignored.
+  bool busy() const { return busy_; }
+
+  // The file's path as text: folder + the name as found on disk.
+  std::string fullPath(RecordId record) const { return fullPathOf(grid_, record); }
+  // The source folder the records of the grid were walked from ("" before any walk).
+  const std::string& scannedSource() const { return scannedSource_; }
+
+  // Test seam: called by the deletion run just before it checks each ticked file, and again
+  // just before it removes it.
+  DeletionStepHook beforeDeletionStep;
+
+private:
+  static constexpr std::int16_t kCancelled = -1;
+  class WalkToGrid;
+
+  void walkSource(const std::string& topName);
+  void addFileRecord(const std::string& pParentName, const std::string& pPatn,
+                     const std::string& pFileName, const std::string& pDate, double pSize,
+                     std::string_view diskName, const FileFacts& facts);
+  void pruneAndCount();
+  void digestAndCount();
+  bool runDeletion();
+  // The hooks a pass over the rows gets: events, cancel, and bar's progress.
+  PassHooks passHooks(int bar);
+  void addProgress(int bar);
+  void startPass();
+  // Rebuilds the rows while the window keeps answering; only while the grid is hidden.
+  void rebuildRowsWhileHidden();
+  void updateStatusText2(bool afterDeletion);
+  void finishEmpty();
+
+  FinderView& view_;
+  SettingsStore& settings_;
+  std::string source_;
+  // 0 = go on; set by cancel(), cleared where each command says.
+  std::int16_t cancelRequested_ = 0;
+  std::int32_t scannedFileCount_ = 0;
+  ReportGrid grid_;
+  // The deletion-failure window's content, loaded for the program's whole life.
+  FailureList failures_;
+  std::string statusText_ = "0 files";
+  std::string statusText2_;
+  std::string findNote_;
+  ProgressBar progressBar1_;
+  ProgressBar progressBar2_;
+  bool busy_ = false;
+  std::string scannedSource_;
+  std::uint32_t groupsLostLastRun_ = 0;
+  TreeWalk walk_;
+  // Where the grid's files are, for every step after the walk.
+  FoundTree found_;
+};
+
+// "N files".
+std::string filesText(long long count);
+
+} // namespace zandrex

@@ -1,0 +1,111 @@
+// "Find": scan, group by the chosen key, prune single-file groups and, in the content mode,
+// digest, regroup by content and prune again.
+#include "digest/digest_pass.h"
+#include "errors/err_trap.h"
+#include "find/busy_scope.h"
+#include "find/duplicate_finder.h"
+#include "prune/prune_singles.h"
+
+namespace zandrex {
+
+void DuplicateFinder::finishEmpty() {
+  view_.setMousePointer(MousePointer::Default);
+  view_.setPleaseWaitVisible(false);
+  view_.setGridVisible(true);
+  grid_.deleteAll();
+  grid_.rebuildRows();
+  progressBar1_.value = 0;
+  view_.progressChanged(1);
+  updateStatusText2(false);
+}
+
+void DuplicateFinder::startPass() {
+  progressBar1_ = ProgressBar{0, 0, static_cast<float>(grid_.rowCount())};
+  view_.progressChanged(1);
+}
+
+void DuplicateFinder::pruneAndCount() {
+  if (std::optional<std::int32_t> left = pruneSingles(grid_, passHooks(1)))
+    setStatusText(filesText(*left));
+}
+
+void DuplicateFinder::digestAndCount() {
+  const DigestOutcome outcome = digestListed(grid_, found_, passHooks(1));
+  if (outcome.cancelled)
+    return;
+  setStatusText(filesText(outcome.digested));
+  if (outcome.changed == 0)
+    return;
+  findNote_ = changedFilesNote(outcome.changed);
+  view_.findNoteChanged();
+}
+
+void DuplicateFinder::find() {
+  // Re-entering from a pumped event would rebuild the grid under a running pass.
+  if (busy_)
+    return;
+  BusyScope busy(busy_);
+  trapEvent("Form1.Command3_Click", [&] {
+    cancelRequested_ = 0;
+    findNote_.clear();
+    view_.findNoteChanged();
+    view_.setGridVisible(false);
+    view_.setPleaseWaitVisible(true);
+    view_.setDeleteEnabled(false);
+    grid_.groupOrderClear();
+    progressBar1_.value = 0;
+    progressBar2_.value = 0;
+    view_.progressChanged(1);
+    view_.progressChanged(2);
+    // Read afresh for each test, as the list may change while events run.
+    if (view_.comparisonIndex() == ByName)
+      grid_.groupOrderAdd(col::kFile);
+    if (view_.comparisonIndex() == BySize)
+      grid_.groupOrderAdd(col::kSize);
+    if (view_.comparisonIndex() == ByNameAndSize)
+      grid_.groupOrderAdd(col::kNameSize);
+    if (view_.comparisonIndex() == ByContent)
+      grid_.groupOrderAdd(col::kSize);
+
+    scan();
+    if (grid_.rowCount() == 0) {
+      finishEmpty();
+      return;
+    }
+    startPass();
+    pruneAndCount();
+    rebuildRowsWhileHidden();
+
+    if (view_.comparisonIndex() == ByContent) {
+      if (grid_.rowCount() == 0) {
+        finishEmpty();
+        return;
+      }
+      startPass();
+      digestAndCount();
+      grid_.groupOrderClear();
+      // Size, CRC-32 and XXH3-128 together: a CRC-32 alone lets different files meet.
+      grid_.groupOrderAdd(col::kContent);
+      rebuildRowsWhileHidden();
+      startPass();
+      pruneAndCount();
+      rebuildRowsWhileHidden();
+    }
+
+    if (cancelRequested_ != 0) {
+      cancelRequested_ = 0;
+      progressBar1_.value = 0;
+      view_.progressChanged(1);
+      grid_.deleteAll();
+    }
+    rebuildRowsWhileHidden();
+    view_.setMousePointer(MousePointer::Default);
+    view_.setPleaseWaitVisible(false);
+    view_.setGridVisible(true);
+    if (grid_.rowCount() > 0)
+      view_.setDeleteEnabled(true);
+    updateStatusText2(false);
+  });
+}
+
+} // namespace zandrex

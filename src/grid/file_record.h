@@ -1,0 +1,27 @@
+// A file's record in the main grid: its columns, in item order, and the paths it stands for.
+#pragma once
+
+#include "grid/report_grid.h"
+
+#include <string>
+
+namespace zandrex {
+
+namespace col {
+constexpr int kPath = 0;     // folder, ending with "/"; carries the tick box
+constexpr int kFile = 1;     // lower-case name
+constexpr int kSize = 2;     // size in bytes (number)
+constexpr int kDate = 3;     // "yyyy.mm.dd hh:mm:ss"
+constexpr int kNameSize = 4; // hidden: "name, Size: N"
+constexpr int kChecksum = 5; // hidden: CRC-32 text
+constexpr int kContent = 6;  // hidden: size, CRC-32 and XXH3-128 of the content
+constexpr int kCount = 7;
+} // namespace col
+
+// The name the record's file has on disk (the "File" column holds it lower-cased).
+std::string diskNameOf(const ReportGrid& grid, RecordId record);
+// The file's path as text: folder + the name as found on disk. For showing and reporting only:
+// files are reached through their folder handles, never by this path.
+std::string fullPathOf(const ReportGrid& grid, RecordId record);
+
+} // namespace zandrex

@@ -1,0 +1,43 @@
+#include "digest/binary_file_stream.h"
+#include "digest/content_digest.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace zandrex::test {
+namespace {
+
+// Computed once with the reference libraries (zlib's crc32 and libxxhash's XXH3_128bits): a
+// digest that drops or mixes up any part of either checksum no longer matches.
+constexpr const char* kEmptyKey = "0:00000000:99AA06D3014798D86001C324468D497F";
+constexpr const char* kAbcKey = "3:352441C2:06B05AB6733A618578AF5F94892F3950";
+constexpr const char* kPatternKey = "100000:72AFC085:FAA51CDF3B1485174E16D63E05FAC6ED";
+constexpr std::size_t kPatternBytes = 100000;
+constexpr std::size_t kPatternStride = 251;
+// Not a divisor of the pattern's length: the last block is a short one.
+constexpr std::size_t kOddBufferBytes = 4099;
+
+std::string pattern() {
+  std::string bytes(kPatternBytes, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(i * 7 + i / kPatternStride);
+  return bytes;
+}
+
+TEST(ContentDigest, KeysArePinnedToTheReferenceChecksums) {
+  TempDir tree;
+  const std::pair<std::string, const char*> cases[] = {
+      {"", kEmptyKey}, {"abc", kAbcKey}, {pattern(), kPatternKey}};
+  for (const auto& [content, key] : cases) {
+    SCOPED_TRACE(content.size());
+    cBinaryFileStream stream;
+    stream.file(tree.write("f" + std::to_string(content.size()), content));
+    std::vector<std::uint8_t> buffer(kOddBufferBytes);
+    const ContentDigest digest = digestStream(stream, buffer);
+    EXPECT_EQ(contentKeyText(contentKey(content.size(), digest)), key);
+  }
+}
+
+} // namespace
+} // namespace zandrex::test

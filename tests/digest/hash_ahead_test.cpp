@@ -1,0 +1,171 @@
+#include "digest/binary_file_stream.h"
+#include "digest/hash_ahead.h"
+#include "errors/app_error.h"
+#include "test_support.h"
+
+#include <chrono>
+#include <deque>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zandrex::test {
+namespace {
+
+ContentDigest digestOf(const std::string& path) {
+  cBinaryFileStream reader;
+  reader.file(path);
+  std::vector<std::uint8_t> buffer(8192);
+  return digestStream(reader, buffer);
+}
+
+FileStatus statusOf(const std::string& path) {
+  FileStatus status;
+  UniqueFd fd(::open(path.c_str(), O_PATH | O_CLOEXEC));
+  statOpen(fd.get(), status);
+  return status;
+}
+
+// A tree as a walk would have recorded it: the source and the named subfolders.
+struct Recorded {
+  TempDir tree;
+  std::optional<SourceAnchor> source = SourceAnchor::open(tree.path());
+  FolderTable folders;
+  std::deque<std::string> names; // the files' names stay put while workers read them
+  Recorded() { folders.add(kNoFolder, "", source->identity()); }
+  FolderId folder(const std::string& name) {
+    return folders.add(kSourceFolder, name, statusOf(tree.mkdir(name)).identity);
+  }
+  HashAhead::File file(FolderId folder, const std::string& relative) {
+    const FileStatus st = statusOf(tree.path() + relative);
+    const std::size_t slash = relative.rfind('/');
+    const std::string& name =
+        names.emplace_back(slash == std::string::npos ? relative : relative.substr(slash + 1));
+    return {name, folder, st.identity, st.size, st.mtimeSec, st.mtimeNsec};
+  }
+};
+
+const auto pump = [] {};
+const auto never = [] { return false; };
+
+TEST(HashAhead, ResultsAndErrorsArriveInListOrderWhateverOrderWorkersTake) {
+  Recorded r;
+  const FolderId b = r.folder("b");
+  const FolderId a = r.folder("a");
+  std::vector<std::string> relatives = {"b/one", "a/two", "b/three"};
+  for (std::size_t i = 0; i < relatives.size(); ++i)
+    r.tree.write(relatives[i], std::string(1000 + i, 'x'));
+  PodArray<HashAhead::File> files;
+  files.push_back(r.file(b, relatives[0]));
+  files.push_back(r.file(a, relatives[1]));
+  files.push_back(r.file(b, relatives[2]));
+  // A listed file that vanished before it was read.
+  r.tree.write("a/gone", "x");
+  files.push_back(r.file(a, "a/gone"));
+  ::unlink((r.tree.path() + "a/gone").c_str());
+
+  HashAhead ahead(r.source->fd(), r.folders, std::move(files), 2);
+  for (std::size_t i = 0; i < relatives.size(); ++i) {
+    std::optional<HashAhead::Taken> taken = ahead.take(i, pump, never);
+    ASSERT_TRUE(taken);
+    ASSERT_FALSE(taken->changed);
+    ContentDigest expected = digestOf(r.tree.path() + relatives[i]);
+    EXPECT_EQ(taken->digest.crc, expected.crc);
+    EXPECT_EQ(taken->digest.xxhLow, expected.xxhLow);
+  }
+  try {
+    ahead.take(3, pump, never);
+    FAIL() << "a missing file must raise its error when its turn comes";
+  } catch (const AppError& error) {
+    EXPECT_EQ(error.number, errnum::kFileNotFound);
+  }
+}
+
+TEST(HashAhead, FilesTakenLongAfterTheFirstAreStillListedRight) {
+  // Enough entries that what listed the taken ones is given back several times over.
+  constexpr std::size_t kListed = 40000;
+  Recorded r;
+  r.tree.write("same", "abc");
+  PodArray<HashAhead::File> files;
+  for (std::size_t i = 0; i < kListed; ++i)
+    files.push_back(r.file(kSourceFolder, "same"));
+  HashAhead ahead(r.source->fd(), r.folders, std::move(files), 2);
+  for (std::size_t i = 0; i < kListed; ++i) {
+    std::optional<HashAhead::Taken> taken = ahead.take(i, pump, never);
+    ASSERT_TRUE(taken && !taken->changed) << i;
+    ASSERT_EQ(taken->digest.crc, 0x352441C2u) << i;
+  }
+}
+
+// Whatever took the walked file's place, its bytes are never digested as the file's.
+TEST(HashAhead, FilesThatChangedSinceTheWalkAreReportedNotDigested) {
+  Recorded r;
+  const FolderId d = r.folder("d");
+  for (const char* name : {"grown", "retimed", "fifo", "link", "renewed", "kept"})
+    r.tree.write(std::string("d/") + name, "abc");
+  PodArray<HashAhead::File> files;
+  for (const char* name : {"grown", "retimed", "fifo", "link", "renewed", "kept"})
+    files.push_back(r.file(d, std::string("d/") + name));
+  const std::string dir = r.tree.path() + "d/";
+  r.tree.write("d/grown", "abcdef");
+  // Only the nanoseconds differ.
+  struct timespec times[2] = {{0, UTIME_OMIT}, {files[1].mtimeSec, files[1].mtimeNsec + 1}};
+  ::utimensat(AT_FDCWD, (dir + "retimed").c_str(), times, 0);
+  ::unlink((dir + "fifo").c_str());
+  ::mkfifo((dir + "fifo").c_str(), 0600);
+  ::unlink((dir + "link").c_str());
+  ::symlink((dir + "kept").c_str(), (dir + "link").c_str());
+  // A new file with the same size and time: another inode.
+  ::rename((dir + "renewed").c_str(), (dir + "old").c_str());
+  r.tree.write("d/renewed", "xyz");
+  struct timespec same[2] = {{0, UTIME_OMIT}, {files[4].mtimeSec, files[4].mtimeNsec}};
+  ::utimensat(AT_FDCWD, (dir + "renewed").c_str(), same, 0);
+
+  HashAhead ahead(r.source->fd(), r.folders, std::move(files), 2);
+  for (std::size_t i = 0; i < 5; ++i) {
+    std::optional<HashAhead::Taken> taken = ahead.take(i, pump, never);
+    ASSERT_TRUE(taken);
+    EXPECT_TRUE(taken->changed) << i;
+  }
+  std::optional<HashAhead::Taken> kept = ahead.take(5, pump, never);
+  ASSERT_TRUE(kept);
+  EXPECT_FALSE(kept->changed);
+}
+
+TEST(HashAhead, AFolderSwappedForALinkIsNotFollowed) {
+  Recorded r;
+  const FolderId d = r.folder("d");
+  r.tree.write("d/x", "abc");
+  r.tree.write("elsewhere/x", "abc");
+  PodArray<HashAhead::File> files;
+  files.push_back(r.file(d, "d/x"));
+  ::rename((r.tree.path() + "d").c_str(), (r.tree.path() + "d-old").c_str());
+  ::symlink((r.tree.path() + "elsewhere").c_str(), (r.tree.path() + "d").c_str());
+  HashAhead ahead(r.source->fd(), r.folders, std::move(files), 1);
+  std::optional<HashAhead::Taken> taken = ahead.take(0, pump, never);
+  ASSERT_TRUE(taken);
+  EXPECT_TRUE(taken->changed);
+}
+
+TEST(HashAhead, StoppingDoesNotWaitForABigFileToBeRead) {
+  Recorded r;
+  const std::string path = r.tree.write("big", "");
+  // Sparse: reading it to its end would take many seconds; nothing is written to the disk.
+  constexpr off_t kBig = off_t{64} << 30;
+  ASSERT_EQ(::truncate(path.c_str(), kBig), 0);
+  PodArray<HashAhead::File> files;
+  files.push_back(r.file(kSourceFolder, "big"));
+  files.push_back(r.file(kSourceFolder, "big"));
+  auto ahead = std::make_unique<HashAhead>(r.source->fd(), r.folders, std::move(files), 2);
+  // Both workers are inside the file now.
+  auto stopAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+  EXPECT_FALSE(ahead->take(0, pump, [&] { return std::chrono::steady_clock::now() > stopAt; }));
+  const auto start = std::chrono::steady_clock::now();
+  ahead.reset();
+  // Far below the time a whole read takes; generous for a loaded machine.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+} // namespace
+} // namespace zandrex::test

@@ -1,0 +1,214 @@
+#include "flow_fixture.h"
+#include "select/group_stats.h"
+
+#include <chrono>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zandrex::test {
+namespace {
+
+using FindTest = FlowTest;
+
+TEST_F(FindTest, ByNameGroupsNamesThatDifferOnlyInCase) {
+  tree.write("a/Photo.JPG", "1");
+  tree.write("b/photo.jpg", "22");
+  tree.write("b/unique.txt", "x");
+  find(ByName);
+  EXPECT_EQ(groups(), (Groups{{"a/Photo.JPG", "b/photo.jpg"}}));
+  EXPECT_EQ(core.statusText(), "2 files");
+  EXPECT_TRUE(view.deleteEnabled);
+  EXPECT_TRUE(view.gridVisible);
+  EXPECT_FALSE(view.pleaseWaitVisible);
+  EXPECT_EQ(view.pointer, MousePointer::Default);
+  EXPECT_EQ(core.progressBar(1).value, core.progressBar(1).max);
+}
+
+TEST_F(FindTest, BySizeGroupsEmptyFilesAndOrdersGroupsNumerically) {
+  tree.writeEach({"e1", "e2"}, "");
+  tree.write("ten1", std::string(10, 'a'));
+  tree.write("ten2", std::string(10, 'b'));
+  tree.write("nine1", std::string(9, 'a'));
+  tree.write("nine2", std::string(9, 'c'));
+  find(BySize);
+  EXPECT_EQ(groups(), (Groups{{"e1", "e2"}, {"nine1", "nine2"}, {"ten1", "ten2"}}));
+  EXPECT_EQ(groupHeading(core.grid(), 0), "Size: 0 (2 files, 0 bytes reclaimable)");
+  EXPECT_EQ(core.statusText2(), "19 bytes reclaimable");
+}
+
+TEST_F(FindTest, ByNameAndSizePrunesSameNameOfOtherSize) {
+  tree.write("x/a.txt", std::string(10, 'a'));
+  tree.write("y/a.txt", std::string(11, 'a'));
+  tree.writeEach({"x/b.txt", "y/B.txt"}, "same");
+  find(ByNameAndSize);
+  EXPECT_EQ(groups(), (Groups{{"x/b.txt", "y/B.txt"}}));
+  RecordId first = core.grid().row(1).record;
+  EXPECT_EQ(core.grid().item(first, col::kNameSize).asText(), "b.txt, Size: 4");
+}
+
+TEST_F(FindTest, ByContentReadsOnlySharedSizesAndSplitsSameSizeDifferentContent) {
+  tree.writeEach({"one", "two"}, std::string(100, 'a'));
+  tree.write("three", std::string(100, 'b'));
+  tree.write("lonely", std::string(7, 'z'));
+  tree.writeEach({"e1", "e2"}, "");
+  tree.writeEach({"nine1", "nine2"}, std::string(9, 'n'));
+  find(ByContent);
+  // Groups in size order, as numbers.
+  EXPECT_EQ(groups(), (Groups{{"e1", "e2"}, {"nine1", "nine2"}, {"one", "two"}}));
+  EXPECT_EQ(core.statusText(), "6 files");
+  const ReportGrid& grid = core.grid();
+  EXPECT_EQ(grid.item(grid.row(1).record, col::kChecksum).asText(), "0"); // empty files
+  EXPECT_FALSE(grid.item(grid.row(7).record, col::kChecksum).asText().empty());
+  // The size-unique file is never read.
+  EXPECT_EQ(CurrentReadFile().find("lonely"), std::string::npos);
+}
+
+TEST_F(FindTest, EmptySourceUniqueFilesAndNoComparison) {
+  // An empty folder leaves the status text as it was.
+  core.setStatusText("7 files");
+  find(ByName);
+  EXPECT_EQ(core.statusText(), "7 files");
+  EXPECT_EQ(core.grid().rowCount(), 0u);
+  EXPECT_EQ(core.progressBar(1).value, 0);
+
+  tree.write("a", "1");
+  tree.write("b", "22");
+  for (int mode : {ByName, ByContent}) {
+    find(mode);
+    EXPECT_EQ(core.grid().rowCount(), 0u);
+    EXPECT_EQ(core.grid().recordCount(), 0u);
+    EXPECT_EQ(core.statusText(), "0 files");
+    EXPECT_FALSE(view.deleteEnabled);
+    EXPECT_TRUE(view.gridVisible);
+  }
+  // Without a comparison every file is listed, ungrouped.
+  find(-1);
+  EXPECT_EQ(groups(), (Groups{{"a", "b"}}));
+  EXPECT_EQ(core.statusText(), "2 files");
+}
+
+TEST_F(FindTest, CancelInTheWalkOrTheChecksumPassEndsEmpty) {
+  for (int i = 0; i < 30; ++i)
+    tree.write("f" + std::to_string(i), "content" + std::to_string(i % 2));
+  view.onEvents = [&] {
+    if (core.scannedFileCount() == 5)
+      core.cancel();
+  };
+  find(ByName);
+  EXPECT_EQ(core.statusText(), "0 files");
+  EXPECT_EQ(core.grid().rowCount(), 0u);
+  EXPECT_FALSE(core.cancelRequested());
+  EXPECT_FALSE(view.deleteEnabled);
+
+  bool inChecksums = false;
+  CurrentReadFile().clear();
+  view.onEvents = [&] {
+    if (!CurrentReadFile().empty() && !inChecksums) {
+      inChecksums = true;
+      core.cancel();
+    }
+  };
+  find(ByContent);
+  EXPECT_TRUE(inChecksums);
+  EXPECT_EQ(core.statusText(), "30 files"); // written by the size pruning, before the cancel
+  EXPECT_EQ(core.grid().recordCount(), 0u);
+  EXPECT_FALSE(core.cancelRequested());
+  EXPECT_EQ(core.progressBar(1).value, 0);
+}
+
+TEST_F(FindTest, FileVanishingBeforeItsChecksumEndsTheFindWithAReport) {
+  for (int i = 10; i < 22; ++i)
+    tree.write("f" + std::to_string(i), "same");
+  bool removed = false;
+  // The first event pass with rows built comes from the size pruning, before any file is read.
+  view.onEvents = [&] {
+    if (!removed && core.grid().rowCount() > 0) {
+      removed = true;
+      ::unlink((tree.path() + "f15").c_str());
+    }
+  };
+  find(ByContent);
+  EXPECT_EQ(presenter.shown, 1);
+  std::string report = readFile(reports.path() + "Zandrex/ErrorReport.txt");
+  EXPECT_NE(report.find("  Call Stack: Form1.CheckCRC() "), std::string::npos);
+  EXPECT_NE(report.find("  Call Stack: Form1.Command3_Click() "), std::string::npos);
+  EXPECT_NE(report.find("Error read file: " + tree.path() + "f15"), std::string::npos);
+  // The find is abandoned where it stood: nothing restored.
+  EXPECT_TRUE(view.pleaseWaitVisible);
+  EXPECT_FALSE(view.deleteEnabled);
+  EXPECT_FALSE(core.busy());
+}
+
+TEST_F(FindTest, FilesThatChangeDuringTheFindAreLeftOutAndCounted) {
+  for (int i = 10; i < 22; ++i)
+    tree.write("f" + std::to_string(i), "same");
+  bool swapped = false;
+  // Between the walk and the reads: FIFOs take four files' places, a fifth one grows.
+  view.onEvents = [&] {
+    if (swapped || core.grid().rowCount() == 0)
+      return;
+    swapped = true;
+    for (const char* name : {"f12", "f13", "f14", "f15"}) {
+      ::unlink((tree.path() + name).c_str());
+      ::mkfifo((tree.path() + name).c_str(), 0600);
+    }
+    tree.write("f16", "same, and more");
+  };
+  find(ByContent);
+  EXPECT_EQ(presenter.shown, 0);
+  EXPECT_EQ(groups(), (Groups{{"f10", "f11", "f17", "f18", "f19", "f20", "f21"}}));
+  EXPECT_EQ(core.findNote(), "5 files changed during the find and were left out");
+  find(ByContent);
+  EXPECT_EQ(core.findNote(), "");
+}
+
+TEST_F(FindTest, CancelInsideBigFilesIsAnsweredAtOnce) {
+  // Sparse: reading them to their ends would take many seconds; nothing is written to the disk.
+  constexpr off_t kBig = off_t{64} << 30;
+  for (const char* name : {"big1", "big2"})
+    ASSERT_EQ(::truncate(tree.write(name, "").c_str(), kBig), 0);
+  int waits = 0;
+  std::chrono::steady_clock::time_point cancelledAt;
+  // Some passes into the wait for the first file: both workers are deep inside the files.
+  view.onEvents = [&] {
+    if (!CurrentReadFile().empty() && ++waits == 5) {
+      cancelledAt = std::chrono::steady_clock::now();
+      core.cancel();
+    }
+  };
+  CurrentReadFile().clear();
+  find(ByContent);
+  const auto answered = std::chrono::steady_clock::now() - cancelledAt;
+  ASSERT_EQ(waits, 5);
+  EXPECT_EQ(core.grid().rowCount(), 0u);
+  // A whole read takes seconds; the bound is generous for a loaded machine.
+  EXPECT_LT(answered, std::chrono::milliseconds(500));
+}
+
+TEST_F(FindTest, ReentryWhileBusyIsIgnored) {
+  tree.writeEach({"a/x", "b/x"}, "1");
+  int nested = 0;
+  view.onEvents = [&] {
+    if (nested++ == 0)
+      core.find(); // a second press of "Find" from a pumped event
+  };
+  find(ByName);
+  EXPECT_EQ(groups(), (Groups{{"a/x", "b/x"}}));
+}
+
+TEST_F(FindTest, WarningSwitchOffOrEmptySourceSkipsTheGuard) {
+  setSpecialFolderOverride([this](int) { return tree.path() + "sys"; });
+  tree.write("sys/x", "1");
+  settings.SaveSetting(kAppTitle, "Settings", "CheckForSystemFolders", "0");
+  find(ByName);
+  EXPECT_TRUE(view.warnings.empty());
+  settings.SaveSetting(kAppTitle, "Settings", "CheckForSystemFolders", "garbage");
+  find(ByName);
+  EXPECT_EQ(view.warnings.size(), 1u); // not a number counts as on
+  useSource("");
+  find(ByName);
+  EXPECT_EQ(view.warnings.size(), 1u);
+}
+
+} // namespace
+} // namespace zandrex::test

@@ -1,0 +1,27 @@
+#include "source/path_routines.h"
+
+#include <gtest/gtest.h>
+
+namespace zandrex {
+namespace {
+
+TEST(LowerCaseName, LowersEveryLetterAndKeepsEveryOtherByte) {
+  // The whole ASCII range: only A to Z change, their neighbours '@' and '[' do not.
+  std::string ascii;
+  std::string lowered;
+  for (int c = 1; c < 0x80; ++c) {
+    ascii += static_cast<char>(c);
+    lowered += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  EXPECT_EQ(lowerCaseName(ascii), lowered);
+  EXPECT_EQ(lowerCaseName("@AZ[`az{"), "@az[`az{");
+
+  // Letters of two and three bytes; bytes that are not UTF-8 stay as they are, lower-case
+  // letters around them included.
+  EXPECT_EQ(lowerCaseName("\xC3\x89\x43OLE.Txt"), "\xC3\xA9\x63ole.txt");
+  EXPECT_EQ(lowerCaseName("\xEF\xBC\xA1"), "\xEF\xBD\x81"); // fullwidth A
+  EXPECT_EQ(lowerCaseName("\xC0\x81X\xFF\xC3"), "\xC0\x81x\xFF\xC3");
+}
+
+} // namespace
+} // namespace zandrex
