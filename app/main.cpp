@@ -7,6 +7,7 @@
 // ZANDREX_SCREENSHOT_WINDOW names the window to grab ("main", the default).
 #include "main_window.h"
 #include "screenshot_windows.h"
+#include "shellaid/program_environment.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -84,6 +85,7 @@ bool anyWindowShown() {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  zandrex::reportEnvironment() = zandrex::programReportEnvironment();
   std::unique_ptr<DesktopProgram> program = Main();
   if (!program)
     return kExitDone;

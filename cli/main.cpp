@@ -4,6 +4,7 @@
 #include "select/group_stats.h"
 #include "select/selection_helpers.h"
 #include "settings/message_texts.h"
+#include "shellaid/program_environment.h"
 #include "source/path_routines.h"
 
 #include <cerrno>
@@ -175,6 +176,7 @@ int selectAndDelete(DuplicateFinder& core, const Options& options,
 
 int main(int argc, char** argv) {
   SetLanguageTexts();
+  reportEnvironment() = programReportEnvironment();
   Options options;
   if (auto code = parse(argc, argv, options))
     return *code;

@@ -4,6 +4,7 @@
 #include "errors/err_trap.h"
 #include "fake_view.h"
 #include "find/duplicate_finder.h"
+#include "shellaid/program_environment.h"
 #include "source/special_folders.h"
 #include "test_support.h"
 
@@ -32,6 +33,7 @@ protected:
 
   void SetUp() override {
     resetErrTrap();
+    reportEnvironment() = programReportEnvironment();
     reportEnvironment().reportFolder = [this] { return reports.path() + "Zandrex"; };
     setErrorPresenter(&presenter);
     // Keep real system folders out of the way of temporary trees.
@@ -44,7 +46,7 @@ protected:
   void TearDown() override {
     setErrorPresenter(nullptr);
     setSpecialFolderOverride({});
-    reportEnvironment() = defaultReportEnvironment();
+    reportEnvironment() = programReportEnvironment();
     resetErrTrap();
   }
 

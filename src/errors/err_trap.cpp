@@ -1,11 +1,6 @@
 #include "errors/err_trap.h"
 
 #include "platform/platform.h"
-#include "settings/message_texts.h"
-#include "settings/settings_store.h"
-#include "shellaid/loaded_windows.h"
-#include "shellaid/os_version.h"
-#include "source/special_folders.h"
 #include "text/utf8.h"
 
 #include <algorithm>
@@ -37,7 +32,6 @@ constexpr const char* kLostDescription = "ErrorIn: Error information was lost. "
 constexpr const char* kErrStdGeneral = "= ERR_GENERAL";
 // There is no data-access component here to ask for its version.
 constexpr const char* kUnknownComponentVersion = "?";
-constexpr const char* kMainWindowName = "Form1";
 constexpr const char* kSendThisFile = "Please send this file to ";
 constexpr std::chrono::milliseconds kOpenRetryPause{200};
 constexpr std::chrono::milliseconds kOpenRetryLimit{1000};
@@ -460,7 +454,7 @@ void ShowErrorReport() {
   WriteErrorReport(kErrorReportFileName);
   ErrorPresenter* presenter = errorPresenter();
   if (presenter)
-    presenter->showProgramError(isLoad(kMainWindowName));
+    presenter->showProgramError(reportEnvironment().mainWindowLoaded());
 }
 
 bool WriteErrorReport(std::string_view fileName) {
@@ -502,18 +496,12 @@ ReportEnvironment defaultReportEnvironment() {
   env.computerName = [] { return platform::computerName(); };
   env.appName = [] { return platform::executableName(); };
   env.programFolder = [] { return platform::executableFolder(); };
-  env.reportFolder = [] { return SpecialFolderPath(0, CSIDL_PERSONAL) + "/" + kAppTitle; };
-  env.osLine = [] {
-    OSVersionRecord record;
-    GetOSVersionRecord(record);
-    return osReportText(record);
-  };
+  env.reportFolder = [] { return platform::documentsFolder(); };
+  env.osLine = [] { return std::string(); };
+  env.mainWindowLoaded = [] { return false; };
   env.systemMessage = [](std::uint32_t code) { return platform::systemMessage(code); };
   env.sleep = [](std::chrono::milliseconds pause) { platform::sleepFor(pause); };
   env.clock = [] { return std::chrono::steady_clock::now(); };
-  env.version = std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-                std::to_string(kVersionRevision);
-  env.supportAddress = kSupportAddress;
   return env;
 }
 

@@ -110,13 +110,17 @@ struct ReportEnvironment {
   std::function<std::string()> programFolder; // folder of the executable, no trailing "/"
   std::function<std::string()> reportFolder;  // documents folder + "/Zandrex"
   std::function<std::string()> osLine;        // "Linux 6.1 build 0 (Debian GNU/Linux 12)"
+  // Whether the main window is loaded: the "Program Error" window is then modal.
+  std::function<bool()> mainWindowLoaded;
   std::function<std::string(std::uint32_t)> systemMessage; // "" when the system has no text
   std::function<void(std::chrono::milliseconds)> sleep;
   std::function<std::chrono::steady_clock::time_point()> clock;
   std::string version = "2.0.0";
   std::string supportAddress;
 };
-// The environment in force; starts with the platform's real answers.
+// The environment in force. It starts with what the platform alone can answer; the program's
+// entry points hand in the rest (the report folder, the OS line, the version, the support
+// address, the main window's state) with the environment of shellaid/program_environment.h.
 ReportEnvironment& reportEnvironment();
 ReportEnvironment defaultReportEnvironment();
 

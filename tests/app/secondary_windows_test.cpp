@@ -11,6 +11,7 @@
 #include "settings/message_texts.h"
 #include "settings/settings_store.h"
 #include "shellaid/loaded_windows.h"
+#include "shellaid/program_environment.h"
 #include "shellaid/shell_helpers.h"
 #include "test_support.h"
 
@@ -91,7 +92,7 @@ protected:
     setItemShower({});
     setMessageBoxShower({});
     setErrorPresenter(nullptr);
-    reportEnvironment() = defaultReportEnvironment();
+    reportEnvironment() = programReportEnvironment();
     resetErrTrap();
   }
 

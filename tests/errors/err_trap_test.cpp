@@ -57,6 +57,7 @@ protected:
     env.programFolder = [] { return std::string("/opt/zandrex"); };
     env.reportFolder = [this] { return reportFolder; };
     env.osLine = [] { return std::string("Windows XP 5.1 build 2600 (Service Pack 3)"); };
+    env.mainWindowLoaded = [this] { return mainWindowLoaded; };
     env.systemMessage = [](std::uint32_t code) -> std::string {
       if (code == 2)
         return std::string("The system cannot find\0 the file specified.\r\n", 45);
@@ -81,6 +82,7 @@ protected:
 
   test::TempDir temp;
   std::string reportFolder = temp.path() + "Zandrex";
+  bool mainWindowLoaded = false;
   std::chrono::steady_clock::time_point fakeNow{};
   std::vector<std::chrono::milliseconds> sleeps;
   RecordingPresenter presenter;
@@ -111,9 +113,9 @@ std::string reportFor(const AppError& error, std::string_view signature, const P
 }
 
 TEST_F(ErrTrapTest, ThreeLevelFailureWritesTheCompleteEntryAndTheNextIsAppended) {
-  markWindowLoaded("Form1");
+  mainWindowLoaded = true;
   const bool completed = bnFillPreview_Click();
-  markWindowUnloaded("Form1");
+  mainWindowLoaded = false;
 
   EXPECT_FALSE(completed);
   const std::string trailer =
