@@ -211,7 +211,7 @@ void GridActions::chooseAndTickFolder() {
   if (core_.busy())
     return;
   const QString start = localPath(core_.source());
-  const std::string chosen = NormalizePath(localPath(chooseFolder(start)));
+  const std::string chosen = withTrailingSlash(localPath(chooseFolder(start)));
   tickFolder(chosen);
 }
 

@@ -446,7 +446,7 @@ void Form1::Command2_Click() {
     return;
   trapEvent("Form1.Command2_Click", [&] {
     const std::string remembered = core_.source();
-    const std::string chosen = NormalizePath(BrowseForDisk());
+    const std::string chosen = withTrailingSlash(BrowseForDisk());
     setSource(chosen.empty() ? remembered : chosen);
   });
 }

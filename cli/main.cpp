@@ -136,7 +136,7 @@ std::optional<std::string> resolveFolder(const std::string& folder, int& exitCod
     return std::nullopt;
   }
   closedir(dir);
-  return NormalizePath(resolved);
+  return withTrailingSlash(resolved);
 }
 
 // Ticks all but one file per group, prints the ticked files and, with --delete, deletes them

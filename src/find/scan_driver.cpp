@@ -39,9 +39,9 @@ public:
     parentName_.assign(file.parentName);
     folderPath_.assign(file.folderPath);
     core_.addFileRecord(parentName_, folderPath_, lowerCaseName(file.diskName),
-                        SysToVBTime(st.mtimeSec, st.mtimeNsec, true),
-                        FileSizeWFD(static_cast<std::int32_t>(high32(st.size)),
-                                    static_cast<std::int32_t>(low32(st.size))),
+                        formatListDate(st.mtimeSec, st.mtimeNsec, true),
+                        sizeFromHalves(static_cast<std::int32_t>(high32(st.size)),
+                                       static_cast<std::int32_t>(low32(st.size))),
                         file.diskName, facts);
   }
 
@@ -87,7 +87,7 @@ void DuplicateFinder::scan() {
     cancelRequested_ = 0;
     scannedFileCount_ = 0;
     scannedSource_ = source_;
-    walkSource(SplitingFolder(GetPathWithNoSlash(source_), "/"));
+    walkSource(lastPathPiece(withoutTrailingSlash(source_), "/"));
     if (cancelRequested_ != 0) {
       cancelRequested_ = 0;
       setStatusText(filesText(0));

@@ -24,7 +24,7 @@ constexpr std::size_t kDateTimeLength = 19;
 
 } // namespace
 
-std::string SysToVBTime(std::int64_t seconds, std::int64_t nanoseconds, bool WithTime) {
+std::string formatListDate(std::int64_t seconds, std::int64_t nanoseconds, bool WithTime) {
   return trapInner(
       "mScanCD.SysToVBTime(ft,WithTime)",
       [&]() -> std::string {
@@ -62,7 +62,7 @@ std::string SysToVBTime(std::int64_t seconds, std::int64_t nanoseconds, bool Wit
       seconds, WithTime);
 }
 
-double FileSizeWFD(std::int32_t plngFileSizeHigh, std::int32_t plngFileSizeLow) {
+double sizeFromHalves(std::int32_t plngFileSizeHigh, std::int32_t plngFileSizeLow) {
   return trapInner(
       "mCommon.FileSizeWFD(plngFileSizeHigh,plngFileSizeLow)",
       [&] {
@@ -86,8 +86,8 @@ double GetFileSize(const std::string& pFullFile) {
         if (lstat(pFullFile.c_str(), &st) != 0)
           return 0.0;
         auto size = static_cast<std::uint64_t>(st.st_size);
-        return FileSizeWFD(static_cast<std::int32_t>(size >> 32),
-                           static_cast<std::int32_t>(size & 0xFFFFFFFFu));
+        return sizeFromHalves(static_cast<std::int32_t>(size >> 32),
+                              static_cast<std::int32_t>(size & 0xFFFFFFFFu));
       },
       pFullFile);
 }
@@ -114,7 +114,7 @@ bool FileExist(const std::string& FilePath) {
       FilePath);
 }
 
-std::string NormalizePath(const std::string& sPath) {
+std::string withTrailingSlash(const std::string& sPath) {
   return trapInner(
       "mScanCD.NormalizePath(sPath)",
       [&] {
@@ -125,7 +125,7 @@ std::string NormalizePath(const std::string& sPath) {
       sPath);
 }
 
-std::string GetPathWithNoSlash(const std::string& sBrowse) {
+std::string withoutTrailingSlash(const std::string& sBrowse) {
   return trapInner(
       "mMain.GetPathWithNoSlash(sBrowse)",
       [&] {
@@ -136,7 +136,7 @@ std::string GetPathWithNoSlash(const std::string& sBrowse) {
       sBrowse);
 }
 
-std::string SplitingFolder(const std::string& sFullPath, const std::string& point) {
+std::string lastPathPiece(const std::string& sFullPath, const std::string& point) {
   return trapInner(
       "mMain.SplitingFolder(sFullPath,point)",
       [&]() -> std::string {

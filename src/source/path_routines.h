@@ -1,4 +1,4 @@
-// The small path and file routines the Parts share. Paths use "/"; folder texts end with "/".
+// The small path and file routines the program shares. Paths use "/"; folder texts end with "/".
 #pragma once
 
 #include <cstdint>
@@ -9,11 +9,11 @@ namespace zandrex {
 // "yyyy.mm.dd" or, with WithTime, "yyyy.mm.dd hh:mm:ss" (local time, seconds truncated) of a
 // modification time given as seconds and nanoseconds since the epoch. "" when both are 0 or the
 // conversion fails.
-std::string SysToVBTime(std::int64_t seconds, std::int64_t nanoseconds, bool WithTime);
+std::string formatListDate(std::int64_t seconds, std::int64_t nanoseconds, bool WithTime);
 
 // The size from the two 32-bit signed halves of a size. Raises the overflow error (6) above
 // 922,337,203,685,477 bytes.
-double FileSizeWFD(std::int32_t plngFileSizeHigh, std::int32_t plngFileSizeLow);
+double sizeFromHalves(std::int32_t plngFileSizeHigh, std::int32_t plngFileSizeLow);
 
 // The size of the file at pFullFile (without following a final symbolic link); 0 when there is
 // no such entry.
@@ -24,11 +24,11 @@ bool FolderExist(const std::string& folderPath);
 bool FileExist(const std::string& FilePath);
 
 // sPath with "/" appended when it does not end with one; "" stays "".
-std::string NormalizePath(const std::string& sPath);
+std::string withTrailingSlash(const std::string& sPath);
 // sBrowse without its last character when that is "/", else unchanged.
-std::string GetPathWithNoSlash(const std::string& sBrowse);
+std::string withoutTrailingSlash(const std::string& sBrowse);
 // The last piece of sFullPath split at every point, when there are at least two pieces; else "".
-std::string SplitingFolder(const std::string& sFullPath, const std::string& point);
+std::string lastPathPiece(const std::string& sFullPath, const std::string& point);
 
 // Lower case of a file name: ASCII and valid UTF-8 letters are lowered, every other byte is kept
 // as it is, so names that are not UTF-8 are never corrupted.

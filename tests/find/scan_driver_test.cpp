@@ -108,20 +108,20 @@ TEST_F(WalkTest, MissingSourceRebuildsEmptyAndCancelClearsTheFlag) {
 }
 
 TEST(PathRoutines, TextsAndSizes) {
-  EXPECT_EQ(NormalizePath("/music"), "/music/");
-  EXPECT_EQ(NormalizePath("/"), "/");
-  EXPECT_EQ(NormalizePath(""), "");
-  EXPECT_EQ(GetPathWithNoSlash("/music/"), "/music");
-  EXPECT_EQ(GetPathWithNoSlash(""), "");
-  EXPECT_EQ(SplitingFolder("/data/music", "/"), "music");
-  EXPECT_EQ(SplitingFolder("music", "/"), "");
-  EXPECT_EQ(SplitingFolder("", "/"), "");
-  EXPECT_EQ(SplitingFolder(GetPathWithNoSlash("/"), "/"), "");
-  EXPECT_EQ(FileSizeWFD(1, 705032704), 5000000000.0);
-  EXPECT_EQ(FileSizeWFD(0, static_cast<std::int32_t>(3000000000u)), 3000000000.0);
-  EXPECT_EQ(FileSizeWFD(-1, 5), 5.0);
-  EXPECT_THROW(FileSizeWFD(0x7FFFFFFF, -1), AppError);
-  EXPECT_EQ(SysToVBTime(0, 0, true), "");
+  EXPECT_EQ(withTrailingSlash("/music"), "/music/");
+  EXPECT_EQ(withTrailingSlash("/"), "/");
+  EXPECT_EQ(withTrailingSlash(""), "");
+  EXPECT_EQ(withoutTrailingSlash("/music/"), "/music");
+  EXPECT_EQ(withoutTrailingSlash(""), "");
+  EXPECT_EQ(lastPathPiece("/data/music", "/"), "music");
+  EXPECT_EQ(lastPathPiece("music", "/"), "");
+  EXPECT_EQ(lastPathPiece("", "/"), "");
+  EXPECT_EQ(lastPathPiece(withoutTrailingSlash("/"), "/"), "");
+  EXPECT_EQ(sizeFromHalves(1, 705032704), 5000000000.0);
+  EXPECT_EQ(sizeFromHalves(0, static_cast<std::int32_t>(3000000000u)), 3000000000.0);
+  EXPECT_EQ(sizeFromHalves(-1, 5), 5.0);
+  EXPECT_THROW(sizeFromHalves(0x7FFFFFFF, -1), AppError);
+  EXPECT_EQ(formatListDate(0, 0, true), "");
   EXPECT_TRUE(FolderExist("/"));
   EXPECT_FALSE(FileExist("/nonexistent/zandrex"));
   EXPECT_EQ(lowerCaseName("ÉCOLE.Txt"), "école.txt");
