@@ -47,9 +47,6 @@ constexpr const char* kPleaseWait = "Please wait...";
 // "Subfolders" is the box's value, 2 being the greyed state.
 constexpr int kNoComparison = -1;
 constexpr int kDefaultComparison = ByName;
-constexpr int kSubfoldersUnticked = 0;
-constexpr int kSubfoldersTicked = 1;
-constexpr int kSubfoldersGreyed = 2;
 constexpr int kDefaultSubfolders = kSubfoldersTicked;
 
 // The largest maximum a progress bar is given; one less than the int range, so that the
@@ -199,7 +196,13 @@ void Form1::buildControls() {
   client_ = new QWidget(this);
   client_->setObjectName("client");
   setCentralWidget(client_);
+  buildSourceAndFind();
+  buildGridArea();
+  buildStatusBar();
+  connectControls();
+}
 
+void Form1::buildSourceAndFind() {
   Frame6_ = new QGroupBox("Disk or folder", client_);
   Frame6_->setObjectName("Frame6");
   fdFromForRename_ = new QLineEdit(Frame6_);
@@ -216,7 +219,9 @@ void Form1::buildControls() {
   cmbBy_->setObjectName("cmbBy");
   Command3_ = button("Command3", "Find", Frame1_);
   bnCancel_ = button("bnCancel", "Cancel", Frame1_);
+}
 
+void Form1::buildGridArea() {
   ReportControl1_ = new QTreeView(client_);
   ReportControl1_->setObjectName("ReportControl1");
   ReportControl1_->setUniformRowHeights(true);
@@ -251,7 +256,9 @@ void Form1::buildControls() {
   lblprb2_ = label("lblprb2", "Deleting:", client_);
   ProgressBar2_ = progressBar("ProgressBar2", client_);
   bnAbout_ = button("bnAbout", "About", client_);
+}
 
+void Form1::buildStatusBar() {
   statusBar()->setObjectName("StatusBar1");
   statusBar()->setSizeGripEnabled(true);
   statusPanel_ = label("StatusBar1Panel", "", statusBar());
@@ -262,7 +269,9 @@ void Form1::buildControls() {
   statusPanel3_ = label("StatusBar1Panel3", "", statusBar());
   statusBar()->addWidget(statusPanel3_, 2);
   gridActions_->report = [this](const QString& text) { statusPanel3_->setText(text); };
+}
 
+void Form1::connectControls() {
   connect(Command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
   connect(Command3_, &QPushButton::clicked, this, [this] { Command3_Click(); });
   connect(bnCancel_, &QPushButton::clicked, this, [this] { bnCancel_Click(); });
@@ -602,103 +611,6 @@ QString Form1::statusText2() const {
 
 QString Form1::selectionReport() const {
   return statusPanel3_->text();
-}
-
-void Form1::doEvents() {
-  if (onEventPass)
-    onEventPass();
-  pump_.pump();
-}
-
-void Form1::doEventsWhileWaiting() {
-  if (onEventPass)
-    onEventPass();
-  pump_.pumpIfDue();
-}
-
-void Form1::setGridVisible(bool visible) {
-  ReportControl1_->setVisible(visible);
-  if (visible && expandPending_)
-    showGridRows();
-}
-
-void Form1::setPleaseWaitVisible(bool visible) {
-  Text1_->setVisible(visible);
-  if (visible)
-    Text1_->raise();
-}
-
-void Form1::setDeleteEnabled(bool enabled) {
-  Command4_->setEnabled(enabled);
-  bnSelect_->setEnabled(enabled);
-}
-
-void Form1::setMousePointer(MousePointer pointer) {
-  const bool hourglass = pointer == MousePointer::Hourglass;
-  if (hourglass == cursorOverridden_)
-    return;
-  cursorOverridden_ = hourglass;
-  if (hourglass)
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  else
-    QApplication::restoreOverrideCursor();
-}
-
-void Form1::statusTextChanged() {
-  // The walk reports every file; during a run the text is shown at the next event pass.
-  statusDirty_ = true;
-  if (!core_.busy())
-    flushDisplay();
-}
-
-void Form1::statusText2Changed() {
-  status2Dirty_ = true;
-  if (!core_.busy())
-    flushDisplay();
-}
-
-// Files left out because they changed while the find ran: said where the helpers report.
-void Form1::findNoteChanged() {
-  if (!core_.findNote().empty())
-    statusPanel3_->setText(QString::fromStdString(core_.findNote()));
-}
-
-void Form1::progressChanged(int bar) {
-  if (bar < 1 || bar > 2)
-    return;
-  progressDirty_[bar - 1] = true;
-  if (!core_.busy())
-    flushDisplay();
-}
-
-int Form1::subfoldersValue() {
-  switch (chSubfolders_->checkState()) {
-  case Qt::Checked:
-    return kSubfoldersTicked;
-  case Qt::PartiallyChecked:
-    return kSubfoldersGreyed;
-  default:
-    return kSubfoldersUnticked;
-  }
-}
-
-int Form1::comparisonIndex() {
-  return cmbBy_->currentIndex();
-}
-
-bool Form1::showSystemFolderWarning(const std::string& list) {
-  flushDisplay();
-  return dialogs.systemFolderWarning(list);
-}
-
-void Form1::showExclamation(const std::string& text) {
-  flushDisplay();
-  dialogs.exclamation(QString::fromStdString(text));
-}
-
-void Form1::showFailureWindow(const std::string& countLabel) {
-  flushDisplay();
-  dialogs.failureWindow(countLabel);
 }
 
 } // namespace zandrex::desktop

@@ -31,6 +31,11 @@ class QTreeView;
 
 namespace zandrex::desktop {
 
+// The "Subfolders" box's values, as the find reads them and the settings store them.
+inline constexpr int kSubfoldersUnticked = 0;
+inline constexpr int kSubfoldersTicked = 1;
+inline constexpr int kSubfoldersGreyed = 2;
+
 class Form3;
 class Form4;
 
@@ -125,6 +130,10 @@ protected:
 
 private:
   void buildControls();
+  void buildSourceAndFind();
+  void buildGridArea();
+  void buildStatusBar();
+  void connectControls();
   void placeFixedControls();
   void Form_Load();
   void IniSettings(const std::string& pTemplateName);

@@ -142,6 +142,10 @@ private:
   void rebuildRowsWhileHidden();
   void updateStatusText2(bool afterDeletion);
   void finishEmpty();
+  // The group order of the comparison mode chosen in the view.
+  void groupByChosenMode();
+  // Shows what the find left, or nothing after a cancel.
+  void finishFind();
 
   FinderView& view_;
   SettingsStore& settings_;

@@ -52,20 +52,11 @@ void DuplicateFinder::find() {
     view_.setGridVisible(false);
     view_.setPleaseWaitVisible(true);
     view_.setDeleteEnabled(false);
-    grid_.groupOrderClear();
     progressBar1_.value = 0;
     progressBar2_.value = 0;
     view_.progressChanged(1);
     view_.progressChanged(2);
-    // Read afresh for each test, as the list may change while events run.
-    if (view_.comparisonIndex() == ByName)
-      grid_.groupOrderAdd(col::kFile);
-    if (view_.comparisonIndex() == BySize)
-      grid_.groupOrderAdd(col::kSize);
-    if (view_.comparisonIndex() == ByNameAndSize)
-      grid_.groupOrderAdd(col::kNameSize);
-    if (view_.comparisonIndex() == ByContent)
-      grid_.groupOrderAdd(col::kSize);
+    groupByChosenMode();
 
     scan();
     if (grid_.rowCount() == 0) {
@@ -92,20 +83,39 @@ void DuplicateFinder::find() {
       rebuildRowsWhileHidden();
     }
 
-    if (cancelRequested_ != 0) {
-      cancelRequested_ = 0;
-      progressBar1_.value = 0;
-      view_.progressChanged(1);
-      grid_.deleteAll();
-    }
-    rebuildRowsWhileHidden();
-    view_.setMousePointer(MousePointer::Default);
-    view_.setPleaseWaitVisible(false);
-    view_.setGridVisible(true);
-    if (grid_.rowCount() > 0)
-      view_.setDeleteEnabled(true);
-    updateStatusText2(false);
+    finishFind();
   });
+}
+
+void DuplicateFinder::groupByChosenMode() {
+  grid_.groupOrderClear();
+  // Read afresh for each test, as the list may change while events run.
+  if (view_.comparisonIndex() == ByName)
+    grid_.groupOrderAdd(col::kFile);
+  if (view_.comparisonIndex() == BySize)
+    grid_.groupOrderAdd(col::kSize);
+  if (view_.comparisonIndex() == ByNameAndSize)
+    grid_.groupOrderAdd(col::kNameSize);
+  // By content the size comes first: only files that share it are read.
+  if (view_.comparisonIndex() == ByContent)
+    grid_.groupOrderAdd(col::kSize);
+}
+
+void DuplicateFinder::finishFind() {
+  // A cancelled pass leaves a half-pruned grid: nothing of it is shown.
+  if (cancelRequested_ != 0) {
+    cancelRequested_ = 0;
+    progressBar1_.value = 0;
+    view_.progressChanged(1);
+    grid_.deleteAll();
+  }
+  rebuildRowsWhileHidden();
+  view_.setMousePointer(MousePointer::Default);
+  view_.setPleaseWaitVisible(false);
+  view_.setGridVisible(true);
+  if (grid_.rowCount() > 0)
+    view_.setDeleteEnabled(true);
+  updateStatusText2(false);
 }
 
 } // namespace zandrex

@@ -1,7 +1,9 @@
 #include "grid/report_grid.h"
 
 #include "common/run_aside.h"
+#include "grid/live_index.h"
 #include "grid/pod_array.h"
+#include "grid/text_pool.h"
 
 #include <algorithm>
 #include <bit>
@@ -16,11 +18,6 @@ namespace zandrex {
 
 namespace {
 
-// Whole numbers below this print digit by digit; beyond it the shortest form may use an exponent.
-constexpr double kPlainWholeLimit = 1e15;
-// Room for the shortest round-trip form of any double.
-constexpr std::size_t kNumberTextCapacity = 32;
-
 constexpr std::uint8_t kFlagCheckbox = 1;
 constexpr std::uint8_t kFlagTicked = 2;
 constexpr std::uint8_t kFlagLive = 4;
@@ -31,17 +28,10 @@ constexpr std::size_t kThreadedRebuildMin = 50000;
 // The disk name's pseudo column: never interned.
 constexpr int kNoColumn = -1;
 
-// A place in the text pool.
-struct TextRef {
-  std::uint64_t offset = 0;
-  std::uint32_t length = 0;
-};
-
 // Longest text an item holds; the kind shares the word with the length.
 constexpr std::uint32_t kKindBits = 2;
 constexpr std::uint32_t kKindMask = (1u << kKindBits) - 1;
 constexpr std::uint32_t kMaxTextLength = UINT32_MAX >> kKindBits;
-constexpr int kWordBits = 32;
 
 // One item in 12 bytes: a number's bits or a text's pool offset, and the kind with the text's
 // length. Three 32-bit words keep the cell array a million records times columns small.
@@ -73,130 +63,7 @@ struct StoredFacts {
   std::uint32_t device = 0;
 };
 
-// Lowest set bit: the span a Fenwick node covers.
-std::size_t lowBit(std::size_t i) {
-  return i & (~i + 1);
-}
-
-// Texts in fixed chunks that never move: no copy of everything when the pool grows, no room
-// reserved for growth beyond one chunk, and views stay valid as long as the text does. A text
-// longer than a chunk gets a chunk of its own. A place is the chunk's number in the high word
-// and the offset in the low one. Chunks are mapped memory of their own, so one given back
-// leaves the process at once instead of staying in the heap.
-class TextPool {
-public:
-  TextRef append(std::string_view text) {
-    if (text.empty())
-      return {};
-    if (chunks_.empty() || chunks_.back().size() - used_.back() < text.size())
-      newChunk(std::max(kChunkBytes, text.size()));
-    const std::size_t chunk = chunks_.size() - 1;
-    char* place = chunks_[chunk].data() + used_[chunk];
-    std::memcpy(place, text.data(), text.size());
-    const TextRef ref{static_cast<std::uint64_t>(chunk) << kWordBits | used_[chunk],
-                      static_cast<std::uint32_t>(text.size())};
-    used_[chunk] += text.size();
-    bytes_ += text.size();
-    return ref;
-  }
-  std::string_view view(const TextRef& ref) const {
-    if (ref.length == 0)
-      return {};
-    return {chunks_[chunkOf(ref)].data() + (ref.offset & UINT32_MAX), ref.length};
-  }
-  static std::size_t chunkOf(const TextRef& ref) { return ref.offset >> kWordBits; }
-  std::size_t chunkCount() const { return chunks_.size(); }
-  // Gives a chunk's memory back; none of its texts may be viewed again.
-  void releaseChunk(std::size_t chunk) {
-    bytes_ -= used_[chunk];
-    used_[chunk] = 0;
-    chunks_[chunk].clear();
-  }
-  // Bytes of text stored.
-  std::size_t size() const { return bytes_; }
-  void clear() {
-    chunks_.clear();
-    used_.clear();
-    bytes_ = 0;
-  }
-
-private:
-  static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-
-  void newChunk(std::size_t capacity) {
-    chunks_.emplace_back().resizeForOverwrite(capacity);
-    used_.push_back(0);
-  }
-
-  std::vector<PodArray<char>> chunks_;
-  std::vector<std::size_t> used_;
-  std::size_t bytes_ = 0;
-};
-
-std::string_view poolView(const TextPool& pool, const TextRef& ref) {
-  return pool.view(ref);
-}
-
-// Hashes and compares interned texts through the pool, so a column's set holds no copy of its
-// texts; string views look up without storing.
-struct PoolHash {
-  using is_transparent = void;
-  const TextPool* pool;
-  std::size_t operator()(std::string_view text) const {
-    return std::hash<std::string_view>{}(text);
-  }
-  std::size_t operator()(const TextRef& ref) const { return (*this)(poolView(*pool, ref)); }
-};
-
-struct PoolEqual {
-  using is_transparent = void;
-  const TextPool* pool;
-  std::string_view view(std::string_view text) const { return text; }
-  std::string_view view(const TextRef& ref) const { return poolView(*pool, ref); }
-  template <class A, class B> bool operator()(const A& a, const B& b) const {
-    return view(a) == view(b);
-  }
-};
-
-using InternSet = std::unordered_set<TextRef, PoolHash, PoolEqual>;
-
-int compareNumbers(double a, double b) {
-  // NaN sorts after every number so the order stays strict and weak.
-  const bool aNan = std::isnan(a);
-  const bool bNan = std::isnan(b);
-  if (aNan || bNan)
-    return static_cast<int>(aNan) - static_cast<int>(bNan);
-  if (a < b)
-    return -1;
-  return a > b ? 1 : 0;
-}
-
 } // namespace
-
-std::string GridValue::displayText() const {
-  if (kind_ == Kind::Text)
-    return std::string(text_);
-  if (kind_ == Kind::Empty)
-    return {};
-  if (std::isfinite(number_) && std::trunc(number_) == number_ &&
-      std::fabs(number_) < kPlainWholeLimit)
-    return std::to_string(static_cast<long long>(number_));
-  char buffer[kNumberTextCapacity];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, number_);
-  return std::string(buffer, result.ptr);
-}
-
-int compare(const GridValue& a, const GridValue& b) {
-  if (a.kind_ != b.kind_)
-    return a.kind_ < b.kind_ ? -1 : 1;
-  if (a.kind_ == GridValue::Kind::Number)
-    return compareNumbers(a.number_, b.number_);
-  if (a.kind_ == GridValue::Kind::Text) {
-    const int order = a.text_.compare(b.text_);
-    return (order > 0) - (order < 0);
-  }
-  return 0;
-}
 
 struct ReportGrid::Impl {
   std::vector<GridColumn> columns;
@@ -216,8 +83,7 @@ struct ReportGrid::Impl {
   std::uint32_t lastDevice = 0;
   PodArray<Cell> diskNames;
 
-  // Fenwick tree over the live flags, 1-based (entry 0 unused).
-  PodArray<std::uint32_t> fenwick;
+  LiveIndex live;
   std::size_t liveCount = 0;
   std::size_t tombstones = 0;
 
@@ -234,8 +100,6 @@ struct ReportGrid::Impl {
   std::vector<GridRow> rows;
   // True while nothing that decides the rows has changed since they were built.
   bool rowsCurrent = false;
-
-  Impl() { fenwick.push_back(0); }
 
   std::size_t recordTotal() const { return flags.size(); }
 
@@ -326,49 +190,6 @@ struct ReportGrid::Impl {
     return &cells[record * stride + k];
   }
 
-  // Fenwick tree --------------------------------------------------------------------------------
-
-  void fenwickAppend(std::uint32_t value) {
-    const std::size_t i = fenwick.size();
-    const std::size_t low = lowBit(i);
-    for (std::size_t part = 1; part < low; part <<= 1)
-      value += fenwick[i - part];
-    fenwick.push_back(value);
-  }
-
-  void fenwickRemove(RecordId record) {
-    for (std::size_t i = record + 1; i < fenwick.size(); i += lowBit(i))
-      --fenwick[i];
-  }
-
-  // Live records before this one.
-  std::size_t liveBefore(RecordId record) const {
-    std::size_t sum = 0;
-    for (std::size_t i = std::min<std::size_t>(record, fenwick.size() - 1); i > 0; i -= lowBit(i))
-      sum += fenwick[i];
-    return sum;
-  }
-
-  RecordId liveAt(std::size_t index) const {
-    const std::size_t n = fenwick.size() - 1;
-    std::size_t position = 0;
-    std::size_t remaining = index + 1;
-    for (std::size_t step = std::bit_floor(n); step > 0; step >>= 1) {
-      if (position + step <= n && fenwick[position + step] < remaining) {
-        position += step;
-        remaining -= fenwick[position];
-      }
-    }
-    return static_cast<RecordId>(position);
-  }
-
-  // Every record live: node i covers exactly lowbit(i) records.
-  void fenwickAllLive() {
-    fenwick.assign(recordTotal() + 1, 0);
-    for (std::size_t i = 1; i < fenwick.size(); ++i)
-      fenwick[i] = static_cast<std::uint32_t>(lowBit(i));
-  }
-
   // Storage -------------------------------------------------------------------------------------
 
   // Grows every record to the new column count, keeping items in place.
@@ -407,7 +228,7 @@ struct ReportGrid::Impl {
     folders.resize(kept);
     diskNames.resize(kept);
     tombstones = 0;
-    fenwickAllLive();
+    live.allLive(recordTotal());
   }
 
   // Copies every text still in use into a fresh pool; interned columns are deduplicated anew.
@@ -593,7 +414,7 @@ RecordId ReportGrid::addRecord() {
   d.facts.emplace_back();
   d.folders.push_back(0);
   d.diskNames.emplace_back();
-  d.fenwickAppend(1);
+  d.live.append();
   ++d.liveCount;
   return id;
 }
@@ -609,11 +430,11 @@ std::size_t ReportGrid::textBytesHeld() const {
 RecordId ReportGrid::recordAt(std::size_t index) const {
   if (index >= impl_->liveCount)
     return kNoRecord;
-  return impl_->liveAt(index);
+  return impl_->live.at(index);
 }
 
 std::size_t ReportGrid::recordIndex(RecordId record) const {
-  return impl_->liveBefore(record);
+  return impl_->live.before(record);
 }
 
 bool ReportGrid::isLive(RecordId record) const {
@@ -627,7 +448,7 @@ void ReportGrid::removeAt(std::size_t index) {
     return;
   d.rowsCurrent = false;
   d.flags[record] &= ~kFlagLive;
-  d.fenwickRemove(record);
+  d.live.remove(record);
   --d.liveCount;
   ++d.tombstones;
   // The texts stay readable for stale rows; they only count as garbage for the next compaction.
@@ -649,7 +470,7 @@ void ReportGrid::deleteAll() {
   d.devices.clear();
   d.lastDevice = 0;
   d.diskNames.clear();
-  d.fenwick.assign(1, 0);
+  d.live.clear();
   d.liveCount = 0;
   d.tombstones = 0;
   d.pool.clear();
