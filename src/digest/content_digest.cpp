@@ -1,6 +1,5 @@
 #include "digest/content_digest.h"
 
-#include "digest/binary_file_stream.h"
 #include "digest/crc32.h"
 
 #include <cstdio>
@@ -37,14 +36,6 @@ ContentDigest DigestBuilder::finish() {
   digest_.xxhHigh = hash.high64;
   digest_.xxhLow = hash.low64;
   return digest_;
-}
-
-ContentDigest digestStream(cBinaryFileStream& stream, std::span<std::uint8_t> buffer) {
-  DigestBuilder builder;
-  const auto block = static_cast<std::int64_t>(buffer.size());
-  for (std::int64_t n = stream.Read(buffer, block); n > 0; n = stream.Read(buffer, block))
-    builder.add(buffer.data(), static_cast<std::size_t>(n));
-  return builder.finish();
 }
 
 std::string checksumText(std::uint32_t crc) {

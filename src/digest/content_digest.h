@@ -9,8 +9,6 @@
 
 namespace zandrex {
 
-class cBinaryFileStream;
-
 struct ContentDigest {
   std::uint32_t crc = 0;
   std::uint64_t xxhHigh = 0;
@@ -27,10 +25,6 @@ public:
 private:
   ContentDigest digest_;
 };
-
-// Reads the attached stream to its end through buffer (any size; larger is faster) and returns
-// both checksums. Errors of the stream reach the caller.
-ContentDigest digestStream(cBinaryFileStream& stream, std::span<std::uint8_t> buffer);
 
 // The checksum text: upper-case hexadecimal without prefix or leading zeros ("0", "ABCDEF1").
 std::string checksumText(std::uint32_t crc);

@@ -1,6 +1,5 @@
 #include "digest/crc32.h"
 
-#include "digest/binary_file_stream.h"
 #include "digest/crc32_detail.h"
 
 #include <array>
@@ -17,7 +16,6 @@ constexpr int kBitsPerByte = 8;
 constexpr std::uint32_t kByteMask = 0xFFu;
 constexpr std::size_t kTableSize = 256;
 constexpr std::size_t kSlices = 8;
-constexpr std::int64_t kFileBlockSize = 8192;
 
 constexpr std::uint32_t tableEntry(std::uint32_t n) {
   std::uint32_t c = n;
@@ -99,29 +97,6 @@ std::uint32_t crc32Slice8Register(std::uint32_t reg, const std::uint8_t* data, s
 }
 
 } // namespace detail
-
-cCRC32::cCRC32() {
-  for (std::uint32_t n = 0; n < kTableSize; ++n)
-    table_[n] = tableEntry(n);
-}
-
-std::int32_t cCRC32::GetByteArrayCrc32(std::span<const std::uint8_t> buffer) const {
-  std::uint32_t c = kAllOnes;
-  for (const std::uint8_t byte : buffer)
-    c = updateByte(table_, c, byte);
-  return static_cast<std::int32_t>(~c);
-}
-
-std::int32_t cCRC32::GetFileCrc32(cBinaryFileStream& stream) const {
-  std::array<std::uint8_t, kFileBlockSize> buffer;
-  std::uint32_t c = kAllOnes;
-  for (std::int64_t n = stream.Read(buffer, kFileBlockSize); n > 0;
-       n = stream.Read(buffer, kFileBlockSize)) {
-    for (std::int64_t i = 0; i < n; ++i)
-      c = updateByte(table_, c, buffer[static_cast<std::size_t>(i)]);
-  }
-  return static_cast<std::int32_t>(~c);
-}
 
 std::uint32_t crc32UpdateBytewise(std::uint32_t crc, const void* data, std::size_t size) {
   const auto* p = static_cast<const std::uint8_t*>(data);

@@ -8,25 +8,6 @@
 
 namespace zandrex {
 
-class cBinaryFileStream;
-
-class cCRC32 {
-public:
-  // Builds the 256-entry lookup table.
-  cCRC32();
-
-  // The CRC-32 of every byte of buffer, one table lookup per byte.
-  std::int32_t GetByteArrayCrc32(std::span<const std::uint8_t> buffer) const;
-  // The CRC-32 of every byte stream.Read delivers in 8,192-byte blocks, until it delivers none.
-  // Errors of the stream reach the caller.
-  std::int32_t GetFileCrc32(cBinaryFileStream& stream) const;
-
-  const std::uint32_t* table() const { return table_; }
-
-private:
-  std::uint32_t table_[256];
-};
-
 // Register-level CRC-32 updates: crc is the running value as returned (already inverted), so
 // crc32Update(0, a) then crc32Update(that, b) equals the CRC of a followed by b.
 // The reference path: one table lookup per byte.

@@ -1,7 +1,7 @@
 #include "digest/hash_ahead.h"
 
-#include "digest/binary_file_stream.h"
 #include "errors/app_error.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,7 +14,7 @@ namespace zandrex {
 
 namespace {
 
-// Bigger than the stream's 8 KiB contract block: fewer system calls, same bytes.
+// Fewer system calls than small blocks, same bytes.
 constexpr std::size_t kReadBlock = 256 * 1024;
 constexpr std::size_t kNoneAwaited = SIZE_MAX;
 // How long take() waits for a file before it lets the window breathe.
@@ -23,8 +23,18 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(20);
 // over a million files it would otherwise sit beside the checksum texts already written.
 constexpr std::size_t kForgetStep = 16384;
 
+constexpr const char* kNotFoundSourceSuffix = ".File";
+constexpr const char* kFileNotFoundText = "File not found";
+
 // Files at least this big are read with the kernel's sequential read-ahead widened.
 constexpr std::uint64_t kSequentialHintMin = 1 << 20;
+
+// A listed file that is gone raises what opening a missing file always raised: error 53 with the
+// source "<executable name>.File".
+[[noreturn]] void raiseFileNotFound() {
+  throw AppError(errnum::kFileNotFound, platform::executableName() + kNotFoundSourceSuffix,
+                 kFileNotFoundText);
+}
 
 bool sameAsWalked(const FileStatus& now, const HashAhead::File& file) {
   return now.regular && now.identity == file.identity && now.size == file.size &&
@@ -70,42 +80,50 @@ HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
     if (folders.outcome() == Reach::Replaced)
       return kChanged;
     if (folders.outcome() == Reach::Gone)
-      raiseAttachNotFound();
+      raiseFileNotFound();
     raiseSystemError(folders.error());
   }
-  const std::string name(file.name);
+  // Reused: most names are short, but a long one would cost an allocation per file.
+  thread_local std::string name;
+  name.assign(file.name);
   UniqueFd fd = openFileIn(folderFd, name.c_str());
   if (!fd.valid()) {
     if (errno == ENOENT)
-      raiseAttachNotFound();
+      raiseFileNotFound();
     if (reachForError(errno) == Reach::Replaced)
       return kChanged; // a link took its place
     raiseSystemError(errno);
   }
   FileStatus status;
-  if (!statOpen(fd.get(), status))
-    raiseSystemError(errno);
-  if (!sameAsWalked(status, file))
-    return kChanged;
-  if (file.size >= kSequentialHintMin)
+  // A big file is looked at before it is read, so that one replaced since the walk is not read
+  // for nothing; a small one only afterwards, which decides alike for one system call less.
+  if (file.size >= kSequentialHintMin) {
+    if (!statOpen(fd.get(), status))
+      raiseSystemError(errno);
+    if (!sameAsWalked(status, file))
+      return kChanged;
     ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
   DigestBuilder builder;
   std::uint64_t total = 0;
-  for (;;) {
+  while (total < file.size) {
     if (stop_.load(std::memory_order_relaxed))
       return kChanged; // nobody takes it any more
-    const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.size - total));
+    const ssize_t got = ::read(fd.get(), buffer.data(), want);
     if (got < 0 && errno == EINTR)
       continue;
     if (got < 0)
       raiseSystemError(errno);
     if (got == 0)
-      break;
+      return kChanged; // shorter than the walk saw
     builder.add(buffer.data(), static_cast<std::size_t>(got));
     total += static_cast<std::uint64_t>(got);
   }
-  // Read to its actual end: the bytes digested must be the file's bytes now.
-  if (total != file.size || !statOpen(fd.get(), status) || !sameAsWalked(status, file))
+  // The bytes digested are the file's whole content only if it is still the file the walk saw,
+  // at the same size and time: one that grew, or was written to, while it was read is left out.
+  if (!statOpen(fd.get(), status) || !sameAsWalked(status, file))
     return kChanged;
   digests_[index] = builder.finish();
   return kDigested;

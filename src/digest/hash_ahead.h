@@ -3,12 +3,12 @@
 // it writes, when it polls "Cancel" and where it stops on an error stay as they were.
 //
 // Every file is reached through its folder, descended to from the searched folder and checked
-// to be the folder the walk recorded; the open file must be the regular file the walk saw (device
-// and inode). It is read to its actual end, and checked again afterwards: a file whose size or
-// modification time (to the nanosecond) is not what the walk saw is reported as changed, never
-// digested on bytes it does not have now. Workers take the files folder by folder, in inode order
-// within a folder (what keeps a cold disk from seeking), and look at the stop flag at every block,
-// so stopping never waits for a big file to be read to its end.
+// to be the folder the walk recorded. The open file is read to the end the walk saw and looked at
+// afterwards: unless it is still the regular file the walk saw (device and inode), with the same
+// size and modification time (to the nanosecond), it is reported as changed, never digested on
+// bytes it does not have now. Workers take the files folder by folder, in inode order within a
+// folder (what keeps a cold disk from seeking), and look at the stop flag at every block, so
+// stopping never waits for a big file to be read to its end.
 #pragma once
 
 #include "digest/content_digest.h"

@@ -1,6 +1,7 @@
 #include "errors/err_trap.h"
 
 #include "platform/platform.h"
+#include "platform/unique_fd.h"
 #include "text/utf8.h"
 
 #include <algorithm>
@@ -303,22 +304,6 @@ bool pathExists(const std::string& path) {
   return ::stat(path.c_str(), &entry) == 0;
 }
 
-class FileDescriptor {
-public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0)
-      ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
-private:
-  int fd_;
-};
-
 std::chrono::steady_clock::time_point now(const ReportEnvironment& env) {
   return env.clock ? env.clock() : std::chrono::steady_clock::now();
 }
@@ -384,7 +369,7 @@ bool writeReportFile(std::string_view fileName) {
   entry += "File name : " + safeText(env.appName) + kCrLf;
   entry += "OS: " + safeText(env.osLine) + kCrLf + kCrLf + kCrLf;
 
-  const FileDescriptor file(openForAppendWithRetries(path, env));
+  const UniqueFd file(openForAppendWithRetries(path, env));
   if (!file.valid())
     return false;
   return writeAll(file.get(), escapeInvalidUtf8(entry));

@@ -32,7 +32,7 @@ bool DuplicateFinder::runDeletion() {
     const bool contentMode = order.size() == 1 && order.front() == col::kContent;
     groupsLostLastRun_ = 0;
     groupsLostLastRun_ =
-        deleteTickedFiles(grid_, failures_, found_, contentMode, passHooks(2), beforeDeletionStep)
+        deleteTickedFiles(grid_, failures_, found_, contentMode, passHooks(2), beforeDeletionStep_)
             .groupsLost;
     grid_.rebuildRows();
     updateStatusText2(true);

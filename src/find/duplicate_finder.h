@@ -121,7 +121,7 @@ public:
 
   // Test seam: called by the deletion run just before it checks each ticked file, and again
   // just before it removes it.
-  DeletionStepHook beforeDeletionStep;
+  void setDeletionStepHook(DeletionStepHook hook) { beforeDeletionStep_ = std::move(hook); }
 
 private:
   static constexpr std::int16_t kCancelled = -1;
@@ -167,6 +167,7 @@ private:
   TreeWalk walk_;
   // Where the grid's files are, for every step after the walk.
   FoundTree found_;
+  DeletionStepHook beforeDeletionStep_;
 };
 
 // "N files".

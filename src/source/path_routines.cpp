@@ -78,42 +78,6 @@ double sizeFromHalves(std::int32_t plngFileSizeHigh, std::int32_t plngFileSizeLo
       plngFileSizeHigh, plngFileSizeLow);
 }
 
-double GetFileSize(const std::string& pFullFile) {
-  return trapInner(
-      "mScanCD.GetFileSize(pFullFile)",
-      [&] {
-        struct stat st;
-        if (lstat(pFullFile.c_str(), &st) != 0)
-          return 0.0;
-        auto size = static_cast<std::uint64_t>(st.st_size);
-        return sizeFromHalves(static_cast<std::int32_t>(size >> 32),
-                              static_cast<std::int32_t>(size & 0xFFFFFFFFu));
-      },
-      pFullFile);
-}
-
-bool FolderExist(const std::string& folderPath) {
-  return trapInner(
-      "mScanCD.FolderExist(folderPath)",
-      [&] {
-        if (folderPath == "/")
-          return true;
-        struct stat st;
-        return lstat(folderPath.c_str(), &st) == 0;
-      },
-      folderPath);
-}
-
-bool FileExist(const std::string& FilePath) {
-  return trapInner(
-      "mScanCD.FileExist(FilePath)",
-      [&] {
-        struct stat st;
-        return !FilePath.empty() && lstat(FilePath.c_str(), &st) == 0;
-      },
-      FilePath);
-}
-
 std::string withTrailingSlash(const std::string& sPath) {
   return trapInner(
       "mScanCD.NormalizePath(sPath)",

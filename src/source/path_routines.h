@@ -15,14 +15,6 @@ std::string formatListDate(std::int64_t seconds, std::int64_t nanoseconds, bool 
 // 922,337,203,685,477 bytes.
 double sizeFromHalves(std::int32_t plngFileSizeHigh, std::int32_t plngFileSizeLow);
 
-// The size of the file at pFullFile (without following a final symbolic link); 0 when there is
-// no such entry.
-double GetFileSize(const std::string& pFullFile);
-// True when the path names an existing entry (a file counts too). "/" exists without a lookup.
-bool FolderExist(const std::string& folderPath);
-// True when the path names an existing entry (a folder counts too).
-bool FileExist(const std::string& FilePath);
-
 // sPath with "/" appended when it does not end with one; "" stays "".
 std::string withTrailingSlash(const std::string& sPath);
 // sBrowse without its last character when that is "/", else unchanged.

@@ -16,12 +16,12 @@ protected:
   // Runs the deletion, calling act once when the run reaches step for the first time.
   void deleteActingAt(std::string_view step, const std::function<void()>& act) {
     bool acted = false;
-    core.beforeDeletionStep = [&](RecordId, std::string_view at) {
+    core.setDeletionStepHook([&](RecordId, std::string_view at) {
       if (at == step && !acted) {
         acted = true;
         act();
       }
-    };
+    });
     core.deleteTicked();
     EXPECT_TRUE(acted) << step;
   }

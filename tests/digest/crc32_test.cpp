@@ -28,10 +28,6 @@ std::vector<std::uint8_t> randomBytes(std::size_t size, std::mt19937& rng) {
   return bytes;
 }
 
-std::span<const std::uint8_t> asBytes(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
 // Every fast path, under a name for failure messages; the hardware kernels are reached directly
 // so that each one is checked even when the dispatcher prefers another.
 struct NamedUpdate {
@@ -56,14 +52,7 @@ std::vector<NamedUpdate> fastPaths() {
   return paths;
 }
 
-TEST(Crc32, CheckValuesOnEveryPathAndTableEntries) {
-  const cCRC32 crc;
-  EXPECT_EQ(static_cast<std::uint32_t>(crc.GetByteArrayCrc32(asBytes(kDigits))), kCheckDigits);
-  EXPECT_EQ(crc.GetByteArrayCrc32(asBytes(kDigits)), static_cast<std::int32_t>(kCheckDigits));
-  EXPECT_LT(crc.GetByteArrayCrc32(asBytes(kDigits)), 0) << "top bit set reads as negative";
-  EXPECT_EQ(static_cast<std::uint32_t>(crc.GetByteArrayCrc32(asBytes(kAbc))), kCheckAbc);
-  EXPECT_EQ(crc.GetByteArrayCrc32({}), 0);
-
+TEST(Crc32, CheckValuesOnEveryPath) {
   EXPECT_EQ(crc32UpdateBytewise(0, kDigits.data(), kDigits.size()), kCheckDigits);
   EXPECT_EQ(crc32UpdateBytewise(0, kAbc.data(), kAbc.size()), kCheckAbc);
   for (const auto& path : fastPaths()) {
@@ -73,11 +62,6 @@ TEST(Crc32, CheckValuesOnEveryPathAndTableEntries) {
     EXPECT_EQ(path.fn(0, nullptr, 0), 0u);
     EXPECT_EQ(path.fn(kCheckAbc, nullptr, 0), kCheckAbc) << "no bytes leave the CRC as it is";
   }
-  const std::uint32_t* table = crc.table();
-  EXPECT_EQ(table[0], 0u);
-  EXPECT_EQ(table[1], 0x77073096u);
-  EXPECT_EQ(table[128], 0xEDB88320u);
-  EXPECT_EQ(table[255], 0x2D02EF8Du);
 }
 
 TEST(Crc32, FastPathsMatchReferenceForEveryShortLengthAndAlignment) {

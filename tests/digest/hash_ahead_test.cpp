@@ -1,4 +1,3 @@
-#include "digest/binary_file_stream.h"
 #include "digest/hash_ahead.h"
 #include "errors/app_error.h"
 #include "test_support.h"
@@ -14,10 +13,10 @@ namespace zandrex::test {
 namespace {
 
 ContentDigest digestOf(const std::string& path) {
-  cBinaryFileStream reader;
-  reader.file(path);
-  std::vector<std::uint8_t> buffer(8192);
-  return digestStream(reader, buffer);
+  const std::string bytes = readFile(path);
+  DigestBuilder builder;
+  builder.add(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  return builder.finish();
 }
 
 FileStatus statusOf(const std::string& path) {

@@ -139,6 +139,9 @@ int FolderResolver::resolve(FolderId folder) {
     return sourceFd_;
   if (folder >= folders_.size())
     return fail(Reach::Gone, ENOENT);
+  // Files come folder by folder: most calls ask for the folder of the call before.
+  if (!levels_.empty() && levels_.back().folder == folder && levels_.back().fd.valid())
+    return levels_.back().fd.get();
   chain_.clear();
   for (FolderId at = folder; at != kSourceFolder; at = folders_.parent(at)) {
     if (at == kNoFolder)
