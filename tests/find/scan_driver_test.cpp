@@ -107,23 +107,5 @@ TEST_F(WalkTest, MissingSourceRebuildsEmptyAndCancelClearsTheFlag) {
   EXPECT_EQ(core.grid().rowCount(), 0u);
 }
 
-TEST(PathRoutines, TextsAndSizes) {
-  EXPECT_EQ(withTrailingSlash("/music"), "/music/");
-  EXPECT_EQ(withTrailingSlash("/"), "/");
-  EXPECT_EQ(withTrailingSlash(""), "");
-  EXPECT_EQ(withoutTrailingSlash("/music/"), "/music");
-  EXPECT_EQ(withoutTrailingSlash(""), "");
-  EXPECT_EQ(lastPathPiece("/data/music", "/"), "music");
-  EXPECT_EQ(lastPathPiece("music", "/"), "");
-  EXPECT_EQ(lastPathPiece("", "/"), "");
-  EXPECT_EQ(lastPathPiece(withoutTrailingSlash("/"), "/"), "");
-  EXPECT_EQ(sizeFromHalves(1, 705032704), 5000000000.0);
-  EXPECT_EQ(sizeFromHalves(0, static_cast<std::int32_t>(3000000000u)), 3000000000.0);
-  EXPECT_EQ(sizeFromHalves(-1, 5), 5.0);
-  EXPECT_THROW(sizeFromHalves(0x7FFFFFFF, -1), AppError);
-  EXPECT_EQ(formatListDate(0, 0, true), "");
-  EXPECT_EQ(lowerCaseName("ÉCOLE.Txt"), "école.txt");
-}
-
 } // namespace
 } // namespace zandrex::test
