@@ -1,5 +1,10 @@
 #include "flow_fixture.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,16 +68,24 @@ TEST_F(DeletionTest, FilesChangedOrGoneSinceTheFindAreListedLaterScannedFirst) {
   EXPECT_EQ(view.failureWindows.size(), 2u);
 }
 
-TEST_F(DeletionTest, AFileTheSystemRefusesToDeleteIsListed) {
-  if (::geteuid() == 0)
-    GTEST_SKIP() << "root deletes from read-only folders";
+// An immutable file cannot be removed even by root: the system's refusal is listed with its text.
+TEST_F(DeletionTest, AFileTheSystemRefusesToDeleteIsListedWithTheSystemsReason) {
   tree.writeEach({"a/x", "b/x"}, "1");
   find(ByName);
   tick({"a/x"});
-  ::chmod((tree.path() + "a").c_str(), 0555);
+  UniqueFd fd(::open((tree.path() + "a/x").c_str(), O_RDONLY | O_CLOEXEC));
+  int flags = 0;
+  if (::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) != 0)
+    GTEST_SKIP() << "no file attributes on this file system";
+  const int plain = flags;
+  flags |= FS_IMMUTABLE_FL;
+  if (::ioctl(fd.get(), FS_IOC_SETFLAGS, &flags) != 0)
+    GTEST_SKIP() << "not allowed to make a file immutable";
   core.deleteTicked();
+  ::ioctl(fd.get(), FS_IOC_SETFLAGS, &plain);
   EXPECT_TRUE(exists("a/x"));
   EXPECT_EQ(failureColumn(failcol::kFile), std::vector<std::string>{"x"});
+  EXPECT_EQ(failureColumn(failcol::kReason), std::vector<std::string>{std::strerror(EPERM)});
 }
 
 TEST_F(DeletionTest, CancelStopsAtTheNextRecordAndShowsTheMessage) {
