@@ -19,14 +19,15 @@ template <typename Read> struct ReadWhenReported {
 };
 template <typename Read> ReadWhenReported(Read) -> ReadWhenReported<Read>;
 
+// Running out of descriptors or memory is an error, not a folder that cannot be listed: that
+// folder would otherwise vanish from the result without a word.
+void raiseIfExhausted(int error) {
+  if (isResourceExhaustion(error))
+    raiseSystemError(error);
+}
+
 // Folder descriptors the walk keeps open down its stack; deeper ancestors are reopened.
 constexpr std::size_t kHeldFolders = 64;
-
-// A subfolder, or the folder being listed, that fails for lack of descriptors or memory would
-// otherwise vanish from the result without a word.
-[[noreturn]] void raiseExhaustion(int error) {
-  raiseSystemError(error);
-}
 
 } // namespace
 
@@ -48,8 +49,7 @@ void TreeWalk::run(const SourceAnchor& source, std::string_view sourceText,
         // A description of its own: listing moves the offset, which the anchor's must keep.
         UniqueFd top = openSubfolder(source.fd(), ".");
         if (!top.valid()) {
-          if (isResourceExhaustion(errno))
-            raiseExhaustion(errno);
+          raiseIfExhausted(errno);
           return;
         }
         entered_.insert(source.identity());
@@ -68,8 +68,7 @@ void TreeWalk::enter(UniqueFd fd, FolderId folder, std::string_view name) {
     frames_.resize(depth_ + 1);
   Frame& frame = frames_[depth_];
   if (!listFolder(fd.get(), frame.listing)) {
-    if (isResourceExhaustion(errno))
-      raiseExhaustion(errno);
+    raiseIfExhausted(errno);
     frame.listing.clear(); // an unreadable folder contributes nothing
   }
   frame.fd = std::move(fd);
@@ -92,28 +91,26 @@ void TreeWalk::enter(UniqueFd fd, FolderId folder, std::string_view name) {
 void TreeWalk::leave(FolderTable& folders) {
   Frame& child = frames_[depth_ - 1];
   --depth_;
-  if (depth_ == 0)
-    return;
-  Frame& parent = frames_[depth_ - 1];
-  // Taken back even when the parent has nothing left: its own parent is reached through it.
-  if (!parent.fd.valid()) {
-    parent.fd = openParentChecked(child.fd.get(), folders.identity(parent.folder));
-    if (!parent.fd.valid() && isResourceExhaustion(errno))
-      raiseExhaustion(errno);
-    // A parent moved while its subfolder was walked: the rest of it cannot be reached soundly.
+  if (depth_ > 0) {
+    Frame& parent = frames_[depth_ - 1];
+    // Taken back even when the parent has nothing left: its own parent is reached through it.
     if (!parent.fd.valid())
+      parent.fd = openParentChecked(child.fd.get(), folders.identity(parent.folder));
+    if (!parent.fd.valid()) {
+      raiseIfExhausted(errno);
+      // A parent moved while its subfolder was walked: the rest of it cannot be reached soundly.
       parent.next = parent.order.size();
+    }
+    path_.resize(parent.pathLength);
   }
   child.fd.reset();
-  path_.resize(parent.pathLength);
 }
 
 void TreeWalk::enterSubfolder(std::string_view name, FolderTable& folders) {
   Frame& parent = frames_[depth_ - 1];
   UniqueFd fd = openSubfolder(parent.fd.get(), name.data());
   if (!fd.valid()) {
-    if (isResourceExhaustion(errno))
-      raiseExhaustion(errno);
+    raiseIfExhausted(errno);
     return; // a link, gone, or not ours to list
   }
   FileStatus status;
