@@ -3,6 +3,8 @@
 #include "flow_fixture.h"
 
 #include <dirent.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 namespace zandrex::test {
@@ -73,6 +75,22 @@ TEST_F(DeepTreeTest, RunningOutOfDescriptorsIsAnErrorNotAnEmptyFolder) {
   find(ByName);
   EXPECT_EQ(presenter.shown, 1);
   EXPECT_EQ(fileRows(), 0u);
+}
+
+using RepeatedFolderTest = FlowTest;
+
+// A folder mounted a second time inside the tree is one folder met twice: entered once.
+TEST_F(RepeatedFolderTest, AFolderMountedAgainInsideTheTreeIsEnteredOnce) {
+  tree.writeEach({"a/x", "b/x"}, "1");
+  tree.mkdir("a/again");
+  const std::string again = tree.path() + "a/again";
+  // A mount table of this test's own, so nothing outlives it.
+  if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+      ::mount((tree.path() + "b").c_str(), again.c_str(), nullptr, MS_BIND, nullptr) != 0)
+    GTEST_SKIP() << "no mount namespace here";
+  find(ByName);
+  ::umount2(again.c_str(), MNT_DETACH);
+  EXPECT_EQ(groups(), (Groups{{"a/again/x", "a/x"}}));
 }
 
 } // namespace
