@@ -37,6 +37,14 @@ void TreeWalk::run(const SourceAnchor& source, std::string_view sourceText,
   entered_.clear();
   depth_ = 0;
   path_.assign(sourceText);
+  // However the walk ends: after running out of descriptors, the error report needs some.
+  struct GiveHandlesBack {
+    std::deque<Frame>& frames;
+    ~GiveHandlesBack() {
+      for (Frame& frame : frames)
+        frame.fd.reset();
+    }
+  } giveHandlesBack{frames_};
   const ReadWhenReported currentName{[this]() -> std::string_view {
     return depth_ > 0 ? std::string_view(frames_[depth_ - 1].name) : std::string_view();
   }};

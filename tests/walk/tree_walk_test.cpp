@@ -75,6 +75,9 @@ TEST_F(DeepTreeTest, RunningOutOfDescriptorsIsAnErrorNotAnEmptyFolder) {
   find(ByName);
   EXPECT_EQ(presenter.shown, 1);
   EXPECT_EQ(fileRows(), 0u);
+  // The walk gave its handles back before the report was written.
+  EXPECT_NE(readFile(reports.path() + "Zandrex/ErrorReport.txt").find("Too many open files"),
+            std::string::npos);
 }
 
 using RepeatedFolderTest = FlowTest;
