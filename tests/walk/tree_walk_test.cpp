@@ -21,16 +21,19 @@ protected:
     ::setrlimit(RLIMIT_NOFILE, &saved_);
     FlowTest::TearDown();
   }
-  // Lowers the descriptor limit to what is open now plus spare.
-  void limitDescriptors(rlim_t spare) {
+  static rlim_t openDescriptors() {
     rlim_t open = 0;
     if (DIR* dir = ::opendir("/proc/self/fd")) {
       while (::readdir(dir))
         ++open;
       ::closedir(dir);
     }
+    return open;
+  }
+  // Lowers the descriptor limit to what is open now plus spare.
+  void limitDescriptors(rlim_t spare) {
     struct rlimit lowered = saved_;
-    lowered.rlim_cur = open + spare;
+    lowered.rlim_cur = openDescriptors() + spare;
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
   }
   // Two equal files and a different one at the bottom of a chain of folders.
@@ -71,13 +74,15 @@ TEST_F(DeepTreeTest, APairDeeperThanTheDescriptorLimitIsFound) {
 TEST_F(DeepTreeTest, RunningOutOfDescriptorsIsAnErrorNotAnEmptyFolder) {
   UniqueFd bottom = deepPair(100);
   bottom.reset();
+  const rlim_t before = openDescriptors();
   limitDescriptors(20);
   find(ByName);
   EXPECT_EQ(presenter.shown, 1);
   EXPECT_EQ(fileRows(), 0u);
-  // The walk gave its handles back before the report was written.
   EXPECT_NE(readFile(reports.path() + "Zandrex/ErrorReport.txt").find("Too many open files"),
             std::string::npos);
+  // The walk gave its handles back: a failed find leaves none behind.
+  EXPECT_EQ(openDescriptors(), before);
 }
 
 using RepeatedFolderTest = FlowTest;
