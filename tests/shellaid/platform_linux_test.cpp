@@ -1,6 +1,8 @@
-// The Linux platform layer: its text readers and the folders it derives from the environment.
+// The Linux platform layer: its text readers, the folders it derives from the environment and
+// the running system as the error report and the start-up check see it.
 #include "platform/linux/linux_text.h"
 #include "platform/platform.h"
+#include "shellaid/os_version.h"
 #include "test_support.h"
 
 #include <cstdlib>
@@ -45,35 +47,28 @@ TEST(LinuxTextTest, OsReleaseValues) {
 }
 
 TEST(LinuxTextTest, UserDirsDocuments) {
-  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n", "/home/ann"),
-            "/home/ann/Dokumente");
-  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"/data/docs/\"", "/home/ann"), "/data/docs");
-  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"$HOME/\"", "/home/ann"), "/home/ann");
-  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"$HOME/My\\ Files\"", "/home/ann"),
-            "/home/ann/My Files");
-  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"$HOMEWORK\"", "/home/ann"), "");
-  EXPECT_EQ(userDirsDocuments("XDG_DOCUMENTS_DIR=\"docs\"", "/home/ann"), "");
-  EXPECT_EQ(userDirsDocuments("XDG_MUSIC_DIR=\"$HOME/Music\"", "/home/ann"), "");
+  const std::pair<const char*, const char*> cases[] = {
+      {"XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n", "/home/ann/Dokumente"},
+      {"XDG_DOCUMENTS_DIR=\"/data/docs/\"", "/data/docs"},
+      {"XDG_DOCUMENTS_DIR=\"$HOME/\"", "/home/ann"},
+      {"XDG_DOCUMENTS_DIR=\"$HOME/My\\ Files\"", "/home/ann/My Files"},
+      {"XDG_DOCUMENTS_DIR=\"$HOMEWORK\"", ""},
+      {"XDG_DOCUMENTS_DIR=\"docs\"", ""},
+      {"XDG_MUSIC_DIR=\"$HOME/Music\"", ""}};
+  for (const auto& [text, folder] : cases)
+    EXPECT_EQ(userDirsDocuments(text, "/home/ann"), folder) << text;
 }
 
 // Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name))
-      old_ = old;
+struct ScopedEnv {
+  ScopedEnv(const char* name, const std::string& value) : name(name) {
+    if (const char* was = std::getenv(name))
+      old = was;
     setenv(name, value.c_str(), 1);
   }
-  ~ScopedEnv() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
-private:
-  const char* name_;
-  std::optional<std::string> old_;
+  ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
+  const char* name;
+  std::optional<std::string> old;
 };
 
 TEST(PlatformTest, DocumentsFolderFollowsTheUserDirsFile) {
@@ -103,6 +98,25 @@ TEST(PlatformTest, ExecutableAndSystemAnswers) {
   std::tm epoch{};
   EXPECT_TRUE(platform::toLocalTime(0, epoch));
   EXPECT_TRUE(epoch.tm_year == 70 || epoch.tm_year == 69);
+}
+
+TEST(RunningSystemTest, KernelFillsTheReportLineAndOnlyAnAnsweringLinuxIsSupported) {
+  OSVersionRecord record;
+  GetOSVersionRecord(record);
+  const platform::KernelVersion kernel = platform::kernelVersion();
+  ASSERT_TRUE(kernel.ok);
+  EXPECT_EQ(osReportText(record),
+            "Linux " + std::to_string(kernel.major) + "." + std::to_string(kernel.minor) +
+                " build " + std::to_string(kernel.build) + " (" + kernel.prettyName + ")");
+  EXPECT_TRUE(isSupportedSystem());
+
+  platform::KernelVersion other;
+  other.name = "Linux";
+  EXPECT_FALSE(isSupportedKernel(other));
+  other.ok = true;
+  EXPECT_TRUE(isSupportedKernel(other));
+  other.name = "FreeBSD";
+  EXPECT_FALSE(isSupportedKernel(other));
 }
 
 } // namespace
