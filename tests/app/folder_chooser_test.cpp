@@ -5,44 +5,42 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace zandrex::desktop {
 namespace {
 
-using test::TempDir;
+// Answers the dialog once its modal loop has started.
+void answer(std::function<void(QFileDialog&)> with) {
+  QTimer::singleShot(0, [with] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    with(*dialog);
+  });
+}
 
-TEST(FolderChooser, StartsAtTheSourceOrItsNearestExistingAncestor) {
-  TempDir dir;
+TEST(FolderChooser, OpensAtTheNearestExistingFolderAndReturnsTheConfirmedOneOrNothing) {
+  test::TempDir dir;
   const QString base = QString::fromStdString(dir.mkdir("photos"));
-  EXPECT_EQ(startFolder(base), QDir(base).absolutePath());
-  EXPECT_EQ(startFolder(base + "gone/deeper/"), QDir(base).absolutePath());
+  const QString absolute = QDir(base).absolutePath();
+  EXPECT_EQ(startFolder(base), absolute);
+  EXPECT_EQ(startFolder(base + "gone/deeper/"), absolute);
   EXPECT_EQ(startFolder(""), QDir::rootPath());
   EXPECT_EQ(mountedRoots().constFirst(), QDir::rootPath());
   EXPECT_EQ(mountedRoots().count(QDir::rootPath()), 1);
-}
 
-TEST(FolderChooser, ReturnsTheFolderItWasConfirmedInAndNothingWhenCancelled) {
-  TempDir dir;
-  const QString base = QString::fromStdString(dir.mkdir("photos"));
   QString title;
   QString instruction;
-  QTimer::singleShot(0, [&] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(dialog, nullptr);
-    title = dialog->windowTitle();
-    instruction = dialog->labelText(QFileDialog::LookIn);
-    static_cast<QDialog*>(dialog)->accept();
+  answer([&](QFileDialog& dialog) {
+    title = dialog.windowTitle();
+    instruction = dialog.labelText(QFileDialog::LookIn);
+    static_cast<QDialog&>(dialog).accept();
   });
-  EXPECT_EQ(BrowseDrive(nullptr, base), QDir(base).absolutePath());
+  EXPECT_EQ(BrowseDrive(nullptr, base + "gone/"), absolute);
   EXPECT_EQ(title, kBrowseCaption);
   EXPECT_EQ(instruction, kBrowseInstruction);
-
-  QTimer::singleShot(0, [] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(dialog, nullptr);
-    dialog->reject();
-  });
+  answer([](QFileDialog& dialog) { dialog.reject(); });
   EXPECT_EQ(BrowseDrive(nullptr, base), "");
 }
 

@@ -1,3 +1,6 @@
+// The pure geometry: twips to pixels, the main window's layout in twips and the scale that widens
+// a design for a larger font.
+#include "dialog_geometry.h"
 #include "main_window_layout.h"
 
 #include <gtest/gtest.h>
@@ -5,10 +8,46 @@
 namespace zandrex::desktop {
 namespace {
 
-TEST(MainWindowLayout, OpeningSizeGivesTheDesignPositions) {
-  ResizableLayout layout;
-  Form_Resize(layout, kOpeningClientWidth, kOpeningClientHeight, kDesignStatusBarHeight);
+TEST(Twips, EveryWindowRoundsAlikeAndKeepsSharedEdges) {
+  EXPECT_EQ(twipsToPixels(1440), 96);
+  EXPECT_EQ(twipsToPixels(1440, 144), 144);
+  EXPECT_EQ(pixelsToTwips(96), 1440);
+  EXPECT_EQ(pixelsToTwips(144, 144), 1440);
+  // To the nearest pixel, halves away from zero.
+  EXPECT_EQ(twipsToPixels(7), 0);
+  EXPECT_EQ(twipsToPixels(7.5), 1);
+  EXPECT_EQ(twipsToPixels(-7.5), -1);
+  // A rectangle converts its edges: 8 twips from 8 is a pixel edge, not a pixel of width.
+  EXPECT_EQ(twipsToPixels(TwipsRect{8, 8, 8, 8}), QRect(1, 1, 0, 0));
 
+  // Neighbours meet in pixels, widened or not: a width rounded on its own would leave a gap.
+  constexpr double kWidened = 1.37;
+  const TwipsRect left{100, 8, 333, 8};
+  const TwipsRect right{left.right(), left.bottom(), 100, 15};
+  for (const double scale : {1.0, kWidened}) {
+    SCOPED_TRACE(scale);
+    EXPECT_EQ(scaledTwipsRect(left, scale).right() + 1, scaledTwipsRect(right, scale).left());
+    EXPECT_EQ(scaledTwipsRect(left, scale).bottom() + 1, scaledTwipsRect(right, scale).top());
+  }
+}
+
+// Each resize starts from the design, whatever size came before.
+TEST(MainWindowLayout, ALargerWindowGrowsTheGridAndMovesTheBandAlongItsEdges) {
+  ResizableLayout layout;
+  Form_Resize(layout, 20000, 12000, 400);
+  EXPECT_EQ(layout.grid, (TwipsRect{120, 1200, 19750, 8850}));
+  for (const TwipsRect& rightAligned :
+       {layout.Command4, layout.ProgressBar1, layout.ProgressBar2, layout.bnAbout})
+    EXPECT_EQ(rightAligned.right(), layout.grid.right());
+  EXPECT_EQ(layout.Command4.top, layout.grid.bottom() + kBandGap);
+  // "Select" follows "Delete selected files" at the band's gap, on the same line.
+  EXPECT_EQ(layout.bnSelect.right() + kBandGap, layout.Command4.left);
+  EXPECT_EQ(layout.bnSelect.top, layout.Command4.top);
+  EXPECT_EQ(layout.ProgressBar1.top, layout.lblprb1.top);
+  EXPECT_EQ(layout.ProgressBar2.top, layout.lblprb2.top);
+  EXPECT_EQ(layout.bnAbout.top, layout.ProgressBar2.bottom() + kBandGap);
+
+  Form_Resize(layout, kOpeningClientWidth, kOpeningClientHeight, kDesignStatusBarHeight);
   EXPECT_EQ(layout.grid, (TwipsRect{120, 1200, 10730, 4720}));
   EXPECT_EQ(layout.Text1, layout.grid);
   EXPECT_EQ(layout.Command4, (TwipsRect{8675, 6000, 2175, 420}));
@@ -20,64 +59,16 @@ TEST(MainWindowLayout, OpeningSizeGivesTheDesignPositions) {
   EXPECT_EQ(layout.bnAbout, (TwipsRect{9755, 7135, 1095, 300}));
   // The band ends above the status bar.
   EXPECT_LE(layout.bnAbout.bottom(), kOpeningClientHeight - kDesignStatusBarHeight);
-
-  // Each resize starts from the design, not from the last one.
-  ResizableLayout twice;
-  Form_Resize(twice, 30000, 20000, kDesignStatusBarHeight);
-  Form_Resize(twice, kOpeningClientWidth, kOpeningClientHeight, kDesignStatusBarHeight);
-  for (const auto& [once, again] : {std::pair{layout.grid, twice.grid},
-                                    {layout.bnAbout, twice.bnAbout},
-                                    {layout.Command4, twice.Command4},
-                                    {layout.bnSelect, twice.bnSelect}})
-    EXPECT_EQ(again, once);
 }
 
-TEST(MainWindowLayout, LargerWindowGrowsTheGridAndMovesTheBandAlongItsEdges) {
-  ResizableLayout layout;
-  Form_Resize(layout, 20000, 12000, 400);
-
-  EXPECT_EQ(layout.grid, (TwipsRect{120, 1200, 19750, 8850}));
-  for (const TwipsRect& rightAligned :
-       {layout.Command4, layout.ProgressBar1, layout.ProgressBar2, layout.bnAbout})
-    EXPECT_EQ(rightAligned.right(), layout.grid.right());
-  EXPECT_EQ(layout.Command4.top, layout.grid.bottom() + kBandGap);
-  // "Select" follows "Delete selected files" at the band's gap, on the same line.
-  EXPECT_EQ(layout.bnSelect.right() + kBandGap, layout.Command4.left);
-  EXPECT_EQ(layout.bnSelect.top, layout.Command4.top);
-  EXPECT_EQ(layout.bnSelect.height, layout.Command4.height);
-  EXPECT_EQ(layout.ProgressBar1.top, layout.lblprb1.top);
-  EXPECT_EQ(layout.ProgressBar2.top, layout.lblprb2.top);
-  EXPECT_EQ(layout.bnAbout.top, layout.ProgressBar2.bottom() + kBandGap);
-  // Fixed parts stay.
-  EXPECT_EQ(layout.lblprb1.left, 120);
-  EXPECT_EQ(layout.ProgressBar1.left, 960);
-  EXPECT_EQ(layout.Command4.width, 2175);
-}
-
-TEST(MainWindowLayout, TooSmallAreaNeverGivesNegativeSizes) {
+TEST(MainWindowLayout, TooSmallAnAreaLeavesTheGridEmptyAndTheMinimumLeavesItsMinimum) {
   ResizableLayout layout;
   Form_Resize(layout, 100, 1000, kDesignStatusBarHeight);
   EXPECT_EQ(layout.grid.width, 0);
   EXPECT_EQ(layout.grid.height, 0);
-
-  // The minimum window leaves the grid its minimum height and every design width.
   Form_Resize(layout, kMinimumClientWidth, minimumClientHeight(kDesignStatusBarHeight),
               kDesignStatusBarHeight);
   EXPECT_EQ(layout.grid.height, kMinimumGridHeight);
-  EXPECT_GE(layout.ProgressBar1.width, 0);
-  EXPECT_GE(layout.Command4.left, layout.lblprb1.right());
-}
-
-TEST(MainWindowLayout, PixelsKeepSharedEdges) {
-  constexpr double kScreenDpi = 96;
-  ResizableLayout layout;
-  Form_Resize(layout, kOpeningClientWidth, kOpeningClientHeight, kDesignStatusBarHeight);
-  // 10850 twips is not a whole number of pixels; right-aligned elements still line up.
-  const QRect grid = twipsToPixels(layout.grid, kScreenDpi);
-  EXPECT_EQ(twipsToPixels(layout.Command4, kScreenDpi).right(), grid.right());
-  EXPECT_EQ(twipsToPixels(layout.bnAbout, kScreenDpi).right(), grid.right());
-  EXPECT_EQ(twipsToPixels(layout.ProgressBar2, kScreenDpi).right(), grid.right());
-  EXPECT_EQ(grid.topLeft(), QPoint(8, 80));
 }
 
 TEST(MainWindowLayout, FitScaleGrowsOnlyForCaptionsThatDoNotFit) {
@@ -86,7 +77,6 @@ TEST(MainWindowLayout, FitScaleGrowsOnlyForCaptionsThatDoNotFit) {
   EXPECT_DOUBLE_EQ(fitScale({{50, 855}}, kScreenDpi), 1.0);
   EXPECT_DOUBLE_EQ(fitScale({{57, 855}, {114, 855}}, kScreenDpi), 2.0);
   EXPECT_DOUBLE_EQ(fitScale({{10, 0}}, kScreenDpi), 1.0);
-  EXPECT_DOUBLE_EQ(fitScale({}, kScreenDpi), 1.0);
 }
 
 } // namespace
