@@ -32,65 +32,40 @@ struct FileGrid {
     grid.addItem(record, GridValue::number(size));
     return record;
   }
+  void groupBy(int column) {
+    grid.groupOrderClear();
+    if (column >= 0)
+      grid.groupOrderAdd(column);
+    grid.rebuildRows();
+  }
 };
 
-TEST(FileGridModel, PassesTheModelTesterThroughRebuildsRegroupingAndClearing) {
+TEST(FileGridModel, GroupRowsHoldTheirFilesWhoseTickBoxesWriteTheGridThroughEveryRebuild) {
   FileGrid files;
   FileGridModel& model = files.model;
   QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-  files.add("/a/", "x.txt", 10);
-  files.add("/b/", "x.txt", 10);
-  files.add("/c/", "y.txt", 5);
-  files.grid.groupOrderAdd(kSizeColumn);
-  files.grid.rebuildRows();
-  files.grid.groupOrderClear();
-  files.grid.rebuildRows();
-  // Without a group order every row is a top-level file row.
-  EXPECT_FALSE(model.grouped());
-  ASSERT_EQ(model.rowCount(), 3);
-  EXPECT_FALSE(model.hasChildren(model.index(0, 0)));
-  EXPECT_EQ(model.data(model.index(2, kNameColumn)).toString(), "y.txt");
-  EXPECT_EQ(model.data(model.index(2, 0), Qt::CheckStateRole).toInt(), Qt::Unchecked);
-
-  files.grid.groupOrderAdd(kNameColumn);
-  files.grid.rebuildRows();
-  model.setData(model.index(0, 0, model.index(0, 0)), Qt::Checked, Qt::CheckStateRole);
-  files.grid.removeAt(0);
-  files.grid.rebuildRows();
-  files.grid.deleteAll();
-  EXPECT_EQ(model.rowCount(), 0);
-}
-
-TEST(FileGridModel, GroupRowsHoldTheirFilesWhoseTickBoxesWriteTheGrid) {
-  FileGrid files;
-  FileGridModel& model = files.model;
   model.setGroupHeading([](const ReportGrid& grid, std::size_t position) {
     return "Size: " + grid.groupKey(position).displayText();
   });
   const RecordId first = files.add("/a/", "x.txt", 10);
   files.add("/c/", "y.txt", 5);
   files.add("/b/", "z.txt", 10);
-  files.grid.groupOrderAdd(kSizeColumn);
   QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
-  files.grid.rebuildRows();
+  files.groupBy(kSizeColumn);
   EXPECT_EQ(resets.count(), 1);
 
-  ASSERT_EQ(model.columnCount(), 3);
   ASSERT_EQ(model.rowCount(), 2);
-  EXPECT_TRUE(model.grouped());
   const QModelIndex ten = model.index(1, 0);
   EXPECT_EQ(model.data(model.index(0, 0)).toString(), "Size: 5");
   EXPECT_EQ(model.data(ten).toString(), "Size: 10");
   EXPECT_EQ(model.data(model.index(1, kNameColumn)).toString(), "");
   ASSERT_EQ(model.rowCount(ten), 2);
-  EXPECT_EQ(model.rowCount(model.index(0, 0, ten)), 0);
   const QModelIndex second = model.index(1, kNameColumn, ten);
   EXPECT_EQ(model.data(second).toString(), "z.txt");
   EXPECT_EQ(model.data(model.index(1, kSizeColumn, ten)).toString(), "10");
   EXPECT_EQ(model.data(model.index(1, kSizeColumn, ten), Qt::TextAlignmentRole).value<int>(),
             int(Qt::AlignRight | Qt::AlignVCenter));
   EXPECT_EQ(model.data(model.index(0, kPathColumn, ten)).toString(), "/a/");
-  EXPECT_EQ(model.parent(second), ten);
 
   // Row positions: group 5 at 0, its file at 1, group 10 at 2, its files at 3 and 4.
   EXPECT_EQ(model.rowPosition(second), 4u);
@@ -102,8 +77,8 @@ TEST(FileGridModel, GroupRowsHoldTheirFilesWhoseTickBoxesWriteTheGrid) {
   const QModelIndex file = model.index(0, 0, ten);
   EXPECT_FALSE(model.flags(ten) & Qt::ItemIsUserCheckable);
   EXPECT_FALSE(model.data(ten, Qt::CheckStateRole).isValid());
-  EXPECT_TRUE(model.flags(file) & Qt::ItemIsUserCheckable);
   EXPECT_FALSE(model.flags(model.index(0, kNameColumn, ten)) & Qt::ItemIsUserCheckable);
+  EXPECT_TRUE(model.flags(file) & Qt::ItemIsUserCheckable);
   EXPECT_EQ(model.data(file, Qt::CheckStateRole).toInt(), Qt::Unchecked);
   QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
   EXPECT_TRUE(model.setData(file, Qt::Checked, Qt::CheckStateRole));
@@ -114,6 +89,19 @@ TEST(FileGridModel, GroupRowsHoldTheirFilesWhoseTickBoxesWriteTheGrid) {
   EXPECT_FALSE(files.grid.ticked(first));
   EXPECT_FALSE(model.setData(ten, Qt::Checked, Qt::CheckStateRole));
   EXPECT_FALSE(model.setData(file, "text", Qt::EditRole));
+
+  // Without a group order every row is a top-level file row.
+  files.groupBy(-1);
+  EXPECT_FALSE(model.grouped());
+  ASSERT_EQ(model.rowCount(), 3);
+  EXPECT_FALSE(model.hasChildren(model.index(0, 0)));
+  EXPECT_EQ(model.data(model.index(1, kNameColumn)).toString(), "y.txt");
+  EXPECT_EQ(model.data(model.index(1, 0), Qt::CheckStateRole).toInt(), Qt::Unchecked);
+  files.groupBy(kNameColumn);
+  files.grid.removeAt(0);
+  files.grid.rebuildRows();
+  files.grid.deleteAll();
+  EXPECT_EQ(model.rowCount(), 0);
 }
 
 TEST(FileGridModel, HoldsAMillionRows) {
@@ -121,8 +109,7 @@ TEST(FileGridModel, HoldsAMillionRows) {
   FileGrid files;
   for (int k = 0; k < kFiles; ++k)
     files.add("/data/", "f" + std::to_string(k), k / 2);
-  files.grid.groupOrderAdd(kSizeColumn);
-  files.grid.rebuildRows();
+  files.groupBy(kSizeColumn);
 
   const FileGridModel& model = files.model;
   ASSERT_EQ(model.rowCount(), kFiles / 2);
