@@ -1,202 +1,323 @@
-// The main window on the offscreen platform: its controls and stored choices, finds in every
-// mode, "Cancel" during a walk, the system-folder warning and closing during a run.
-#include "form1_fixture.h"
+// The main window on the offscreen platform, over a temporary tree and its own settings file with
+// every dialog answered by the test: its controls and stored choices, finds in every mode,
+// "Cancel" and closing during a walk, the system-folder warning; and the work in its grid:
+// sorting, the selection helpers, deletion with failed rows staying ticked, hard-link marks,
+// double-click, Enter and Space, and a big result opening its groups as they come into view.
+#include "desktop_shell.h"
+#include "main_window.h"
+#include "qt_settings.h"
 #include "shellaid/loaded_windows.h"
 #include "source/special_folders.h"
+#include "test_support.h"
 #include "warning_window.h"
 
+#include <QAbstractItemModelTester>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <set>
+#include <unistd.h>
+#include <utility>
 
 namespace zandrex::desktop {
 namespace {
 
-class MainWindowTest : public Form1Fixture {
-protected:
-  void SetUp() override {
-    // Files whose duplicates differ by mode (sizes in bytes):
-    //   a/photo.jpg 4 "AAAA"   b/Photo.JPG 4 "AAAA"   c/other.txt 4 "BBBB"
-    //   a/same.txt 2           b/same.txt 3           d/unique.bin 9
-    tree.write("data/a/photo.jpg", "AAAA");
-    tree.write("data/b/Photo.JPG", "AAAA");
-    tree.write("data/c/other.txt", "BBBB");
-    tree.write("data/a/same.txt", "XY");
-    tree.write("data/b/same.txt", "XYZ");
-    tree.write("data/d/unique.bin", "123456789");
-  }
-  void TearDown() override { setSpecialFolderOverride({}); }
+using Paths = std::vector<std::string>;
+using Groups = std::vector<Paths>;
+using PathSet = std::set<std::string>;
 
+class MainWindowTest : public ::testing::Test {
+protected:
+  test::TempDir settingsDir;
+  test::TempDir tree;
+  std::unique_ptr<QtSettings> settings =
+      std::make_unique<QtSettings>(QString::fromStdString(settingsDir.path() + "z.ini"));
+  std::unique_ptr<Form1> form;
+  QString chosenFolder; // what the folder chooser answers; "" is a cancel
+  QString chooserStart;
+  int chooserCalls = 0;
+  std::vector<std::string> failureWindows;
+  std::vector<QStringList> shownItems;
+
+  // By name: photo.jpg x3 (4 bytes each), x.txt x2 (6 bytes each); one file of its own. The
+  // dates order each group differently from its paths.
+  void SetUp() override {
+    write("data/a/photo.jpg", "AAAA", 1000);
+    write("data/b/photo.jpg", "AAAA", 3000);
+    write("data/c/deep/photo.jpg", "AAAA", 2000);
+    write("data/a/x.txt", "XYZXYZ", 5000);
+    write("data/b/x.txt", "XYZXYZ", 4000);
+    write("data/b/alone.bin", "1", 6000);
+    setItemShower([this](const QStringList& urls) {
+      shownItems.push_back(urls);
+      return true;
+    });
+    setUrlOpener([](const QUrl&) { return true; });
+  }
+  void TearDown() override {
+    setItemShower({});
+    setUrlOpener({});
+    setSpecialFolderOverride({});
+  }
+  void write(const std::string& relative, const std::string& content, std::int64_t mtime) {
+    tree.write(relative, content);
+    tree.setMtime(relative, mtime);
+  }
+  std::string data(const std::string& relative) const { return tree.path() + "data/" + relative; }
   std::string stored(const char* section, const char* key) {
     return settings->GetSetting(kAppTitle, section, key, "<absent>");
   }
   void save(const char* section, const char* key, const std::string& value) {
     settings->SaveSetting(kAppTitle, section, key, value);
   }
-  bool deleteEnabled() { return control("Command4")->isEnabled(); }
-  QCheckBox* subfolders() { return control<QCheckBox>("chSubfolders"); }
-  QComboBox* modes() { return control<QComboBox>("cmbBy"); }
+
+  // Opens the window; with realWarning the "Warning" window is the real one.
+  Form1& open(bool realWarning = false) {
+    form = std::make_unique<Form1>(*settings);
+    form->dialogs.chooseFolder = [this](const QString& start) {
+      ++chooserCalls;
+      chooserStart = start;
+      return chosenFolder;
+    };
+    if (!realWarning)
+      form->dialogs.systemFolderWarning = [](const std::string&) { return true; };
+    form->dialogs.exclamation = [](const QString&) {};
+    form->dialogs.failureWindow = [this](const std::string& count) {
+      failureWindows.push_back(count);
+    };
+    form->show();
+    return *form;
+  }
+  Form1& openAndFind() {
+    open();
+    choose(data(""));
+    find(ByName);
+    return *form;
+  }
+
+  template <typename T = QPushButton> T* control(const char* name) const {
+    T* found = form->findChild<T*>(name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  QTreeView* grid() const { return control<QTreeView>("ReportControl1"); }
+  QCheckBox* subfolders() const { return control<QCheckBox>("chSubfolders"); }
+  QComboBox* modes() const { return control<QComboBox>("cmbBy"); }
+  bool deleteEnabled() const { return control("Command4")->isEnabled(); }
+  void click(const char* name) { control(name)->click(); }
+  // Chooses the folder through "...".
+  void choose(const std::string& folder) {
+    chosenFolder = QString::fromStdString(folder);
+    click("Command2");
+  }
+  void find(int mode) {
+    modes()->setCurrentIndex(mode);
+    click("Command3");
+  }
+  void clickHeader(int column) {
+    QHeaderView* header = grid()->header();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+  }
+  static void triggerIn(const QMenu& menu, const char* caption) {
+    for (QAction* action : menu.actions())
+      if (action->text() == caption)
+        return action->trigger();
+    ADD_FAILURE() << "not in the menu: " << caption;
+  }
+  // An item of the "Select" button's menu; a group order from the header's context menu.
+  void trigger(const char* caption) {
+    triggerIn(*control<QToolButton>("bnSelect")->menu(), caption);
+  }
+  void sortGroups(const char* caption) { triggerIn(*form->gridActions()->headerMenu(), caption); }
+
+  FileGridModel& model() const { return *form->gridModel(); }
+  int groups() const { return model().rowCount(); }
+  // The path of a file row, relative to data/.
+  std::string pathAt(const QModelIndex& index) const {
+    const ReportGrid& rows = form->core().grid();
+    return form->core()
+        .fullPath(rows.row(model().rowPosition(index)).record)
+        .substr(data("").size());
+  }
+  // The view's groups, each with its files' paths in view order (only the ticked ones if asked).
+  Groups shown(bool onlyTicked = false) const {
+    Groups groups;
+    for (int group = 0; group < model().rowCount(); ++group) {
+      const QModelIndex parent = model().index(group, 0);
+      groups.emplace_back();
+      for (int file = 0; file < model().rowCount(parent); ++file)
+        if (const QModelIndex at = model().index(file, 0, parent);
+            !onlyTicked || at.data(Qt::CheckStateRole).toInt() == Qt::Checked)
+          groups.back().push_back(pathAt(at));
+    }
+    return groups;
+  }
+  PathSet ticked() const {
+    PathSet paths;
+    for (const Paths& group : shown(true))
+      paths.insert(group.begin(), group.end());
+    return paths;
+  }
+  QModelIndex fileIndex(const std::string& path) const {
+    for (int group = 0; group < groups(); ++group)
+      for (int file = 0; file < model().rowCount(model().index(group, 0)); ++file)
+        if (const QModelIndex at = model().index(file, 0, model().index(group, 0));
+            pathAt(at) == path)
+          return at;
+    ADD_FAILURE() << "not listed: " << path;
+    return {};
+  }
 };
 
-TEST_F(MainWindowTest, FirstStartShowsTheDesignAndTheDefaults) {
+TEST_F(MainWindowTest, OpensWithTheDesignsCaptionsColumnsAndModes) {
   Form1& window = open();
   EXPECT_EQ(window.windowTitle(), "Zandrex");
   EXPECT_TRUE(isLoad("Form1"));
-  auto* source = control<QLineEdit>("fdFromForRename");
-  EXPECT_EQ(source->text(), "");
-  EXPECT_TRUE(source->isReadOnly());
-  EXPECT_EQ(subfolders()->checkState(), Qt::Checked);
-  ASSERT_EQ(modes()->count(), 4);
-  for (int k = 0; k < 4; ++k)
-    EXPECT_EQ(modes()->itemText(k), kComparisonItems[k]);
-  EXPECT_EQ(modes()->currentIndex(), 0);
+  EXPECT_TRUE(control<QLineEdit>("fdFromForRename")->isReadOnly());
   EXPECT_EQ(window.statusText(), "0 files");
   EXPECT_FALSE(deleteEnabled());
-  EXPECT_TRUE(control("Command4")->font().bold());
+  EXPECT_FALSE(control<QToolButton>("bnSelect")->isEnabled());
   EXPECT_FALSE(control<QPlainTextEdit>("Text1")->isVisible());
-  EXPECT_EQ(control<QPlainTextEdit>("Text1")->toPlainText(), "Please wait...");
-  const char* names[] = {"Command2", "Command3", "bnCancel", "bnAbout",
-                         "lblprb1",  "lblprb2",  "Command4"};
-  const char* captions[] = {
-      "...", "Find", "Cancel", "About", "Searching:", "Deleting:", "Delete selected files"};
-  for (std::size_t k = 0; k < std::size(names); ++k)
-    EXPECT_EQ(control<QWidget>(names[k])->property("text").toString(), captions[k]);
-  EXPECT_EQ(control<QWidget>("Frame6")->property("title").toString(), "Disk or folder");
-  auto* grid = control<QTreeView>("ReportControl1");
-  ASSERT_EQ(grid->model()->columnCount(), 7);
+  for (int k = 0; k < 4; ++k)
+    EXPECT_EQ(modes()->itemText(k), kComparisonItems[k]);
+  // Object names and the captions they must show.
+  const char* captions[] = {"Command2", "...",
+                            "Command3", "Find",
+                            "bnCancel", "Cancel",
+                            "bnAbout",  "About",
+                            "lblprb1",  "Searching:",
+                            "lblprb2",  "Deleting:",
+                            "Command4", "Delete selected files",
+                            "bnSelect", "Select"};
+  for (std::size_t k = 0; k < std::size(captions); k += 2)
+    EXPECT_EQ(control<QWidget>(captions[k])->property("text").toString(), captions[k + 1]);
   const char* headers[] = {"Path", "File", "Size", "Date", "File", "Checksum", "Content"};
+  ASSERT_EQ(model().columnCount(), 7);
   for (int k = 0; k < 7; ++k) {
-    EXPECT_EQ(grid->model()->headerData(k, Qt::Horizontal).toString(), headers[k]);
-    EXPECT_EQ(grid->isColumnHidden(k), k >= 4) << k;
+    EXPECT_EQ(model().headerData(k, Qt::Horizontal).toString(), headers[k]);
+    EXPECT_EQ(grid()->isColumnHidden(k), k >= 4) << k;
   }
   form.reset();
   EXPECT_FALSE(isLoad("Form1"));
 }
 
-TEST_F(MainWindowTest, StoredChoicesAreRestoredAndSavedAtUnload) {
-  save("Path", "Path", tree.path());
-  save("Path", "Subfolders", "0");
-  save("Settings", "Find duplicates by", "1");
-  Form1& window = open();
-  EXPECT_EQ(control<QLineEdit>("fdFromForRename")->text().toStdString(), tree.path());
-  EXPECT_EQ(window.core().source(), tree.path());
-  EXPECT_EQ(subfolders()->checkState(), Qt::Unchecked);
-  EXPECT_EQ(modes()->currentIndex(), 1);
+// "Subfolders" stores 2 for its greyed state; "Find duplicates by" -1 for no mode.
+TEST_F(MainWindowTest, StoredChoicesAreShownInvalidOnesFallBackAndUnloadSavesWhatIsShown) {
+  struct Case {
+    const char* subfolders;
+    const char* mode;
+    Qt::CheckState box;
+    int index;
+    const char* savedSubfolders;
+  };
+  for (const Case& c :
+       {Case{nullptr, nullptr, Qt::Checked, 0, "1"}, Case{"0", "1", Qt::Unchecked, 1, "0"},
+        Case{"yes", "7", Qt::Checked, 0, "1"}, Case{"2", "-1", Qt::PartiallyChecked, -1, "2"}}) {
+    SCOPED_TRACE(c.savedSubfolders);
+    if (c.subfolders) {
+      save("Path", "Subfolders", c.subfolders);
+      save("Settings", "Find duplicates by", c.mode);
+    }
+    open();
+    EXPECT_EQ(subfolders()->checkState(), c.box);
+    EXPECT_EQ(modes()->currentIndex(), c.index);
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(stored("Path", "Subfolders"), c.savedSubfolders);
+    EXPECT_EQ(stored("Settings", "Find duplicates by"), std::to_string(c.index));
+  }
 
-  // Unload writes the source back even though the browse dialog was never used.
+  // The source goes to the finder and back to the settings though "..." was never used; what
+  // the user changed is saved.
+  save("Path", "Path", data(""));
+  open();
+  EXPECT_EQ(control<QLineEdit>("fdFromForRename")->text().toStdString(), data(""));
+  EXPECT_EQ(form->core().source(), data(""));
   save("Path", "Path", "overwritten");
   modes()->setCurrentIndex(3);
   subfolders()->click();
-  EXPECT_TRUE(window.close());
-  EXPECT_FALSE(isLoad("Form1"));
-  EXPECT_EQ(stored("Path", "Path"), tree.path());
+  form->close();
+  EXPECT_EQ(stored("Path", "Path"), data(""));
   EXPECT_EQ(stored("Path", "Subfolders"), "1");
   EXPECT_EQ(stored("Settings", "Find duplicates by"), "3");
-
-  // The values reach the file, and a new window shows them.
-  form.reset();
-  settings = std::make_unique<QtSettings>(settingsFile());
-  open();
-  EXPECT_EQ(modes()->currentIndex(), 3);
-  EXPECT_EQ(subfolders()->checkState(), Qt::Checked);
-}
-
-TEST_F(MainWindowTest, InvalidStoredValuesFallBackAndGreyedOnesSurviveARun) {
-  save("Path", "Subfolders", "yes");
-  save("Settings", "Find duplicates by", "7");
-  Form1& first = open();
-  EXPECT_EQ(subfolders()->checkState(), Qt::Checked);
-  EXPECT_EQ(modes()->currentIndex(), 0);
-  EXPECT_EQ(first.statusText(), "0 files");
-
-  // A greyed box and no mode are valid values of their own.
-  form.reset();
-  save("Path", "Subfolders", "2");
-  save("Settings", "Find duplicates by", "-1");
-  Form1& window = open();
-  EXPECT_EQ(subfolders()->checkState(), Qt::PartiallyChecked);
-  EXPECT_EQ(window.subfoldersValue(), 2);
-  EXPECT_EQ(window.comparisonIndex(), -1);
-  window.close();
-  EXPECT_EQ(stored("Path", "Subfolders"), "2");
-  EXPECT_EQ(stored("Settings", "Find duplicates by"), "-1");
 }
 
 TEST_F(MainWindowTest, BrowsingSetsTheSourceWithOneSlashAndCancellingKeepsIt) {
   Form1& window = open();
-  auto* box = control<QLineEdit>("fdFromForRename");
-  choose("");
-  EXPECT_EQ(box->text(), "");
-  EXPECT_EQ(window.core().source(), "");
-
-  const std::string folder = tree.path() + "data";
-  choose(folder);
-  EXPECT_EQ(box->text().toStdString(), folder + "/");
-  EXPECT_EQ(window.core().source(), folder + "/");
-  EXPECT_EQ(window.core().source(), folder + "/");
-  choose("");
-  EXPECT_EQ(window.core().source(), folder + "/");
-  choose("/");
-  EXPECT_EQ(window.core().source(), "/");
+  const std::pair<std::string, std::string> answers[] = {
+      {"", ""}, {data("b"), data("b/")}, {"", data("b/")}, {"/", "/"}};
+  for (const auto& [chosen, source] : answers) {
+    choose(chosen);
+    EXPECT_EQ(window.core().source(), source) << chosen;
+    EXPECT_EQ(control<QLineEdit>("fdFromForRename")->text().toStdString(), source) << chosen;
+  }
   EXPECT_EQ(chooserCalls, 4);
 }
 
 TEST_F(MainWindowTest, FindGroupsByEachModeAndEnablesDeleteOnlyWithRows) {
   Form1& window = open();
-  choose(tree.path() + "data");
-  // filename: photo.jpg x2, same.txt x2; size: the three 4-byte files; filename and size:
-  // photo.jpg x2; content: the two "AAAA" files.
-  const std::pair<int, int> groupsAndFiles[] = {{2, 4}, {1, 3}, {1, 2}, {1, 2}};
+  // Two more 4-byte files, alike but for their names: every mode finds something else.
+  write("data/d/x.txt", "BBBB", 7000);
+  write("data/e/y.txt", "BBBB", 7000);
+  choose(data(""));
+  // filename: photo.jpg x3, x.txt x3; size: 4 bytes x5, 6 bytes x2; filename and size:
+  // photo.jpg x3, x.txt x2; content: "AAAA" x3, "BBBB" x2, "XYZXYZ" x2.
+  const std::pair<int, int> groupsAndFiles[] = {{2, 6}, {2, 7}, {2, 5}, {3, 7}};
   for (int mode = 0; mode < 4; ++mode) {
     find(mode);
     EXPECT_EQ(groups(), groupsAndFiles[mode].first) << mode;
-    EXPECT_EQ(filesListed(), groupsAndFiles[mode].second) << mode;
     EXPECT_EQ(window.statusText().toStdString(),
-              std::to_string(groupsAndFiles[mode].second) + " files");
-    EXPECT_TRUE(deleteEnabled()) << mode;
-    EXPECT_TRUE(control<QTreeView>("ReportControl1")->isVisible());
-    EXPECT_FALSE(control<QPlainTextEdit>("Text1")->isVisible());
-    auto* bar = control<QProgressBar>("ProgressBar1");
-    EXPECT_EQ(bar->value(), bar->maximum()) << mode;
+              std::to_string(groupsAndFiles[mode].second) + " files")
+        << mode;
   }
+  EXPECT_TRUE(deleteEnabled());
+  EXPECT_TRUE(grid()->isVisible());
+  EXPECT_FALSE(control<QPlainTextEdit>("Text1")->isVisible());
+  auto* bar = control<QProgressBar>("ProgressBar1");
+  EXPECT_EQ(bar->value(), bar->maximum());
   // Every group is expanded with its heading across the row.
-  auto* grid = control<QTreeView>("ReportControl1");
-  EXPECT_TRUE(grid->isExpanded(grid->model()->index(0, 0)));
-  EXPECT_TRUE(grid->isFirstColumnSpanned(0, QModelIndex()));
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(grid()->isExpanded(model().index(2, 0)));
+  EXPECT_TRUE(grid()->isFirstColumnSpanned(2, QModelIndex()));
 
-  // d/ holds a namesake one level down: found with "Subfolders", not without.
-  tree.write("data/d/sub/unique.bin", "x");
-  choose(tree.path() + "data/d");
-  find(ByName);
-  EXPECT_EQ(groups(), 1);
+  // data/ holds no file of its own: without "Subfolders" nothing is found.
   subfolders()->click();
   find(ByName);
   EXPECT_EQ(groups(), 0);
   EXPECT_FALSE(deleteEnabled());
-  EXPECT_TRUE(grid->isVisible());
+  EXPECT_FALSE(control<QToolButton>("bnSelect")->isEnabled());
+  EXPECT_TRUE(grid()->isVisible());
 }
 
 TEST_F(MainWindowTest, CancelOrCloseDuringTheWalkEndItAndOtherCommandsAreIgnored) {
   for (int k = 0; k < 200; ++k)
     tree.write("data/many/f" + std::to_string(k) + ".txt", "x");
-  Form1& window = open();
-  choose(tree.path() + "data");
-  find(ByName);
+  Form1& window = openAndFind();
   ASSERT_GT(groups(), 0);
 
   int passes = 0;
   window.onEventPass = [&] {
     if (++passes != 50)
       return;
-    // While the walk runs, these presses are ignored; "Cancel" is not.
+    // While the walk runs, these presses and the helpers are ignored; "Cancel" is not.
     for (const char* ignored : {"Command2", "Command3", "Command4"})
       click(ignored);
+    trigger(kKeepNewestCaption);
+    EXPECT_EQ(window.selectionReport(), "");
     EXPECT_TRUE(window.core().busy());
     click("bnCancel");
   };
@@ -217,7 +338,6 @@ TEST_F(MainWindowTest, CancelOrCloseDuringTheWalkEndItAndOtherCommandsAreIgnored
   QTimer::singleShot(0, &window, [this] { click("bnCancel"); });
   find(ByName);
   EXPECT_EQ(groups(), 0);
-  EXPECT_EQ(window.statusText(), "0 files");
 
   // Closing during a find cancels it; the window closes when the find returns.
   bool closedAtOnce = true;
@@ -227,26 +347,25 @@ TEST_F(MainWindowTest, CancelOrCloseDuringTheWalkEndItAndOtherCommandsAreIgnored
   };
   find(ByName);
   EXPECT_FALSE(closedAtOnce);
+  EXPECT_EQ(groups(), 0);
   EXPECT_FALSE(window.isVisible());
   EXPECT_FALSE(window.core().busy());
   EXPECT_EQ(stored("Settings", "Find duplicates by"), "0");
   EXPECT_FALSE(isLoad("Form1"));
 }
 
-// The real "Warning" window, opened by the scan driver: "NO!" leaves the grid as it was.
+// The real "Warning" window, opened by the find: "NO!" leaves the grid as it was.
 TEST_F(MainWindowTest, DecliningTheWarningLeavesTheGridAsItWasAndYesScans) {
   const std::string programs = tree.mkdir("programs");
   const std::string noSlash = programs.substr(0, programs.size() - 1);
   setSpecialFolderOverride([&](int number) {
     return number == CSIDL_PROGRAM_FILES ? noSlash : std::string("/nonexistent-system");
   });
-  tree.write("programs/x/photo.jpg", "AAAA");
-  tree.write("programs/y/photo.jpg", "AAAA");
-  open(true);
-  choose(tree.path() + "data");
+  tree.writeEach({"programs/x/photo.jpg", "programs/y/photo.jpg"}, "AAAA");
+  Form1& window = open(true);
+  choose(data(""));
   find(ByName);
-  const int before = groups();
-  ASSERT_GT(before, 0);
+  ASSERT_EQ(groups(), 2);
 
   QString shownList;
   const auto answer = [&](bool yes) {
@@ -261,14 +380,14 @@ TEST_F(MainWindowTest, DecliningTheWarningLeavesTheGridAsItWasAndYesScans) {
   answer(false);
   find(ByName);
   EXPECT_EQ(shownList.toStdString(), noSlash + "\n");
-  EXPECT_EQ(groups(), before);
+  EXPECT_EQ(groups(), 2);
   EXPECT_TRUE(deleteEnabled());
 
   choose(programs);
   answer(true);
   find(ByName);
   EXPECT_EQ(groups(), 1);
-  EXPECT_EQ(filesListed(), 2);
+  EXPECT_EQ(window.statusText(), "2 files");
 }
 
 // The numbers are the pure layout's (main_window_layout_test); this checks the window applies it.
@@ -277,8 +396,7 @@ TEST_F(MainWindowTest, ResizingKeepsTheBandAlongTheGridAndPleaseWaitOverIt) {
   const QRect frame = control<QWidget>("Frame6")->geometry();
   window.resize(window.width() + 200, window.height() + 150);
   QApplication::processEvents();
-  auto* grid = control<QTreeView>("ReportControl1");
-  const QRect gridRect = grid->geometry();
+  const QRect gridRect = grid()->geometry();
   EXPECT_EQ(control<QWidget>("Text1")->geometry(), gridRect);
   for (const char* name : {"Command4", "ProgressBar2", "bnAbout"})
     EXPECT_EQ(control<QWidget>(name)->geometry().right(), gridRect.right()) << name;
@@ -288,9 +406,9 @@ TEST_F(MainWindowTest, ResizingKeepsTheBandAlongTheGridAndPleaseWaitOverIt) {
 
   // The shown columns fill the grid without a horizontal scroll bar.
   int shownWidth = 0;
-  for (int k = 0; k < grid->model()->columnCount(); ++k)
-    shownWidth += grid->isColumnHidden(k) ? 0 : grid->columnWidth(k);
-  EXPECT_LE(shownWidth, grid->viewport()->width());
+  for (int k = 0; k < model().columnCount(); ++k)
+    shownWidth += grid()->isColumnHidden(k) ? 0 : grid()->columnWidth(k);
+  EXPECT_LE(shownWidth, grid()->viewport()->width());
 }
 
 TEST(ProgressBarRange, MapsSinglePrecisionValuesOntoAValidIntRange) {
@@ -301,6 +419,208 @@ TEST(ProgressBarRange, MapsSinglePrecisionValuesOntoAValidIntRange) {
   const ProgressBarRange huge = progressBarRange({3e9f, 0, 6e9f});
   EXPECT_GT(huge.maximum, 0);
   EXPECT_NEAR(huge.value, huge.maximum / 2, 2);
+}
+
+// The view's state (collapsed groups, spanned headings, the current row) moves with the rows.
+TEST_F(MainWindowTest, HeaderClicksSortFilesAndGroupsAndTheSortSurvivesANewFind) {
+  openAndFind();
+  QAbstractItemModelTester tester(&model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+  const Paths photos = {"a/photo.jpg", "b/photo.jpg", "c/deep/photo.jpg"};
+  const Paths texts = {"a/x.txt", "b/x.txt"};
+  ASSERT_EQ(shown(), (Groups{photos, texts}));
+  QTreeView* view = grid();
+  view->setCurrentIndex(fileIndex("c/deep/photo.jpg"));
+  view->collapse(model().index(0, 0));
+
+  // "File" is what the groups share: it orders the groups; again reverses them.
+  clickHeader(col::kFile);
+  EXPECT_EQ(shown(), (Groups{photos, texts}));
+  clickHeader(col::kFile);
+  EXPECT_EQ(shown(), (Groups{texts, photos}));
+  EXPECT_TRUE(view->isExpanded(model().index(0, 0)));
+  EXPECT_FALSE(view->isExpanded(model().index(1, 0)));
+  EXPECT_TRUE(view->isFirstColumnSpanned(1, QModelIndex()));
+  EXPECT_EQ(pathAt(view->currentIndex()), "c/deep/photo.jpg");
+
+  // "Date" differs within groups: it orders the files (a new column ascending first) and leaves
+  // the groups as they are.
+  clickHeader(col::kDate);
+  EXPECT_EQ(shown(),
+            (Groups{{"b/x.txt", "a/x.txt"}, {"a/photo.jpg", "c/deep/photo.jpg", "b/photo.jpg"}}));
+  clickHeader(col::kDate);
+  const Paths photosNewest = {"b/photo.jpg", "c/deep/photo.jpg", "a/photo.jpg"};
+  EXPECT_EQ(shown(), (Groups{texts, photosNewest}));
+
+  // A new find keeps the sort, and by size the groups follow "Size".
+  find(BySize);
+  EXPECT_EQ(shown(), (Groups{texts, photosNewest}));
+  clickHeader(col::kSize);
+  EXPECT_EQ(shown(), (Groups{photos, texts}));
+
+  // The group menu: a new order starts largest first, again reverses it. photo.jpg has more
+  // files and frees more (8 bytes to 6).
+  const std::pair<const char*, const char*> menuSorts[] = {
+      {kGroupsByCountCaption, "Groups sorted by file count, fewest first"},
+      {kGroupsByReclaimableCaption, "Groups sorted by reclaimable space, least first"}};
+  for (const auto& [caption, reversedReport] : menuSorts) {
+    sortGroups(caption);
+    EXPECT_EQ(shown(), (Groups{photos, texts})) << caption;
+    EXPECT_TRUE(form->gridActions()->action(caption)->isChecked());
+    sortGroups(caption);
+    EXPECT_EQ(shown(), (Groups{texts, photos})) << caption;
+    EXPECT_EQ(form->selectionReport(), reversedReport);
+  }
+  // The grid's context menu offers the same choices in a submenu.
+  const std::unique_ptr<QMenu> gridMenu = form->gridActions()->gridMenu({});
+  ASSERT_NE(gridMenu->findChild<QMenu*>(), nullptr);
+  triggerIn(*gridMenu->findChild<QMenu*>(), kGroupsByKeyCaption);
+  EXPECT_EQ(shown(), (Groups{photos, texts})); // size keys: 4 before 6
+}
+
+TEST_F(MainWindowTest, EachHelperTicksThroughItsMenuActionAndReportsBesideTheCounts) {
+  Form1& window = openAndFind();
+  EXPECT_TRUE(control<QToolButton>("bnSelect")->isEnabled());
+  const PathSet allButFirst = {"b/photo.jpg", "c/deep/photo.jpg", "b/x.txt"};
+  const std::pair<const char*, PathSet> keeps[] = {
+      {kKeepNewestCaption, {"a/photo.jpg", "c/deep/photo.jpg", "b/x.txt"}},
+      {kKeepOldestCaption, {"b/photo.jpg", "c/deep/photo.jpg", "a/x.txt"}},
+      {kKeepFirstCaption, allButFirst},
+      {kKeepShortestCaption, allButFirst}};
+  for (const auto& [caption, expected] : keeps) {
+    trigger(caption);
+    EXPECT_EQ(ticked(), expected) << caption;
+  }
+  // a/ and b/ paths are as long as each other: both groups break a tie by path.
+  EXPECT_EQ(window.selectionReport(), "Ticked 3 files in 2 groups; 2 ties broken by path");
+  EXPECT_EQ(window.statusText(), "5 files");
+  EXPECT_EQ(window.statusText2(), "14 bytes reclaimable");
+  trigger(kUntickAllCaption);
+  EXPECT_TRUE(ticked().empty());
+  EXPECT_EQ(window.selectionReport(), "Unticked 3 files");
+
+  // The folder chooser opens at the source; cancelling ticks nothing.
+  chosenFolder = QString::fromStdString(data("b"));
+  trigger(kTickFolderCaption);
+  EXPECT_EQ(chooserStart.toStdString(), data(""));
+  EXPECT_EQ(ticked(), (PathSet{"b/photo.jpg", "b/x.txt"}));
+  EXPECT_EQ(window.selectionReport(), "Ticked 2 files in 2 groups");
+  chosenFolder.clear();
+  trigger(kTickFolderCaption);
+  EXPECT_EQ(ticked().size(), 2u);
+
+  // The context menu of a file offers that file's folder.
+  std::unique_ptr<QMenu> menu = window.gridActions()->gridMenu(fileIndex("c/deep/photo.jpg"));
+  QAction* here = menu->findChild<QAction*>("actTickThisFolder");
+  ASSERT_NE(here, nullptr);
+  EXPECT_EQ(here->text().toStdString(), "Tick every file in " + data("c/deep/"));
+  here->trigger();
+  EXPECT_EQ(ticked().size(), 3u);
+
+  // Inverting: the Select button works on the current row's group, the context menu on its row.
+  grid()->setCurrentIndex(fileIndex("a/x.txt"));
+  trigger(kInvertGroupCaption);
+  EXPECT_EQ(ticked(), (PathSet{"b/photo.jpg", "c/deep/photo.jpg", "a/x.txt"}));
+  EXPECT_EQ(window.selectionReport(), "Ticked 1 file in 1 group");
+  menu = window.gridActions()->gridMenu(model().index(0, 0));
+  menu->findChild<QAction*>("actInvertThisGroup")->trigger();
+  EXPECT_EQ(ticked(), (PathSet{"a/photo.jpg", "a/x.txt"}));
+  EXPECT_FALSE(
+      window.gridActions()->gridMenu({})->findChild<QAction*>("actInvertThisGroup")->isEnabled());
+}
+
+TEST_F(MainWindowTest, FailedRowsStayTickedAfterTheDeletionAndAfterSorting) {
+  openAndFind();
+  trigger(kKeepNewestCaption);
+  // One ticked file changes after the find: the guard refuses it.
+  write("data/c/deep/photo.jpg", "AAAA", 2500);
+  clickHeader(col::kPath);
+  click("Command4");
+
+  EXPECT_EQ(failureWindows.size(), 1u);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(data("a/photo.jpg"))));
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(data("b/x.txt"))));
+  EXPECT_EQ(shown(), (Groups{{"b/photo.jpg", "c/deep/photo.jpg"}, {"a/x.txt"}}));
+  clickHeader(col::kPath);
+  EXPECT_EQ(shown(), (Groups{{"c/deep/photo.jpg", "b/photo.jpg"}, {"a/x.txt"}}));
+  EXPECT_EQ(ticked(), PathSet{"c/deep/photo.jpg"});
+}
+
+TEST_F(MainWindowTest, HardLinkedNamesAreMarkedAndFreeNothing) {
+  tree.mkdir("data/d");
+  ASSERT_EQ(::link(data("a/photo.jpg").c_str(), data("d/photo.jpg").c_str()), 0);
+  openAndFind();
+  const QModelIndex link = fileIndex("d/photo.jpg");
+  EXPECT_EQ(link.siblingAtColumn(col::kFile).data().toString(), "photo.jpg (hard link)");
+  EXPECT_EQ(link.data(Qt::ToolTipRole).toString(),
+            "Another name of a file listed above in this group: deleting it frees no space");
+  const QModelIndex original = fileIndex("a/photo.jpg").siblingAtColumn(col::kFile);
+  EXPECT_EQ(original.data().toString(), "photo.jpg");
+  EXPECT_FALSE(original.data(Qt::ToolTipRole).isValid());
+  // Four names of three files of 4 bytes: 8 bytes to free.
+  EXPECT_EQ(link.parent().data().toString(), "File: photo.jpg (4 files, 8 bytes reclaimable)");
+}
+
+TEST_F(MainWindowTest, DoubleClickShowsTheFileAndEnterOrSpaceToggleItsTick) {
+  Form1& window = openAndFind();
+  QTreeView* view = grid();
+  const QModelIndex file = fileIndex("c/deep/photo.jpg").siblingAtColumn(col::kDate);
+  view->scrollTo(file);
+  const QPoint at = view->visualRect(file).center();
+  // As the platform delivers a double-click: a click, then the double-click event.
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+  ASSERT_EQ(shownItems.size(), 1u);
+  EXPECT_EQ(shownItems[0],
+            QStringList{QUrl::fromLocalFile(QString::fromStdString(data("c/deep/photo.jpg")))
+                            .toString(QUrl::FullyEncoded)});
+  // A group row has no file to show.
+  EXPECT_FALSE(window.gridActions()->showInFileManager(model().index(0, 0)));
+
+  view->setFocus();
+  view->setCurrentIndex(file);
+  QTest::keyClick(view, Qt::Key_Return);
+  EXPECT_EQ(ticked(), PathSet{"c/deep/photo.jpg"});
+  QTest::keyClick(view, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_TRUE(ticked().empty());
+  QTest::keyClick(view, Qt::Key_Space);
+  EXPECT_EQ(ticked(), PathSet{"c/deep/photo.jpg"});
+  // On a group row the keys tick nothing.
+  view->setCurrentIndex(model().index(1, 0));
+  QTest::keyClick(view, Qt::Key_Return);
+  EXPECT_EQ(ticked().size(), 1u);
+}
+
+TEST_F(MainWindowTest, BigResultsOpenTheirGroupsAsTheyComeIntoView) {
+  constexpr int kGroups = 80;
+  for (int i = 0; i < kGroups; ++i) {
+    const std::string name = "n" + std::to_string(100 + i);
+    tree.writeEach({"big/a/" + name, "big/b/" + name}, name);
+  }
+  Form1& window = open();
+  window.rowsExpandedAtOnce = 0;
+  choose(tree.path() + "big");
+  find(ByName);
+  QApplication::processEvents();
+  QTreeView* view = grid();
+  const auto groupAt = [&](int row) { return model().index(row, 0); };
+  ASSERT_EQ(groups(), kGroups);
+  EXPECT_TRUE(view->isExpanded(groupAt(0)));
+  EXPECT_FALSE(view->isExpanded(groupAt(kGroups - 1)));
+
+  // A group the user closes stays closed when it comes into view again.
+  view->collapse(groupAt(1));
+  view->scrollToBottom();
+  QApplication::processEvents();
+  const QModelIndex top = view->indexAt(QPoint(0, 0));
+  const QModelIndex groupOnTop = top.parent().isValid() ? top.parent() : top;
+  EXPECT_GT(groupOnTop.row(), kGroups / 2);
+  EXPECT_TRUE(view->isExpanded(groupOnTop));
+  EXPECT_FALSE(view->isExpanded(groupAt(kGroups / 2))); // never in view
+  view->scrollToTop();
+  QApplication::processEvents();
+  EXPECT_TRUE(view->isExpanded(groupAt(0)));
+  EXPECT_FALSE(view->isExpanded(groupAt(1)));
+  EXPECT_TRUE(view->isExpanded(groupAt(2)));
 }
 
 } // namespace
