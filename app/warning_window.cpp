@@ -116,12 +116,13 @@ Form4::Form4(SettingsStore& settings, QWidget* owner) : QDialog(owner), settings
   bnOK_ = new QPushButton(kWarningYes, this);
   bnOK_->setObjectName("bnOK");
   bnOK_->setGeometry(twipsToPixels(kBnOK, dpi));
-  bnOK_->setDefault(true);
+  // Enter must not carry the user into a system folder: the safe answer is the default.
+  bnOK_->setAutoDefault(false);
 
   bnCancel_ = new QPushButton(kWarningNo, this);
   bnCancel_->setObjectName("bnCancel");
   bnCancel_->setGeometry(twipsToPixels(kBnCancel, dpi));
-  bnCancel_->setAutoDefault(false);
+  bnCancel_->setDefault(true);
 
   setTabOrder(fdSystemFolders_, chAllowSystemRename_);
   setTabOrder(chAllowSystemRename_, bnCancel_);

@@ -43,8 +43,9 @@ TEST_F(WarningWindowTest, ShowsTheListAndTheDesignTextsAndStoresEveryClickOnTheB
   EXPECT_EQ(stored(), "1");
 }
 
-// A stored value that is not a number, or none, counts as on and is written back so.
-TEST_F(WarningWindowTest, TheBoxFollowsTheSettingAndYesOrEnterContinueButNoOrEscapeDoNot) {
+// A stored value that is not a number, or none, counts as on and is written back so. Enter takes
+// the safe answer.
+TEST_F(WarningWindowTest, TheBoxFollowsTheSettingAndOnlyYesContinuesWhileEnterNoAndEscapeDoNot) {
   struct Case {
     const char* storedValue;
     bool ticked;
@@ -55,7 +56,7 @@ TEST_F(WarningWindowTest, TheBoxFollowsTheSettingAndYesOrEnterContinueButNoOrEsc
       {"0", false, [](Form4& window) { window.bnOK()->click(); }, true},
       {"1", true, [](Form4& window) { window.bnCancel()->click(); }, false},
       {"not a number", true,
-       [](Form4& window) { QTest::keyClick(window.fdSystemFolders(), Qt::Key_Return); }, true},
+       [](Form4& window) { QTest::keyClick(window.fdSystemFolders(), Qt::Key_Return); }, false},
       {nullptr, true,
        [](Form4& window) { QTest::keyClick(window.fdSystemFolders(), Qt::Key_Escape); }, false}};
   for (const Case& c : cases) {
