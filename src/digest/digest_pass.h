@@ -18,10 +18,12 @@ struct DigestOutcome {
   std::size_t changed = 0;
 };
 
-// Walks the rows as last built; for each file row writes the checksum (column "Checksum") and
-// the content key (hidden column "Content"), or removes the record of a file that changed since
-// the walk. Events run before every row; a cancel stops the pass before the next row. A file that
-// cannot be read raises its error, the file's path noted as the last file read.
+// Walks the rows as last built (grouped by size); for each file row writes the checksum (column
+// "Checksum") and the content key (hidden column "Content"), or removes the record of a file that
+// changed since the walk, or of one whose first and last blocks no other file of its size shares
+// (it cannot have a twin; only big files are sifted so). Events run before every row; a cancel
+// stops the pass before the next row. A file that cannot be read raises its error, the file's path
+// noted as the last file read.
 DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks);
 
 // "3 files changed during the find and were left out".

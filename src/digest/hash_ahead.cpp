@@ -36,12 +36,12 @@ constexpr std::uint64_t kSequentialHintMin = 1 << 20;
                  kFileNotFoundText);
 }
 
-bool sameAsWalked(const FileStatus& now, const HashAhead::File& file) {
+} // namespace
+
+bool HashAhead::unchangedSinceWalk(const FileStatus& now, const File& file) {
   return now.regular && now.identity == file.identity && now.size == file.size &&
          now.mtimeSec == file.mtimeSec && now.mtimeNsec == file.mtimeNsec;
 }
-
-} // namespace
 
 HashAhead::HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files,
                      unsigned workers)
@@ -100,7 +100,7 @@ HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
   if (file.size >= kSequentialHintMin) {
     if (!statOpen(fd.get(), status))
       raiseSystemError(errno);
-    if (!sameAsWalked(status, file))
+    if (!unchangedSinceWalk(status, file))
       return kChanged;
     ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   }
@@ -123,7 +123,7 @@ HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
   }
   // The bytes digested are the file's whole content only if it is still the file the walk saw,
   // at the same size and time: one that grew, or was written to, while it was read is left out.
-  if (!statOpen(fd.get(), status) || !sameAsWalked(status, file))
+  if (!statOpen(fd.get(), status) || !unchangedSinceWalk(status, file))
     return kChanged;
   digests_[index] = builder.finish();
   return kDigested;

@@ -46,6 +46,10 @@ public:
     bool changed = false;
   };
 
+  // True when status (of the open file) shows the regular file the walk saw, at the same size and
+  // modification time.
+  static bool unchangedSinceWalk(const FileStatus& status, const File& file);
+
   // Starts workers on files, reaching them from sourceFd through folders; both must outlive
   // this object. workers = 0 picks one per core.
   HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, unsigned workers = 0);

@@ -1,4 +1,5 @@
 #include "digest/hash_ahead.h"
+#include "digest/recorded_tree.h"
 #include "errors/app_error.h"
 #include "test_support.h"
 
@@ -18,32 +19,6 @@ ContentDigest digestOf(const std::string& path) {
   builder.add(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   return builder.finish();
 }
-
-FileStatus statusOf(const std::string& path) {
-  FileStatus status;
-  UniqueFd fd(::open(path.c_str(), O_PATH | O_CLOEXEC));
-  statOpen(fd.get(), status);
-  return status;
-}
-
-// A tree as a walk would have recorded it: the source and the named subfolders.
-struct Recorded {
-  TempDir tree;
-  std::optional<SourceAnchor> source = SourceAnchor::open(tree.path());
-  FolderTable folders;
-  std::deque<std::string> names; // the files' names stay put while workers read them
-  Recorded() { folders.add(kNoFolder, "", source->identity()); }
-  FolderId folder(const std::string& name) {
-    return folders.add(kSourceFolder, name, statusOf(tree.mkdir(name)).identity);
-  }
-  HashAhead::File file(FolderId folder, const std::string& relative) {
-    const FileStatus st = statusOf(tree.path() + relative);
-    const std::size_t slash = relative.rfind('/');
-    const std::string& name =
-        names.emplace_back(slash == std::string::npos ? relative : relative.substr(slash + 1));
-    return {name, folder, st.identity, st.size, st.mtimeSec, st.mtimeNsec};
-  }
-};
 
 const auto pump = [] {};
 const auto never = [] { return false; };

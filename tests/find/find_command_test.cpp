@@ -1,3 +1,4 @@
+#include "digest/edge_sift.h"
 #include "flow_fixture.h"
 #include "select/group_stats.h"
 
@@ -52,10 +53,15 @@ TEST_F(FindTest, ByContentReadsOnlySharedSizesAndSplitsSameSizeDifferentContent)
   tree.write("lonely", std::string(7, 'z'));
   tree.writeEach({"e1", "e2"}, "");
   tree.writeEach({"nine1", "nine2"}, std::string(9, 'n'));
+  // Big enough for their first blocks to be compared before they are read: the odd one out
+  // differs in its first byte and the twins are still read whole.
+  const std::string big(3 * kEdgeSiftMinSize, 'q');
+  tree.writeEach({"big1", "big2"}, big);
+  tree.write("big-odd", "r" + big.substr(1));
   find(ByContent);
   // Groups in size order, as numbers.
-  EXPECT_EQ(groups(), (Groups{{"e1", "e2"}, {"nine1", "nine2"}, {"one", "two"}}));
-  EXPECT_EQ(core.statusText(), "6 files");
+  EXPECT_EQ(groups(), (Groups{{"e1", "e2"}, {"nine1", "nine2"}, {"one", "two"}, {"big1", "big2"}}));
+  EXPECT_EQ(core.statusText(), "8 files");
   const ReportGrid& grid = core.grid();
   EXPECT_EQ(grid.item(grid.row(1).record, col::kChecksum).asText(), "0"); // empty files
   EXPECT_FALSE(grid.item(grid.row(7).record, col::kChecksum).asText().empty());
