@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Many big files of one size, few of them duplicated: the case where a find that reads every
+# candidate to its end loses to one that first looks at a block of each.
+#
+#   bench/same_size.sh
+#
+# Writes COUNT files of SIZE_MIB MiB (random bytes, seeded), COPIES of which get one copy, into
+# $CORPUS (kept between runs), then times with hyperfine, warm cache, in one run:
+#   zandrex-cli --by content, jdupes (when installed), BASELINE_CLI (another build, optional),
+#   and `cat` of just the bytes that decide (the duplicated files and their copies).
+# Environment: CLI (build-release/cli/zandrex-cli), COUNT (48), SIZE_MIB (48), COPIES (8),
+# CORPUS (/tmp/zandrex-bench/same-size), REPS (5), BASELINE_CLI.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repo=$(dirname "$here")
+CLI=${CLI:-$repo/build-release/cli/zandrex-cli}
+COUNT=${COUNT:-48}
+SIZE_MIB=${SIZE_MIB:-48}
+COPIES=${COPIES:-8}
+CORPUS=${CORPUS:-/tmp/zandrex-bench/same-size}
+REPS=${REPS:-5}
+
+stamp="$COUNT-$SIZE_MIB-$COPIES"
+if [[ ! -f $CORPUS/.made-$stamp ]]; then
+  rm -rf "$CORPUS"
+  mkdir -p "$CORPUS"
+  python3 - "$CORPUS" "$COUNT" "$SIZE_MIB" "$COPIES" <<'PY'
+import random, shutil, sys
+out, count, size_mib, copies = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+for i in range(count):
+    with open(f"{out}/file{i:03}", "wb") as f:
+        f.write(random.Random(i).randbytes(size_mib << 20))
+for i in range(copies):
+    shutil.copyfile(f"{out}/file{i:03}", f"{out}/file{i:03}.copy")
+PY
+  touch "$CORPUS/.made-$stamp"
+fi
+
+deciding=()
+for ((i = 0; i < COPIES; i++)); do
+  printf -v name 'file%03d' "$i"
+  deciding+=("$CORPUS/$name" "$CORPUS/$name.copy")
+done
+
+commands=(-n zandrex "$CLI --by content $CORPUS")
+command -v jdupes >/dev/null && commands+=(-n jdupes "jdupes -r -q -z -H $CORPUS")
+[[ -n ${BASELINE_CLI:-} ]] && commands+=(-n baseline "$BASELINE_CLI --by content $CORPUS")
+commands+=(-n read-deciding "cat ${deciding[*]}")
+hyperfine -N --warmup 1 --runs "$REPS" --output=null "${commands[@]}"
