@@ -6,9 +6,11 @@
 #include "settings/message_texts.h"
 #include "shellaid/program_environment.h"
 #include "source/path_routines.h"
+#include "source/system_folder_guard.h"
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -16,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -26,25 +29,50 @@ constexpr int kExitDone = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitNotAllDeleted = 3;
-constexpr int kExitInterrupted = 130;
+// A stop by a signal exits with 128 + its number: 130 for SIGINT, 143 for SIGTERM.
+constexpr int kExitSignalBase = 128;
 
 constexpr const char* kUsage =
-    "Usage: zandrex-cli [--by filename|size|filename-size|content] [--no-subfolders] [--json]\n"
-    "                   [--select newest|oldest|first|shortest [--delete]] FOLDER\n"
+    "Usage: zandrex-cli [OPTION]... [--] FOLDER\n"
     "\n"
     "Finds duplicate files in FOLDER (and its subfolders) and lists them by group.\n"
-    "  --by MODE         how duplicates are recognised (default: filename)\n"
+    "  --by MODE         how duplicates are recognised: filename (the default), size,\n"
+    "                    filename-size or content\n"
     "  --no-subfolders   list only the files directly in FOLDER\n"
     "  --json            print one JSON document; bytes of names that are not UTF-8 are\n"
     "                    written as \\udcXX escapes\n"
-    "  --select RULE     in each group keep one file (the newest, the oldest, the first in\n"
-    "                    path order or the one with the shortest path) and print the others:\n"
-    "                    the files that would be deleted\n"
+    "  -0, --null        for scripts: print each path exactly as it is on disk, followed by a\n"
+    "                    NUL byte, with no headings and no status text; after each group's\n"
+    "                    last path one more NUL (an empty record) ends the group. With\n"
+    "                    --select, only the files to delete, each followed by a NUL.\n"
+    "                    Not with --json\n"
+    "  --select RULE     in each group keep one file (RULE: newest, oldest, first in path\n"
+    "                    order, or shortest path) and print the others: the files that\n"
+    "                    would be deleted\n"
     "  --delete          delete the files --select printed, each only after checking that it\n"
     "                    is unchanged and that the kept copy still holds the same content;\n"
-    "                    prints every file that was not deleted, with the reason\n"
-    "Exit codes: 0 done, 1 an error ended the find, 2 bad usage or unreadable folder,\n"
-    "3 some selected files were not deleted, 130 cancelled by Ctrl-C.\n";
+    "                    the list is written out in full before the first file is deleted,\n"
+    "                    and nothing is deleted when it cannot be written. Prints on standard\n"
+    "                    error every file that was not deleted, with the reason\n"
+    "  --allow-system-folders\n"
+    "                    let --delete delete when FOLDER (its real path) is, contains or lies\n"
+    "                    inside a system folder (/usr, /etc); without it --delete refuses\n"
+    "                    there before the find, while listing works as always\n"
+    "  -h, --help        print this help\n"
+    "  --                end of the options: a FOLDER after it may start with \"-\"\n"
+    "\n"
+    "Text output (not --json, not --null): a path, or a name in a group heading, that holds\n"
+    "a control character, a backslash, a quote or bytes that are not UTF-8 is quoted the\n"
+    "way GNU ls quotes for a terminal, so that a shell reads it back as the exact bytes:\n"
+    "a name a<newline>b is printed 'a'$'\\n''b'. Other paths are printed as they are.\n"
+    "\n"
+    "Ctrl-C (SIGINT) and SIGTERM stop the find, or the deletion between two files; a\n"
+    "stopped or failed deletion prints on standard error a \"deleted: PATH\" line for each\n"
+    "file it deleted and a \"not deleted: PATH: REASON\" line for each it refused.\n"
+    "\n"
+    "Exit codes: 0 done; 1 an error ended the command, or the output could not be written;\n"
+    "2 bad usage, a folder that cannot be read, or --delete refused in a system folder;\n"
+    "3 some selected files were not deleted; 130 stopped by SIGINT; 143 stopped by SIGTERM.\n";
 
 struct Options {
   int mode = ByName;
@@ -53,7 +81,63 @@ struct Options {
   bool select = false;
   KeepRule keep = KeepRule::First;
   bool remove = false;
+  bool nullSeparated = false;
+  bool allowSystemFolders = false;
   std::string folder;
+};
+
+// The first of SIGINT and SIGTERM that arrived; 0 while none did.
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void onStopSignal(int signal) {
+  if (stopSignal == 0)
+    stopSignal = signal;
+  cli::interruptRequested = 1;
+}
+
+// SIGINT and SIGTERM both ask the find or the deletion to stop at its next step, as "Cancel"
+// does; system calls they interrupt go on.
+void installStopHandlers() {
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+int stoppedExitCode() {
+  return kExitSignalBase + (stopSignal != 0 ? stopSignal : SIGINT);
+}
+
+const char* stopSignalName() {
+  return stopSignal == SIGTERM ? "SIGTERM" : "SIGINT";
+}
+
+// Standard output, checked: every flush reports whether all of it was written.
+class Output {
+public:
+  Output() : stream_(&buffer_) {}
+  std::ostream& stream() { return stream_; }
+  // Flushes; true when everything so far reached the output. Otherwise says why on standard
+  // error (once).
+  bool flushed() {
+    stream_.flush();
+    if (buffer_.error() == 0 && stream_.good())
+      return true;
+    if (!reported_)
+      std::cerr << "zandrex-cli: cannot write the output: "
+                << std::strerror(buffer_.error() != 0 ? buffer_.error() : EIO) << "\n";
+    reported_ = true;
+    return false;
+  }
+
+private:
+  cli::FdOutputBuffer buffer_{STDOUT_FILENO};
+  std::ostream stream_;
+  bool reported_ = false;
 };
 
 int usageError(const std::string& message) {
@@ -71,11 +155,33 @@ std::optional<int> modeFromName(const std::string& name) {
 // Parses the arguments; returns an exit code when the command must end here.
 std::optional<int> parse(int argc, char** argv, Options& options) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+      if (!options.folder.empty())
+        return usageError("only one FOLDER may be given");
+      if (arg.empty())
+        return usageError("the FOLDER is empty");
+      options.folder = arg;
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
     if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return kExitDone;
+      Output output;
+      output.stream() << kUsage;
+      return output.flushed() ? kExitDone : kExitError;
+    }
+    if (arg == "--null" || arg == "-0") {
+      options.nullSeparated = true;
+      continue;
+    }
+    if (arg == "--allow-system-folders") {
+      options.allowSystemFolders = true;
+      continue;
     }
     if (arg == "--json") {
       options.json = true;
@@ -89,7 +195,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       std::string value = arg == "--by" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(5);
       auto mode = modeFromName(value);
       if (!mode)
-        return usageError("unknown mode '" + value + "' for --by");
+        return usageError("unknown mode " + cli::quotedAlways(value) + " for --by");
       options.mode = *mode;
       continue;
     }
@@ -97,7 +203,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       std::string value =
           arg == "--select" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(9);
       if (!keepRuleFromName(value, options.keep))
-        return usageError("unknown rule '" + value + "' for --select");
+        return usageError("unknown rule " + cli::quotedAlways(value) + " for --select");
       options.select = true;
       continue;
     }
@@ -105,11 +211,8 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       options.remove = true;
       continue;
     }
-    if (arg.starts_with("-") && arg != "-")
-      return usageError("unknown option '" + arg + "'");
-    if (!options.folder.empty())
-      return usageError("only one FOLDER may be given");
-    options.folder = arg;
+    return usageError("unknown option " + cli::quotedAlways(arg) +
+                      " (a FOLDER that starts with \"-\" goes after --)");
   }
   if (options.folder.empty())
     return usageError("no FOLDER given");
@@ -117,6 +220,8 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     return usageError("--delete needs --select: say which copy of each group to keep");
   if (options.select && options.json)
     return usageError("--select prints paths; it does not combine with --json");
+  if (options.nullSeparated && options.json)
+    return usageError("--null and --json are two different outputs; give one of them");
   return std::nullopt;
 }
 
@@ -124,14 +229,15 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
 std::optional<std::string> resolveFolder(const std::string& folder, int& exitCode) {
   char resolved[PATH_MAX];
   if (!realpath(folder.c_str(), resolved)) {
-    std::cerr << "zandrex-cli: cannot use '" << folder << "': " << std::strerror(errno) << "\n";
+    std::cerr << "zandrex-cli: cannot use " << cli::quotedAlways(folder) << ": "
+              << std::strerror(errno) << "\n";
     exitCode = kExitUsage;
     return std::nullopt;
   }
   DIR* dir = opendir(resolved);
   if (!dir) {
-    std::cerr << "zandrex-cli: '" << folder
-              << "' is not a readable folder: " << std::strerror(errno) << "\n";
+    std::cerr << "zandrex-cli: " << cli::quotedAlways(folder)
+              << " is not a readable folder: " << std::strerror(errno) << "\n";
     exitCode = kExitUsage;
     return std::nullopt;
   }
@@ -139,36 +245,97 @@ std::optional<std::string> resolveFolder(const std::string& folder, int& exitCod
   return withTrailingSlash(resolved);
 }
 
+// --delete in a system folder: a message and the exit code when it must not run. The guard
+// looks at the real path, so a link to /etc counts as /etc.
+std::optional<int> refuseSystemFolder(const std::string& source, const Options& options) {
+  if (!options.remove || options.allowSystemFolders)
+    return std::nullopt;
+  std::string list = SystemFolder(source);
+  if (list.empty())
+    return std::nullopt;
+  std::string folders;
+  std::size_t from = 0;
+  while (from < list.size()) {
+    std::size_t end = list.find("\r\n", from);
+    if (end == std::string::npos)
+      end = list.size();
+    folders += (folders.empty() ? "" : ", ") + cli::quotedName(list.substr(from, end - from));
+    from = end + 2;
+  }
+  const std::string folder = source.size() > 1 ? source.substr(0, source.size() - 1) : source;
+  std::cerr << "zandrex-cli: refusing to delete in a system folder: " << cli::quotedName(folder)
+            << " is, contains or lies inside " << folders
+            << "; nothing was searched or deleted (give --allow-system-folders to delete there "
+               "anyway)\n";
+  return kExitUsage;
+}
+
 // Ticks all but one file per group, prints the ticked files and, with --delete, deletes them
-// through the guarded deletion run and prints what was not deleted.
+// through the guarded deletion run and prints what was not deleted. The list is flushed before
+// the first deletion; when it could not be written nothing is deleted.
 int selectAndDelete(DuplicateFinder& core, const Options& options,
-                    const cli::CliErrorPresenter& presenter) {
+                    const cli::CliErrorPresenter& presenter, Output& output) {
   auto pathOf = [&](RecordId record) { return core.fullPath(record); };
   SelectionResult result = tickAllButOne(core.grid(), options.keep, pathOf);
   const ReportGrid& grid = core.grid();
+  // The files to delete, in the order printed, with their paths kept for after the run.
+  std::vector<std::pair<RecordId, std::string>> selected;
   for (std::size_t i = 0; i < grid.rowCount(); ++i) {
     const GridRow& row = grid.row(i);
-    if (!row.isGroup() && grid.ticked(row.record))
-      std::cout << core.fullPath(row.record) << '\n';
+    if (!row.isGroup() && grid.ticked(row.record)) {
+      selected.emplace_back(row.record, core.fullPath(row.record));
+      if (options.nullSeparated)
+        output.stream() << selected.back().second << '\0';
+      else
+        output.stream() << cli::quotedName(selected.back().second) << '\n';
+    }
   }
-  std::cout.flush();
+  if (!output.flushed()) {
+    if (options.remove)
+      std::cerr << "zandrex-cli: nothing was deleted\n";
+    return kExitError;
+  }
   std::cerr << tickedReport(result) << "\n";
   if (!options.remove)
     return kExitDone;
+  if (cli::interruptRequested) {
+    std::cerr << "zandrex-cli: cancelled by " << stopSignalName() << "; nothing was deleted\n";
+    return stoppedExitCode();
+  }
+
   core.deleteTicked();
-  if (cli::interruptRequested)
-    return kExitInterrupted;
-  if (presenter.errorShown())
-    return kExitError;
+
+  const bool stopped = cli::interruptRequested != 0;
+  const bool failed = presenter.errorShown();
+  std::vector<const std::string*> deleted;
+  for (const auto& [record, path] : selected)
+    if (!grid.isLive(record))
+      deleted.push_back(&path);
+  // After a normal run the deleted files are the list less the "not deleted" lines; after a
+  // stop or an error only this says which ones went.
+  if (stopped || failed)
+    for (const std::string* path : deleted)
+      std::cerr << "deleted: " << cli::quotedName(*path) << "\n";
   const ReportGrid& failures = core.failures().grid();
-  for (std::size_t i = 0; i < failures.rowCount(); ++i) {
-    RecordId record = failures.row(i).record;
-    std::cerr << "not deleted: " << core.failures().fullPath(record) << ": "
+  for (std::size_t i = 0; i < failures.recordCount(); ++i) {
+    RecordId record = failures.recordAt(i);
+    std::cerr << "not deleted: " << cli::quotedName(core.failures().fullPath(record)) << ": "
               << failures.item(record, failcol::kReason).asText() << "\n";
   }
-  std::uint64_t deleted = result.ticked - failures.recordCount();
-  std::cerr << "Deleted " << withThousands(deleted) << (deleted == 1 ? " file" : " files") << "; "
-            << core.statusText2() << "\n";
+  const std::uint64_t deletedCount = deleted.size();
+  const std::string deletedText =
+      withThousands(deletedCount) + (deletedCount == 1 ? " file" : " files");
+  if (stopped || failed) {
+    const std::uint64_t notReached = selected.size() - deleted.size() - failures.recordCount();
+    std::cerr << "zandrex-cli: "
+              << (stopped ? std::string("cancelled by ") + stopSignalName()
+                          : std::string("an error ended the deletion"))
+              << ": deleted " << deletedText << " of " << withThousands(selected.size())
+              << " selected; " << withThousands(failures.recordCount()) << " not deleted, "
+              << withThousands(notReached) << " not reached\n";
+    return stopped ? stoppedExitCode() : kExitError;
+  }
+  std::cerr << "Deleted " << deletedText << "; " << core.statusText2() << "\n";
   return failures.recordCount() == 0 ? kExitDone : kExitNotAllDeleted;
 }
 
@@ -184,8 +351,10 @@ int main(int argc, char** argv) {
   auto source = resolveFolder(options.folder, exitCode);
   if (!source)
     return exitCode;
+  if (auto code = refuseSystemFolder(*source, options))
+    return *code;
 
-  cli::installInterruptHandler();
+  installStopHandlers();
   cli::CliErrorPresenter presenter;
   setErrorPresenter(&presenter);
   MemorySettings settings;
@@ -200,18 +369,19 @@ int main(int argc, char** argv) {
     std::cerr << "zandrex-cli: " << core.findNote() << "\n";
 
   if (cli::interruptRequested) {
-    std::cerr << "zandrex-cli: cancelled\n";
-    return kExitInterrupted;
+    std::cerr << "zandrex-cli: cancelled by " << stopSignalName() << "\n";
+    return stoppedExitCode();
   }
   if (presenter.errorShown())
     return kExitError;
-  std::ios::sync_with_stdio(false);
+  Output output;
   if (options.select)
-    return selectAndDelete(core, options, presenter);
+    return selectAndDelete(core, options, presenter, output);
   if (options.json)
-    cli::printJson(std::cout, core, options.mode);
+    cli::printJson(output.stream(), core, options.mode);
+  else if (options.nullSeparated)
+    cli::printNullSeparated(output.stream(), core);
   else
-    cli::printText(std::cout, core);
-  std::cout.flush();
-  return kExitDone;
+    cli::printText(output.stream(), core);
+  return output.flushed() ? kExitDone : kExitError;
 }

@@ -1,39 +1,177 @@
 #include "test_support.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace zandrex::test {
 namespace {
 
+using Args = std::vector<std::string>;
+using Paths = std::set<std::string>;
+
+// The child could not give up root, or could write into /etc after giving it up.
+constexpr int kCannotRunUnprivileged = 99;
+constexpr uid_t kNobody = 65534;
+
+struct RunOptions {
+  // Where standard output goes; "" captures it.
+  std::string stdoutPath;
+  std::string workingFolder;
+  std::vector<std::pair<std::string, std::string>> environment;
+  // Runs the command as a user who can delete nothing in /etc (nobody, when the test is root).
+  bool unprivileged = false;
+  // Called with the child's id once it runs, before its output is read (the output must fit
+  // into the pipe meanwhile).
+  std::function<void(pid_t)> whileRunning;
+};
+
+RunOptions writingTo(const std::string& path) {
+  RunOptions options;
+  options.stdoutPath = path;
+  return options;
+}
+RunOptions workingIn(const std::string& folder) {
+  RunOptions options;
+  options.workingFolder = folder;
+  return options;
+}
+RunOptions unprivileged() {
+  RunOptions options;
+  options.unprivileged = true;
+  return options;
+}
+
 struct RunResult {
-  int exitCode = -1;
+  int exitCode = -1; // -1 when a signal ended the command
+  int signal = 0;
   std::string out;
   std::string err;
 };
 
-RunResult runCli(const std::string& args) {
+[[noreturn]] void runChild(const Args& args, const RunOptions& options, int outFd,
+                           const std::string& errPath) {
+  std::vector<char*> argv{const_cast<char*>(ZANDREX_CLI_PATH)};
+  for (const std::string& arg : args)
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  const int errFd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (outFd < 0 || errFd < 0 || ::dup2(outFd, STDOUT_FILENO) < 0 ||
+      ::dup2(errFd, STDERR_FILENO) < 0)
+    ::_exit(127);
+  for (const auto& [name, value] : options.environment)
+    ::setenv(name.c_str(), value.c_str(), 1);
+  if (!options.workingFolder.empty() && ::chdir(options.workingFolder.c_str()) != 0)
+    ::_exit(127);
+  if (options.unprivileged) {
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+      ::_exit(kCannotRunUnprivileged);
+    if (::geteuid() == 0 || ::access("/etc", W_OK) == 0 || ::access("/usr", W_OK) == 0)
+      ::_exit(kCannotRunUnprivileged);
+  }
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
+
+RunResult runCli(const Args& args, const RunOptions& options = {}) {
   const TempDir scratch;
+  ::chmod(scratch.path().c_str(), 0777); // an unprivileged child writes its stderr here
   const std::string errPath = scratch.path() + "stderr";
-  FILE* pipe = ::popen((std::string(ZANDREX_CLI_PATH) + " " + args + " 2>" + errPath).c_str(), "r");
+  int pipeFds[2] = {-1, -1};
+  if (options.stdoutPath.empty() && ::pipe(pipeFds) != 0)
+    throw std::runtime_error("pipe failed");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int outFd =
+        options.stdoutPath.empty() ? pipeFds[1] : ::open(options.stdoutPath.c_str(), O_WRONLY);
+    runChild(args, options, outFd, errPath);
+  }
   RunResult result;
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-    result.out.append(buffer, n);
-  const int status = ::pclose(pipe);
+  if (options.stdoutPath.empty())
+    ::close(pipeFds[1]);
+  if (options.whileRunning)
+    options.whileRunning(pid);
+  if (options.stdoutPath.empty()) {
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+      result.out.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    ::close(pipeFds[0]);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   result.err = readFile(errPath);
   return result;
 }
 
-std::string shellQuoted(const std::string& path) {
-  return "'" + path + "'";
-}
-
 bool exists(const std::string& path) {
   return ::access(path.c_str(), F_OK) == 0;
+}
+
+std::vector<std::string> split(const std::string& text, char end) {
+  std::vector<std::string> parts;
+  std::size_t from = 0;
+  for (std::size_t at; (at = text.find(end, from)) != std::string::npos; from = at + 1)
+    parts.push_back(text.substr(from, at - from));
+  EXPECT_EQ(from, text.size()) << "the last part is not ended";
+  return parts;
+}
+
+// What a shell makes of each line, as bash reads a quoted line pasted into it; a line that is
+// not quoted (it starts with "/") stands for itself.
+std::vector<std::string> readBack(const std::vector<std::string>& lines) {
+  const TempDir scratch;
+  std::string script = "printf '%s\\0'";
+  for (const std::string& line : lines)
+    if (line.starts_with("'") || line.starts_with("$"))
+      script += " " + line;
+  script += "\n";
+  const std::string scriptPath = scratch.write("script", script);
+  FILE* pipe = ::popen(("bash " + scriptPath).c_str(), "r");
+  std::string decoded;
+  char buffer[4096];
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+    decoded.append(buffer, n);
+  EXPECT_EQ(::pclose(pipe), 0);
+  std::vector<std::string> words = split(decoded, '\0');
+  std::vector<std::string> result;
+  std::size_t next = 0;
+  for (const std::string& line : lines) {
+    if (line.starts_with("'") || line.starts_with("$"))
+      result.push_back(next < words.size() ? words[next++] : "<missing>");
+    else
+      result.push_back(line);
+  }
+  return result;
+}
+
+Paths asSet(const std::vector<std::string>& items) {
+  return {items.begin(), items.end()};
+}
+
+std::string asciiLower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return text;
 }
 
 TEST(Cli, ListsGroupsLikeTheGridAndEndsWithTheStatusText) {
@@ -42,16 +180,16 @@ TEST(Cli, ListsGroupsLikeTheGridAndEndsWithTheStatusText) {
   tree.write("b/song.mp3", "22");
   tree.write("b/other", "x");
   tree.writeEach({"top1", "top2"}, "same");
-  RunResult r = runCli(shellQuoted(tree.path()));
+  RunResult r = runCli({tree.path()});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "File: song.mp3 (2 files, 1 byte reclaimable)\n" + tree.path() + "a/Song.mp3\n" +
                        tree.path() + "b/song.mp3\n\n2 files\n");
   // Without subfolders the one-byte files below do not meet.
-  r = runCli("--by size --no-subfolders " + shellQuoted(tree.path()));
+  r = runCli({"--by", "size", "--no-subfolders", tree.path()});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "Size: 4 (2 files, 4 bytes reclaimable)\n" + tree.path() + "top1\n" +
                        tree.path() + "top2\n\n2 files\n");
-  EXPECT_EQ(runCli("--by filename-size " + shellQuoted(tree.path())).out, "0 files\n");
+  EXPECT_EQ(runCli({"--by", "filename-size", tree.path()}).out, "0 files\n");
 }
 
 TEST(Cli, ContentModeAsJson) {
@@ -59,7 +197,7 @@ TEST(Cli, ContentModeAsJson) {
   tree.writeEach({"x/one", "y/two"}, "abc");
   tree.write("z/three", "abd");
   tree.writeEach({"odd-\xff", "odd-\xfe"}, "zz");
-  RunResult r = runCli("--by content --json " + shellQuoted(tree.path()));
+  RunResult r = runCli({"--by", "content", "--json", tree.path()});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("\"mode\":\"content\",\"files\":4,"), std::string::npos);
   EXPECT_NE(r.out.find("\"checksum\":\"352441C2\""), std::string::npos);
@@ -71,17 +209,40 @@ TEST(Cli, ContentModeAsJson) {
 }
 
 TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
-  // No folder, unknown words, options that do not go together, a file for a folder.
-  for (const char* args : {"", "--by colour /tmp", "--frobnicate /tmp", "--delete /tmp",
-                           "--select first --json /tmp", "/etc/passwd"})
-    EXPECT_EQ(runCli(args).exitCode, 2) << args;
-  const RunResult r = runCli("/nonexistent/zandrex");
+  // No folder, unknown words, options that do not go together, a file for a folder, an option
+  // word where the folder should be, two folders.
+  const Args cases[] = {{},
+                        {"--by", "colour", "/tmp"},
+                        {"--frobnicate", "/tmp"},
+                        {"--delete", "/tmp"},
+                        {"--select", "first", "--json", "/tmp"},
+                        {"--null", "--json", "/tmp"},
+                        {"-0", "--by", "size", "--json", "/tmp"},
+                        {"/etc/passwd"},
+                        {"-x"},
+                        {"--", "/tmp", "/tmp"},
+                        {"/tmp", "--", "/tmp"}};
+  for (const Args& args : cases) {
+    const RunResult r = runCli(args);
+    EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.out, "") << ::testing::PrintToString(args);
+  }
+  const RunResult r = runCli({"/nonexistent/zandrex"});
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_NE(r.err.find("/nonexistent/zandrex"), std::string::npos);
+  EXPECT_NE(r.err.find("'/nonexistent/zandrex'"), std::string::npos);
+}
+
+TEST(Cli, HelpNamesEveryOptionAndExitCode) {
+  const RunResult r = runCli({"--help"});
+  EXPECT_EQ(r.exitCode, 0);
+  for (const char* word : {"--by", "--no-subfolders", "--json", "-0, --null", "--select",
+                           "--delete", "--allow-system-folders", "--help", "  -- ", "SIGTERM",
+                           "130", "143", "0 done", "1 an error", "2 bad usage", "3 some"})
+    EXPECT_NE(r.out.find(word), std::string::npos) << word;
 }
 
 TEST(Cli, SystemFolderSourceWarnsOnStandardErrorAndGoesOn) {
-  RunResult r = runCli("--no-subfolders --by size /etc");
+  RunResult r = runCli({"--no-subfolders", "--by", "size", "/etc"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.err.find("Warning"), std::string::npos);
   EXPECT_NE(r.err.find("/etc\n"), std::string::npos);
@@ -94,24 +255,294 @@ TEST(Cli, SelectPrintsAndDeleteRemovesThroughTheGuardWhichEndsWithThreeWhenItRef
   tree.mkdir("b");
   // A hard link of the kept copy frees nothing: the guard keeps it, whoever runs the test.
   ASSERT_EQ(::link((tree.path() + "a/x").c_str(), (tree.path() + "b/x").c_str()), 0);
-  RunResult r = runCli("--by content --select first " + shellQuoted(tree.path()));
+  RunResult r = runCli({"--by", "content", "--select", "first", tree.path()});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, tree.path() + "b/x\n" + tree.path() + "c/x\n");
   EXPECT_NE(r.err.find("Ticked 2 files in 1 group"), std::string::npos);
   EXPECT_TRUE(exists(tree.path() + "c/x"));
 
-  r = runCli("--by content --select first --delete " + shellQuoted(tree.path()));
+  r = runCli({"--by", "content", "--select", "first", "--delete", tree.path()});
   EXPECT_EQ(r.exitCode, 3);
   EXPECT_NE(r.err.find("not deleted: " + tree.path() + "b/x: "), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("deleted: " + tree.path() + "c/x"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Deleted 1 file;"), std::string::npos) << r.err;
   EXPECT_TRUE(exists(tree.path() + "b/x"));
   EXPECT_FALSE(exists(tree.path() + "c/x"));
 
   ASSERT_EQ(::unlink((tree.path() + "b/x").c_str()), 0);
   tree.write("d/x", "same");
-  r = runCli("--by content --select first --delete " + shellQuoted(tree.path()));
+  r = runCli({"--by", "content", "--select", "first", "--delete", tree.path()});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_FALSE(exists(tree.path() + "d/x"));
   EXPECT_TRUE(exists(tree.path() + "a/x"));
+
+  // A refused file's name is quoted like any other.
+  tree.mkdir("e");
+  ASSERT_EQ(::link((tree.path() + "a/x").c_str(), (tree.path() + "e/x\n").c_str()), 0);
+  r = runCli({"--by", "content", "--select", "first", "--delete", tree.path()});
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.err.find("\nnot deleted: '" + tree.path() + "e/x'$'\\n': "), std::string::npos)
+      << r.err;
+}
+
+TEST(Cli, OutputThatCannotBeWrittenEndsWithOneAndDeletesNothing) {
+  TempDir tree;
+  tree.writeEach({"a/x", "b/x"}, "same");
+  const std::string message =
+      std::string("zandrex-cli: cannot write the output: ") + std::strerror(ENOSPC) + "\n";
+  const Args cases[] = {{tree.path()},
+                        {"--json", tree.path()},
+                        {"--null", tree.path()},
+                        {"--select", "first", tree.path()},
+                        {"--select", "first", "--delete", tree.path()},
+                        {"-0", "--select", "first", "--delete", tree.path()},
+                        {"--help"}};
+  for (const Args& args : cases) {
+    const RunResult r = runCli(args, writingTo("/dev/full"));
+    EXPECT_EQ(r.exitCode, 1) << ::testing::PrintToString(args);
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Deleted"), std::string::npos) << r.err;
+    EXPECT_TRUE(exists(tree.path() + "a/x") && exists(tree.path() + "b/x"))
+        << ::testing::PrintToString(args);
+  }
+}
+
+// Names that once broke the text output, the way it quotes them now (and names it leaves alone).
+struct QuotedName {
+  std::string name;
+  std::string quoted;
+};
+const QuotedName kQuotedNames[] = {
+    {"new\nline", R"('new'$'\n''line')"},
+    // Unquoted, its second line read as one more group.
+    {"x\nFile: y (2 files, 1 byte reclaimable)",
+     R"('x'$'\n''File: y (2 files, 1 byte reclaimable)')"},
+    // Unquoted, it cleared the terminal.
+    {"esc\x1b[2Jred", R"('esc'$'\033''[2Jred')"},
+    {"back\\slash", R"('back\slash')"},
+    {"quo'te", R"('quo'\''te')"},
+    {"dq\"x", R"('dq"x')"},
+    {"bad\xff"
+     "byte",
+     R"('bad'$'\377''byte')"},
+    {"tab\tend\r", R"('tab'$'\t''end'$'\r')"},
+    // A C1 control: CSI, which some terminals obey.
+    {"c1\xc2\x9b"
+     "x",
+     R"('c1'$'\302\233''x')"},
+    {"plain name.txt", "plain name.txt"},
+    {"caf\xc3\xa9", "caf\xc3\xa9"},
+};
+
+TEST(Cli, TextOutputQuotesNamesAShellReadsBackAndNullOutputKeepsTheBytes) {
+  TempDir tree;
+  Paths all, selected;
+  std::set<Paths> groups;
+  for (const QuotedName& entry : kQuotedNames) {
+    const std::string a = tree.write("a/" + entry.name, "z");
+    const std::string b = tree.write("b/" + entry.name, "z");
+    all.insert({a, b});
+    selected.insert(b);
+    groups.insert({a, b});
+  }
+  auto quotedPath = [&](const std::string& folder, const QuotedName& entry) {
+    if (entry.quoted == entry.name)
+      return tree.path() + folder + entry.name;
+    EXPECT_EQ(entry.quoted.front(), '\'');
+    return "'" + tree.path() + folder + entry.quoted.substr(1);
+  };
+
+  RunResult r = runCli({tree.path()});
+  EXPECT_EQ(r.exitCode, 0);
+  for (const QuotedName& entry : kQuotedNames) {
+    // The heading shows the key: the name in lower case.
+    const std::string group = "File: " + asciiLower(entry.quoted) +
+                              " (2 files, 1 byte reclaimable)\n" + quotedPath("a/", entry) + "\n" +
+                              quotedPath("b/", entry) + "\n\n";
+    EXPECT_NE(r.out.find(group), std::string::npos) << ::testing::PrintToString(entry.name);
+  }
+  // Heading, two paths and a blank line per group, then the status: no name added a line.
+  std::vector<std::string> lines = split(r.out, '\n');
+  ASSERT_EQ(lines.size(), 4 * std::size(kQuotedNames) + 1) << r.out;
+  EXPECT_EQ(lines.back(), std::to_string(2 * std::size(kQuotedNames)) + " files");
+  std::vector<std::string> pathLines;
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    if (i % 4 == 0)
+      EXPECT_TRUE(lines[i].starts_with("File: ")) << lines[i];
+    else if (i % 4 == 3)
+      EXPECT_EQ(lines[i], "");
+    else
+      pathLines.push_back(lines[i]);
+  }
+  EXPECT_EQ(asSet(readBack(pathLines)), all);
+  // No control character reaches the terminal.
+  for (char c : r.out)
+    EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+
+  r = runCli({"--select", "first", tree.path()});
+  EXPECT_EQ(r.exitCode, 0);
+  lines = split(r.out, '\n');
+  EXPECT_EQ(lines.size(), std::size(kQuotedNames));
+  EXPECT_EQ(asSet(readBack(lines)), selected);
+
+  r = runCli({"--select", "first", "-0", tree.path()});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(asSet(split(r.out, '\0')), selected);
+
+  // Each group's raw paths, then an empty record.
+  r = runCli({"--null", tree.path()});
+  EXPECT_EQ(r.exitCode, 0);
+  std::set<Paths> groupsRead;
+  Paths group;
+  for (const std::string& record : split(r.out, '\0')) {
+    if (record.empty()) {
+      EXPECT_FALSE(group.empty());
+      groupsRead.insert(group);
+      group.clear();
+    } else {
+      group.insert(record);
+    }
+  }
+  EXPECT_TRUE(group.empty()) << "the last group is not ended";
+  EXPECT_EQ(groupsRead, groups);
+  EXPECT_EQ(runCli({"--null", "--by", "size", "--no-subfolders", tree.path()}).out, "");
+}
+
+TEST(Cli, SelectNeverHandsAScriptTheLinesOfAnotherFilesPath) {
+  TempDir tree;
+  const std::string unique = tree.write("unique", "only");
+  const std::string other = tree.write("x", "other");
+  // A folder "x<newline>" holding this tree's path again: unquoted, the crafted path printed as
+  // the lines ".../x" and ".../unique", two files that are no duplicates at all.
+  const std::string crafted = tree.write("x\n/" + tree.path().substr(1) + "unique", "dup");
+  tree.write("a/keep", "dup");
+  ASSERT_EQ(crafted, other + "\n" + unique);
+
+  RunResult r = runCli({"--by", "content", "--select", "first", tree.path()});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "'" + tree.path() + "x'$'\\n''/" + tree.path().substr(1) + "unique'\n");
+  EXPECT_EQ(readBack({r.out.substr(0, r.out.size() - 1)}), std::vector<std::string>{crafted});
+  r = runCli({"--by", "content", "--select", "first", "--null", tree.path()});
+  EXPECT_EQ(r.out, crafted + '\0');
+
+  r = runCli({"--by", "content", "--select", "first", "--delete", tree.path()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_FALSE(exists(crafted));
+  EXPECT_TRUE(exists(unique) && exists(other) && exists(tree.path() + "a/keep"));
+}
+
+TEST(Cli, DoubleDashEndsTheOptions) {
+  TempDir tree;
+  for (const std::string folder : {"-x", "--json", "-0", "--"}) {
+    tree.writeEach({folder + "/a/f", folder + "/b/f"}, "1");
+    const RunResult r = runCli({"--", folder}, workingIn(tree.path()));
+    EXPECT_EQ(r.exitCode, 0) << folder << r.err;
+    EXPECT_EQ(r.out, "File: f (2 files, 1 byte reclaimable)\n" + tree.path() + folder + "/a/f\n" +
+                         tree.path() + folder + "/b/f\n\n2 files\n");
+  }
+  // Options before the "--" still count.
+  const RunResult r = runCli({"--by", "size", "--", "-x"}, workingIn(tree.path()));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.out.starts_with("Size: 1 (2 files, 1 byte reclaimable)\n")) << r.out;
+}
+
+TEST(Cli, DeleteInASystemFolderIsRefusedBeforeTheFindUnlessAllowed) {
+  // Run as a user who cannot delete anything there: a broken refusal must not harm the system.
+  if (runCli({"--help"}, unprivileged()).exitCode == kCannotRunUnprivileged)
+    GTEST_SKIP() << "no user here who may not write into /etc";
+  TempDir links;
+  ::chmod(links.path().c_str(), 0755);
+  const std::string etcLink = links.path() + "etc";
+  ASSERT_EQ(::symlink("/etc", etcLink.c_str()), 0);
+  // Is, lies inside, contains; the link stands for its real path. Without subfolders a broken
+  // refusal would not even find a duplicate.
+  const struct {
+    std::string folder;
+    std::string systemFolders;
+  } cases[] = {{"/etc", "/etc"},      {"/usr", "/usr"},  {"/usr/share", "/usr"},
+               {"/usr/bin/", "/usr"}, {etcLink, "/etc"}, {"/", "/usr, /etc"}};
+  for (const auto& c : cases) {
+    const Args args{"--no-subfolders", "--select", "first", "--delete", c.folder};
+    RunResult r = runCli(args, unprivileged());
+    EXPECT_EQ(r.exitCode, 2) << c.folder << r.err;
+    EXPECT_EQ(r.out, "") << c.folder;
+    EXPECT_NE(r.err.find("refusing to delete in a system folder"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("inside " + c.systemFolders + ";"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--allow-system-folders"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Ticked"), std::string::npos) << r.err;
+  }
+  // Listing is allowed, and so is --delete after --allow-system-folders (which this user cannot
+  // carry out).
+  for (const Args& args : {Args{"--no-subfolders", "--select", "first", etcLink},
+                           Args{"--no-subfolders", "--select", "first", "--delete",
+                                "--allow-system-folders", "/etc"}}) {
+    RunResult r = runCli(args, unprivileged());
+    EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 3) << r.exitCode << r.err;
+    EXPECT_EQ(r.err.find("refusing"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Ticked"), std::string::npos) << r.err;
+  }
+}
+
+TEST(Cli, SignalStopsADeletionBetweenFilesWhichThenNamesEveryFileItDeleted) {
+  constexpr int kPairs = 40;
+  constexpr off_t kSparseSize = 12 << 20;
+  for (const auto& [signal, exitCode, name] :
+       {std::tuple{SIGINT, 130, "SIGINT"}, std::tuple{SIGTERM, 143, "SIGTERM"}}) {
+    TempDir tree;
+    std::vector<std::string> kept, selected;
+    for (int i = 0; i < kPairs; ++i) {
+      // Unique names: some need quotes.
+      const std::string file = "f" + std::to_string(i) + (i % 3 == 0 ? "\n'" : "");
+      kept.push_back(tree.write("a/" + file, std::to_string(i)));
+      selected.push_back(tree.write("b/" + file, std::to_string(i)));
+      // Mostly holes: each deletion's byte compare takes a while, so the signal lands mid-run,
+      // while the disk stays untouched.
+      for (const std::string& path : {kept.back(), selected.back()})
+        ASSERT_EQ(::truncate(path.c_str(), kSparseSize), 0);
+    }
+    auto gone = [&] {
+      Paths paths;
+      for (const std::string& path : selected)
+        if (!exists(path))
+          paths.insert(path);
+      return paths;
+    };
+    // The signal comes once the first file has gone.
+    RunOptions options;
+    options.whileRunning = [&](pid_t pid) {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      while (gone().empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      ::kill(pid, signal);
+    };
+    const RunResult r =
+        runCli({"--by", "content", "--select", "first", "--delete", tree.path()}, options);
+    EXPECT_EQ(r.exitCode, exitCode) << name << " " << r.signal << r.err;
+    // The whole list came before the first deletion.
+    EXPECT_EQ(asSet(readBack(split(r.out, '\n'))), asSet(selected));
+    Paths reported;
+    std::vector<std::string> deletedLines;
+    for (const std::string& line : split(r.err, '\n'))
+      if (line.starts_with("deleted: "))
+        deletedLines.push_back(line.substr(9));
+    const Paths deleted = gone();
+    EXPECT_EQ(asSet(readBack(deletedLines)), deleted) << r.err;
+    EXPECT_GE(deleted.size(), 1u);
+    EXPECT_LT(deleted.size(), static_cast<std::size_t>(kPairs)) << "the signal came too late";
+    // The signal usually lands inside a byte compare, whose file is then listed as cancelled.
+    std::size_t cancelled = 0;
+    for (const std::string& line : split(r.err, '\n'))
+      cancelled += line.starts_with("not deleted: ") && line.ends_with(": Cancelled");
+    EXPECT_NE(r.err.find("zandrex-cli: cancelled by " + std::string(name) + ": deleted " +
+                         std::to_string(deleted.size()) +
+                         (deleted.size() == 1 ? " file" : " files") + " of 40 selected; " +
+                         std::to_string(cancelled) + " not deleted, " +
+                         std::to_string(kPairs - deleted.size() - cancelled) + " not reached"),
+              std::string::npos)
+        << r.err;
+    for (const std::string& path : kept)
+      EXPECT_TRUE(exists(path)) << path;
+  }
 }
 
 } // namespace
