@@ -4,16 +4,15 @@
 #include "dialog_geometry.h"
 #include "errors/err_trap.h"
 #include "link_label.h"
+#include "program_icon.h"
 #include "settings/message_texts.h"
 #include "settings/settings_store.h"
 #include "shellaid/loaded_windows.h"
 #include "shellaid/shell_helpers.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 #include <cstdint>
 
 namespace zandrex::desktop {
@@ -119,11 +118,8 @@ Form10::~Form10() {
 void Form10::Form_Load() {
   trapEvent("Form10.Form_Load", [&] {
     setWindowTitle(QString::fromStdString(msgAboutCaption));
-    QIcon icon = QApplication::windowIcon();
-    if (icon.isNull())
-      icon = style()->standardIcon(QStyle::SP_ComputerIcon);
     if (auto* image = findChild<QLabel*>("Image1"))
-      image->setPixmap(icon.pixmap(kIconPixels));
+      image->setPixmap(programIcon().pixmap(kIconPixels));
     setText(this, "Label6", msgProductName);
     setText(this, "Label2", aboutVersionText(kVersionMajor, kVersionMinor));
     setText(this, "Label3", msgLegalNotice1);

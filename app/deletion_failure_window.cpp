@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTreeView>
 #include <algorithm>
 #include <cstdint>
@@ -83,8 +84,9 @@ public:
     return parent.isValid() || !grid_ ? 0 : grid_->columnCount();
   }
 
+  // The tip shows a text the column cuts short in full.
   QVariant data(const QModelIndex& index, int role) const override {
-    if (!grid_ || role != Qt::DisplayRole || !index.isValid() ||
+    if (!grid_ || (role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid() ||
         static_cast<std::size_t>(index.row()) >= grid_->rowCount())
       return {};
     const GridRow& row = grid_->row(static_cast<std::size_t>(index.row()));
@@ -134,18 +136,34 @@ Form3::Form3(FailureList& core, QWidget* owner) : QDialog(owner), core_(core), w
   w_->ok->setDefault(true);
   connect(w_->ok, &QPushButton::clicked, this, &Form3::bnOK_Click);
 
-  Form_Load();
-  resize(twipsToPixels(kInnerWidth), twipsToPixels(kInnerHeight));
-  Form_Resize();
-  markWindowLoaded(kWindowName);
+  load();
 }
 
 Form3::~Form3() {
   // The core may be gone already (it belongs to our owner, which deletes us last); hiding the
   // window on the way out repaints the list, which must not reach it.
   w_->model->detach();
-  markWindowUnloaded(kWindowName);
+  if (loaded_)
+    markWindowUnloaded(kWindowName);
   delete w_;
+}
+
+void Form3::load() {
+  if (loaded_)
+    return;
+  Form_Load();
+  resize(twipsToPixels(kInnerWidth), twipsToPixels(kInnerHeight));
+  Form_Resize();
+  loaded_ = true;
+  markWindowLoaded(kWindowName);
+}
+
+void Form3::unload() {
+  if (!loaded_)
+    return;
+  w_->grid->setModel(nullptr);
+  loaded_ = false;
+  markWindowUnloaded(kWindowName);
 }
 
 QTreeView* Form3::ReportControl1() const {
@@ -169,6 +187,7 @@ void Form3::Form_Load() {
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSortingEnabled(false);
+    grid->setTextElideMode(Qt::ElideMiddle);
     QHeaderView* header = grid->header();
     header->setStretchLastSection(true);
     for (int column = 0; column < core_.grid().columnCount(); ++column) {
@@ -177,16 +196,55 @@ void Form3::Form_Load() {
                                                             : QHeaderView::Fixed);
       header->resizeSection(column, design.width);
     }
+    fitColumns();
   });
 }
 
+void Form3::fitColumns() {
+  QTreeView* grid = w_->grid;
+  QHeaderView* header = grid->header();
+  const ReportGrid& design = core_.grid();
+  if (design.columnCount() <= failcol::kReason)
+    return;
+  // The grid's width at the design size (the outer width is at least the inner one), less its
+  // frame and a vertical scroll bar, which shows as soon as the rows outgrow the grid.
+  const int viewport = twipsToPixels(kInnerWidth - kGridWidthAllowance) - 2 * grid->frameWidth() -
+                       grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid);
+  const QFontMetrics text = grid->fontMetrics();
+  const QFontMetrics caption = header->fontMetrics();
+  const int padding = 2 * text.averageCharWidth();
+  auto fitting = [&](int column, const char* widest) {
+    return std::max(
+               text.horizontalAdvance(QString::fromLatin1(widest)),
+               caption.horizontalAdvance(QString::fromStdString(design.column(column).caption))) +
+           padding;
+  };
+  const int size = fitting(failcol::kSize, "000000000000");
+  const int date = fitting(failcol::kDate, "0000.00.00 00:00:00");
+  // The rest goes to the path, the name and the reason in the proportions of their design
+  // widths; the path is cut short in the middle where it does not fit.
+  const int rest = std::max(0, viewport - size - date);
+  const int pathShare = design.column(failcol::kPath).width;
+  const int fileShare = design.column(failcol::kFile).width;
+  const int shares = std::max(1, pathShare + fileShare + design.column(failcol::kReason).width);
+  const int path = rest * pathShare / shares;
+  const int file = rest * fileShare / shares;
+  header->resizeSection(failcol::kPath, path);
+  header->resizeSection(failcol::kFile, file);
+  header->resizeSection(failcol::kSize, size);
+  header->resizeSection(failcol::kDate, date);
+  header->resizeSection(failcol::kReason, std::max(0, rest - path - file));
+}
+
 void Form3::showModalOverOwner() {
+  load();
   refreshFromCore();
   centreOverOwner();
   exec();
 }
 
 void Form3::refreshFromCore() {
+  load();
   w_->model->refresh();
   w_->count->setText(QString::fromStdString(core_.countLabel()));
 }
@@ -216,6 +274,8 @@ void Form3::closeEvent(QCloseEvent* event) {
   trapEvent(
       "Form3.Form_Unload(Cancel)", [] {}, cancel);
   QDialog::closeEvent(event);
+  if (event->isAccepted())
+    unload();
 }
 
 // The grid fills the window but for a band at the bottom that holds the count line and the OK

@@ -4,7 +4,6 @@
 
 #include "settings/settings_store.h"
 
-#include <QLockFile>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -15,27 +14,66 @@ class DesktopErrorPresenter;
 class Form1;
 class Form3;
 
-// Holds the lock that marks the running copy of the program.
+// What became of an attempt to take the single-instance lock.
+enum class LockOutcome {
+  Acquired,          // this copy holds the lock now
+  HeldByRunningCopy, // another running copy holds it: end silently
+  CannotTake,        // the lock can be neither taken nor replaced: say why and end
+};
+
+struct LockAttempt {
+  LockOutcome outcome = LockOutcome::CannotTake;
+  // For CannotTake: what is in the way, in words ("a folder that cannot be removed is in its
+  // place (Directory not empty)").
+  QString reason;
+};
+
+// Holds the lock that marks the running copy of the program: a file that the running copy keeps
+// open with an exclusive advisory lock (flock) for its whole life, and which names its process
+// ("pid\nzandrex\nhost\n"). The advisory lock alone decides who runs: the system drops it when
+// its holder ends in any way, so a copy that crashed leaves no live lock behind.
 class SingleInstanceLock {
 public:
   explicit SingleInstanceLock(const QString& path);
-  // True when no other running copy holds the lock; this one then holds it until destroyed.
-  // A lock left behind by a copy that no longer runs (it crashed) counts as free, whatever its
-  // age; a lock of a running copy never goes stale.
+  ~SingleInstanceLock();
+  SingleInstanceLock(const SingleInstanceLock&) = delete;
+  SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
+
+  // Takes the lock unless a running copy holds it. Whatever else is found in its place is
+  // stale and is taken over: a file that nobody holds (left by a copy that ended, empty, or
+  // garbage), an empty folder (removed), a symbolic link or any other kind of file (replaced
+  // atomically by a new lock file; a link is never followed). The lock file is only ever opened
+  // without following links. A lock that can be neither taken nor replaced (a folder that is not
+  // empty, a folder that cannot be written to or does not exist) is CannotTake, with the reason.
+  LockAttempt acquire();
+  // acquire() == Acquired.
   bool tryAcquire();
+  bool held() const { return fd_ >= 0; }
+  const QString& path() const { return path_; }
 
 private:
-  QLockFile lock_;
+  QString path_;
+  int fd_ = -1;
 };
 
-// "zandrex.lock" in the user's runtime folder, or in the temporary folder when there is none.
+// "zandrex.lock" in the user's runtime folder, or "zandrex-UID.lock" in the temporary folder
+// when there is none (the temporary folder is shared by every user).
 QString defaultLockPath();
+
+// What start-up does with a lock attempt.
+struct StartDecision {
+  enum Action { Start, EndSilently, RefuseWithMessage } action = Start;
+  // For RefuseWithMessage: the text of the message box.
+  QString message;
+};
+StartDecision decideStart(const LockAttempt& attempt, const QString& lockPath);
 
 // What Main asks of the world; each part can be replaced (tests, demos).
 struct StartupOptions {
   // True on a system the program runs on; isSupportedSystem() by default.
   std::function<bool()> supportedSystem;
-  // Shows the refusal text; an exclamation box titled "Zandrex" by default.
+  // Shows why the program cannot start (an unsupported system, a lock that cannot be taken); an
+  // exclamation box titled "Zandrex" by default.
   std::function<void(const QString& text)> refuse;
   // The single-instance lock file; defaultLockPath() when empty.
   QString lockPath;
@@ -69,10 +107,11 @@ private:
   Form3* failureWindow_ = nullptr;
 };
 
-// The start routine. Null when the program must end at once: the system is refused (after the
-// message) or another copy runs (silently); in both cases no window opens and no setting is
-// written. Otherwise the main window is shown and the failure window loaded hidden; an error on
-// the way is reported and the program goes on with what was made.
+// The start routine. Null when the program must end at once: the system is refused or the lock
+// can be neither taken nor replaced (after the message), or another copy runs (silently); in
+// every case no window opens and no setting is written. Otherwise the main window is shown and the
+// failure window loaded hidden; an error on the way is reported and the program goes on with what
+// was made.
 std::unique_ptr<DesktopProgram> Main(StartupOptions options = {});
 
 } // namespace zandrex::desktop

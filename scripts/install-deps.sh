@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libxxhash-dev
   qt6-base-dev qt6-qpa-plugins libgl1-mesa-dev
-  xvfb xauth python3
+  xvfb xauth python3 desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

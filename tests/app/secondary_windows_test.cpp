@@ -8,6 +8,7 @@
 #include "errors/err_trap.h"
 #include "link_label.h"
 #include "program_error_window.h"
+#include "program_icon.h"
 #include "settings/message_texts.h"
 #include "settings/settings_store.h"
 #include "shellaid/loaded_windows.h"
@@ -16,8 +17,11 @@
 #include "test_support.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -110,7 +114,8 @@ protected:
 };
 
 // In the program the failure window is a child of the main window, which destroys the list
-// first: the window must outlive its list.
+// first: the window must outlive its list. "OK" hides the window with its rows; the close box
+// unloads it, and the next run loads it afresh, at its design size with its design columns.
 TEST_F(SecondaryWindowsTest, FailureWindowListsFailuresModalOverItsOwnerAndOutlivesItsList) {
   QWidget owner;
   owner.setGeometry(100, 100, 1200, 900);
@@ -120,11 +125,13 @@ TEST_F(SecondaryWindowsTest, FailureWindowListsFailuresModalOverItsOwnerAndOutli
   QTreeView* grid = window->ReportControl1();
   EXPECT_EQ(grid->model()->headerData(4, Qt::Horizontal).toString(), "Reason");
   EXPECT_EQ(window->lbFilesCount()->text(), "0 files");
+  EXPECT_TRUE(isLoad("Form3"));
+  const QSize designSize = window->size();
+  const int designPathWidth = grid->header()->sectionSize(0);
 
   core->add("/data/b/", "later.txt", "2024.03.02 10:00:00", "200", "Permission denied");
   core->add("/data/a/", "earlier.txt", "2024.03.01 09:00:00", "100", "Busy");
   core->finish();
-  // Centred over its owner; the close box hides it and keeps its rows.
   bool sawWindow = false;
   whenModal([&](QWidget* modal) {
     sawWindow = modal == window.get();
@@ -132,10 +139,12 @@ TEST_F(SecondaryWindowsTest, FailureWindowListsFailuresModalOverItsOwnerAndOutli
     const QPointF offset =
         QRectF(window->frameGeometry()).center() - QRectF(owner.frameGeometry()).center();
     EXPECT_LE(offset.manhattanLength(), 1.0);
+    QTest::mouseClick(window->bnOK(), Qt::LeftButton);
   });
   window->showModalOverOwner();
   EXPECT_TRUE(sawWindow);
   EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(isLoad("Form3"));
   ASSERT_EQ(grid->model()->rowCount(), 2);
   const char* firstRow[] = {"/data/b/", "later.txt", "200", "2024.03.02 10:00:00",
                             "Permission denied"};
@@ -143,13 +152,72 @@ TEST_F(SecondaryWindowsTest, FailureWindowListsFailuresModalOverItsOwnerAndOutli
     EXPECT_EQ(cell(grid, 0, column), firstRow[column]);
   EXPECT_EQ(cell(grid, 1, 1), "earlier.txt");
 
-  // "OK" hides it too.
-  whenModal([&](QWidget*) { QTest::mouseClick(window->bnOK(), Qt::LeftButton); });
+  // Enlarged, a column widened, then closed with the close box: unloaded.
+  whenModal([&](QWidget* modal) {
+    window->resize(designSize + QSize(200, 100));
+    grid->header()->resizeSection(0, designPathWidth + 100);
+    modal->close();
+  });
   window->showModalOverOwner();
   EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(window->loaded());
+  EXPECT_FALSE(isLoad("Form3"));
+  EXPECT_EQ(grid->model(), nullptr) << "an unloaded window shows no list";
+
+  // The next run loads it again: registered, at the design size, with the new list only.
+  core->clear();
+  core->add("/data/c/", "new.txt", "2024.03.03 08:00:00", "300", "Busy");
+  core->finish();
+  whenModal([&](QWidget*) {
+    EXPECT_TRUE(isLoad("Form3"));
+    EXPECT_EQ(window->size(), designSize);
+    EXPECT_EQ(grid->header()->sectionSize(0), designPathWidth);
+    ASSERT_NE(grid->model(), nullptr);
+    EXPECT_EQ(grid->model()->rowCount(), 1);
+    EXPECT_EQ(cell(grid, 0, 1), "new.txt");
+    EXPECT_EQ(window->lbFilesCount()->text(), "Deletion failed for 1 file(s)");
+  });
+  window->showModalOverOwner();
+  EXPECT_FALSE(isLoad("Form3")) << "closed by the close box again";
   window->show();
   core.reset();
   window.reset();
+}
+
+// At the design size every column shows whole, the reason too, also when the rows outgrow the
+// grid and its scroll bar takes a strip; a path too long for its column is cut in the middle.
+TEST_F(SecondaryWindowsTest, FailureWindowShowsEveryColumnAtItsDesignSize) {
+  for (const int failures : {2, 80}) {
+    SCOPED_TRACE(failures);
+    FailureList core;
+    for (int k = 0; k < failures; ++k)
+      core.add("/home/user/Photos/2024/Holidays/Trip to the seaside/", "beach copy.jpg",
+               "2024.07.02 11:40:57", "3170304", "Changed since the search");
+    core.finish();
+    Form3 window(core, nullptr);
+    window.refreshFromCore();
+    window.show();
+    QApplication::processEvents();
+    QTreeView* grid = window.ReportControl1();
+    const QHeaderView* header = grid->header();
+    const int viewport = grid->viewport()->width();
+    EXPECT_EQ(grid->verticalScrollBar()->isVisible(), failures == 80);
+    EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
+    for (int column = 0; column < header->count(); ++column) {
+      SCOPED_TRACE(column);
+      EXPECT_GE(header->sectionViewportPosition(column), 0);
+      EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column), viewport);
+      EXPECT_GE(header->sectionSize(column),
+                header->fontMetrics().horizontalAdvance(
+                    grid->model()->headerData(column, Qt::Horizontal).toString()));
+    }
+    const QFontMetrics metrics = grid->fontMetrics();
+    for (const char* text : {"3170304", "2024.07.02 11:40:57"}) {
+      const int column = QString(text).contains('.') ? 3 : 2;
+      EXPECT_LT(metrics.horizontalAdvance(text), header->sectionSize(column)) << text;
+    }
+    EXPECT_EQ(grid->textElideMode(), Qt::ElideMiddle);
+  }
 }
 
 TEST_F(SecondaryWindowsTest, FailureWindowLayoutFollowsItsSizeAndNeverGoesNegative) {
@@ -248,6 +316,14 @@ TEST_F(SecondaryWindowsTest, AboutWindowShowsVersionAndLinks) {
       window, {"Label6", "Zandrex", "Label2", aboutVersionText(kVersionMajor, kVersionMinor),
                "Label3", msgLegalNotice1, "Label7", msgLegalNotice2, "Label8", "Website:", "Label9",
                "Technical support:", "Label4", kWebsiteAddress, "Label5", kSupportAddress});
+  // The program's own icon, not a stock one.
+  const QPixmap shown = window.findChild<QLabel*>("Image1")->pixmap();
+  ASSERT_FALSE(shown.isNull());
+  EXPECT_EQ(shown.size(), QSize(32, 32));
+  EXPECT_EQ(shown.toImage(), programIcon().pixmap(32).toImage());
+  EXPECT_NE(shown.toImage(),
+            window.style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32).toImage());
+  EXPECT_EQ(programIcon().availableSizes().size(), 7);
   window.show();
   click(&window, "Label4");
   click(&window, "Label5");
