@@ -4,7 +4,10 @@
 #include "select/group_stats.h"
 #include "text/utf8.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <unistd.h>
 
 namespace zandrex::cli {
 
@@ -20,7 +23,92 @@ void forEachRow(const ReportGrid& grid, auto&& onGroup, auto&& onFile) {
   }
 }
 
+// The length of the character at text[at] when it must be written as an escape (a C0 or C1
+// control, DEL, or a stray byte, which counts as 1); 0 when it may stand as it is.
+std::size_t escapedLength(std::string_view text, std::size_t at) {
+  auto c = static_cast<unsigned char>(text[at]);
+  std::size_t length = utf8SequenceLength(text, at);
+  if (length == 0)
+    return 1;
+  if (length == 1)
+    return c < 0x20 || c == 0x7f ? 1 : 0;
+  if (length == 2 && utf8CodePoint(text, at, length) <= 0x9f)
+    return 2;
+  return 0;
+}
+
+// The length of the character at text[at]: its UTF-8 sequence, or 1 for a stray byte.
+std::size_t characterLength(std::string_view text, std::size_t at) {
+  return std::max<std::size_t>(utf8SequenceLength(text, at), 1);
+}
+
+bool needsQuotes(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); i += characterLength(text, i)) {
+    char c = text[i];
+    if (c == '\\' || c == '\'' || c == '"' || escapedLength(text, i) != 0)
+      return true;
+  }
+  return false;
+}
+
+void appendEscape(std::string& out, unsigned char c) {
+  static constexpr char kLetters[] = "abtnvfr"; // \a is 7, \r is 13
+  if (c >= 7 && c <= 13) {
+    out += '\\';
+    out += kLetters[c - 7];
+    return;
+  }
+  char octal[8];
+  std::snprintf(octal, sizeof octal, "\\%03o", c);
+  out += octal;
+}
+
+std::string quoted(std::string_view text) {
+  enum class Part { None, Literal, Escapes };
+  Part open = Part::None;
+  std::string out;
+  auto enter = [&](Part part) {
+    if (open == part)
+      return;
+    if (open != Part::None)
+      out += '\'';
+    if (part == Part::Literal)
+      out += '\'';
+    else if (part == Part::Escapes)
+      out += "$'";
+    open = part;
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    if (std::size_t length = escapedLength(text, i)) {
+      enter(Part::Escapes);
+      for (std::size_t k = 0; k < length; ++k)
+        appendEscape(out, static_cast<unsigned char>(text[i + k]));
+      i += length;
+    } else if (text[i] == '\'') {
+      enter(Part::None);
+      out += "\\'";
+      ++i;
+    } else {
+      enter(Part::Literal);
+      const std::size_t length = characterLength(text, i);
+      out.append(text.substr(i, length));
+      i += length;
+    }
+  }
+  enter(Part::None);
+  // Only the empty text quotes to nothing at all.
+  return out.empty() ? "''" : out;
+}
+
 } // namespace
+
+std::string quotedName(std::string_view text) {
+  return needsQuotes(text) ? quoted(text) : std::string(text);
+}
+
+std::string quotedAlways(std::string_view text) {
+  return quoted(text);
+}
 
 std::string jsonString(std::string_view text) {
   std::string out = "\"";
@@ -68,6 +156,28 @@ std::string jsonString(std::string_view text) {
   return out + "\"";
 }
 
+namespace {
+
+// The group's heading with the name in it (the "File" key of the filename modes) quoted.
+std::string textHeading(const ReportGrid& grid, std::size_t position) {
+  std::string heading = groupHeading(grid, position);
+  const int column = grid.groupOrder().front();
+  if (column != col::kFile && column != col::kNameSize)
+    return heading;
+  const std::string key = grid.groupKey(position).displayText();
+  // The name-and-size key reads "name, Size: N"; the number holds no ", Size: ".
+  const std::string name = column == col::kFile ? key : key.substr(0, key.rfind(", Size: "));
+  const std::string prefix = grid.column(column).caption + ": ";
+  if (!heading.starts_with(prefix + name))
+    return heading;
+  std::string quotedKey = quotedName(name);
+  if (quotedKey == name)
+    return heading;
+  return prefix + quotedKey + heading.substr(prefix.size() + name.size());
+}
+
+} // namespace
+
 void printText(std::ostream& out, const DuplicateFinder& core) {
   bool first = true;
   forEachRow(
@@ -76,15 +186,29 @@ void printText(std::ostream& out, const DuplicateFinder& core) {
         if (!first)
           out << '\n';
         first = false;
-        out << groupHeading(core.grid(), position) << '\n';
+        out << textHeading(core.grid(), position) << '\n';
       },
       [&](RecordId record) {
         first = false;
-        out << core.fullPath(record) << '\n';
+        out << quotedName(core.fullPath(record)) << '\n';
       });
   if (!first)
     out << '\n';
   out << core.statusText() << '\n';
+}
+
+void printNullSeparated(std::ostream& out, const DuplicateFinder& core) {
+  bool inGroup = false;
+  forEachRow(
+      core.grid(),
+      [&](std::size_t) {
+        if (inGroup)
+          out << '\0';
+        inGroup = true;
+      },
+      [&](RecordId record) { out << core.fullPath(record) << '\0'; });
+  if (inGroup)
+    out << '\0';
 }
 
 void printJson(std::ostream& out, const DuplicateFinder& core, int mode) {
@@ -126,6 +250,64 @@ void printJson(std::ostream& out, const DuplicateFinder& core, int mode) {
   if (!firstGroup)
     out << "]}";
   out << "]}\n";
+}
+
+FdOutputBuffer::FdOutputBuffer(int fd) : fd_(fd) {
+  setp(buffer_, buffer_ + kSize);
+}
+
+FdOutputBuffer::~FdOutputBuffer() {
+  drain();
+}
+
+bool FdOutputBuffer::writeAll(const char* data, std::size_t count) {
+  while (count > 0 && error_ == 0) {
+    ssize_t written = ::write(fd_, data, count);
+    if (written < 0 && errno == EINTR)
+      continue;
+    if (written <= 0) {
+      error_ = written < 0 ? errno : EIO;
+      break;
+    }
+    data += written;
+    count -= static_cast<std::size_t>(written);
+  }
+  return error_ == 0;
+}
+
+bool FdOutputBuffer::drain() {
+  const std::size_t pending = static_cast<std::size_t>(pptr() - pbase());
+  setp(buffer_, buffer_ + kSize);
+  // After a failure nothing more is written: the output must not go on past a gap.
+  return error_ == 0 && writeAll(buffer_, pending);
+}
+
+FdOutputBuffer::int_type FdOutputBuffer::overflow(int_type c) {
+  if (!drain())
+    return traits_type::eof();
+  if (traits_type::eq_int_type(c, traits_type::eof()))
+    return traits_type::not_eof(c);
+  *pptr() = traits_type::to_char_type(c);
+  pbump(1);
+  return c;
+}
+
+std::streamsize FdOutputBuffer::xsputn(const char* data, std::streamsize count) {
+  if (error_ != 0)
+    return 0;
+  const auto room = static_cast<std::streamsize>(epptr() - pptr());
+  if (count <= room) {
+    traits_type::copy(pptr(), data, static_cast<std::size_t>(count));
+    pbump(static_cast<int>(count));
+    return count;
+  }
+  if (!drain() || !writeAll(data, static_cast<std::size_t>(count)))
+    return 0;
+  return count;
+}
+
+int FdOutputBuffer::sync() {
+  return drain() ? 0 : -1;
 }
 
 } // namespace zandrex::cli

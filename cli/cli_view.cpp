@@ -14,10 +14,6 @@ constexpr unsigned kCallsPerClockRead = 256;
 // How much of the error report is echoed on standard error.
 constexpr int kReportLinesShown = 8;
 
-void onInterrupt(int) {
-  interruptRequested = 1;
-}
-
 std::string withoutCarriageReturns(const std::string& text) {
   std::string out;
   for (char c : text)
@@ -29,13 +25,6 @@ std::string withoutCarriageReturns(const std::string& text) {
 } // namespace
 
 volatile std::sig_atomic_t interruptRequested = 0;
-
-void installInterruptHandler() {
-  struct sigaction action {};
-  action.sa_handler = onInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-}
 
 void CliView::doEvents() {
   if (interruptRequested && core_)
@@ -75,11 +64,23 @@ void CliView::showExclamation(const std::string& text) {
 
 void CliErrorPresenter::showProgramError(bool) {
   errorShown_ = true;
-  std::fprintf(stderr, "zandrex-cli: an error ended the command; the report was added to %s/%s\n",
-               reportEnvironment().reportFolder().c_str(), kErrorReportFileName);
+  const ReportWriteOutcome& write = lastReportWrite();
   std::istringstream lines(withoutCarriageReturns(reportText()));
   std::string line;
-  for (int n = 0; n < kReportLinesShown && std::getline(lines, line); ++n)
+  if (write.written) {
+    std::fprintf(stderr, "zandrex-cli: an error ended the command; the report was added to %s\n",
+                 escapeReportText(write.path).c_str());
+    for (int n = 0; n < kReportLinesShown && std::getline(lines, line); ++n)
+      std::fprintf(stderr, "  %s\n", line.c_str());
+    return;
+  }
+  // Nowhere else to read it: the whole report goes to standard error.
+  const std::string where = write.path.empty() ? "" : " to " + escapeReportText(write.path);
+  std::fprintf(stderr,
+               "zandrex-cli: an error ended the command; the report could not be written%s: "
+               "%s\nzandrex-cli: the report follows:\n",
+               where.c_str(), write.reason.empty() ? "unknown reason" : write.reason.c_str());
+  while (std::getline(lines, line))
     std::fprintf(stderr, "  %s\n", line.c_str());
 }
 

@@ -11,9 +11,8 @@
 
 namespace zandrex::cli {
 
-// Set by the SIGINT handler.
+// Set by the SIGINT and SIGTERM handlers: the find or the deletion stops at its next step.
 extern volatile std::sig_atomic_t interruptRequested;
-void installInterruptHandler();
 
 class CliView : public FinderView {
 public:
@@ -46,7 +45,8 @@ private:
   DuplicateFinder* core_ = nullptr;
 };
 
-// Prints where the error report went and its first lines; remembers that an error happened.
+// Prints where the error report was written and its first lines; when it could not be written,
+// says so and why and prints the whole report. Remembers that an error happened.
 class CliErrorPresenter : public ErrorPresenter {
 public:
   void showProgramError(bool modal) override;

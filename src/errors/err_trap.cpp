@@ -1,18 +1,19 @@
 #include "errors/err_trap.h"
 
 #include "platform/platform.h"
-#include "platform/unique_fd.h"
 #include "text/utf8.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace zandrex {
 
@@ -36,8 +37,9 @@ constexpr const char* kUnknownComponentVersion = "?";
 constexpr const char* kSendThisFile = "Please send this file to ";
 constexpr std::chrono::milliseconds kOpenRetryPause{200};
 constexpr std::chrono::milliseconds kOpenRetryLimit{1000};
-constexpr mode_t kNewFolderMode = 0777;
-constexpr mode_t kNewFileMode = 0666;
+// The report tells about the user's files: folders and file made here are the user's alone.
+constexpr mode_t kNewFolderMode = 0700;
+constexpr mode_t kNewFileMode = 0600;
 // Stands for "%" while keys are replaced, so that "%" inside values is never taken for a key.
 constexpr char kKeyMark = '\b';
 constexpr const char* kHeaderTemplate =
@@ -51,6 +53,7 @@ struct TrapState {
   std::string reportText;
   std::string pendingValueBlocks;
   AppError current;
+  ReportWriteOutcome lastWrite;
   ErrorPresenter* presenter = nullptr;
 };
 
@@ -120,26 +123,6 @@ void removeAll(std::string& text, std::string_view what) {
   replaceAll(text, what, "");
 }
 
-std::string escapeInvalidUtf8(std::string_view text) {
-  static constexpr char kHexDigits[] = "0123456789ABCDEF";
-  std::string result;
-  result.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = utf8SequenceLength(text, i);
-    if (length != 0) {
-      result.append(text.substr(i, length));
-      i += length;
-      continue;
-    }
-    const auto stray = static_cast<unsigned char>(text[i]);
-    result += "\\x";
-    result += kHexDigits[stray >> 4];
-    result += kHexDigits[stray & 0xF];
-    ++i;
-  }
-  return result;
-}
-
 std::string twoDigits(int value) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%02d", value);
@@ -187,7 +170,8 @@ std::string formatParameters(std::string_view names, const ParamValues& values) 
   std::string items;
   for (std::size_t i = 0; i < values.size(); ++i) {
     const std::string name = i < nameList.size() ? nameList[i] : std::string();
-    std::string text = values[i].reportText();
+    // Escaped, a value never holds a line end: the block takes the long ones only.
+    std::string text = escapeReportText(values[i].reportText());
     if (text.find(kCrLf) != std::string::npos || utf8CharacterCount(text) > kLongValueLimit) {
       std::string indented = kValueIndent + text;
       replaceAll(indented, kCrLf, std::string(kCrLf) + kValueIndent);
@@ -229,19 +213,19 @@ std::string buildHeader(const std::string& methodName) {
   });
   const std::pair<const char*, std::string> values[] = {
       {"nl", kCrLf},
-      {"MethodName", methodName},
-      {"Comp", safeText(env.computerName)},
+      {"MethodName", escapeReportText(methodName)},
+      {"Comp", escapeReportText(safeText(env.computerName))},
       {"Time", time},
-      {"App", safeText(env.appName)},
-      {"Ver", env.version},
+      {"App", escapeReportText(safeText(env.appName))},
+      {"Ver", escapeReportText(env.version)},
       {"ADOVersion", kUnknownComponentVersion},
       {"ErrNum", std::to_string(number)},
       {"ErrHex", hexText(number)},
       {"ErrNumRel1", signedText(std::int64_t{number} - vbObjectError)},
       {"ErrNumRel2", signedText(std::int64_t{number} - ERRMAP_APP_FIRST)},
       {"ErrStd", number == ERR_GENERAL ? kErrStdGeneral : ""},
-      {"Source", s.preserved.source},
-      {"Descr", s.preserved.description},
+      {"Source", escapeReportText(s.preserved.source)},
+      {"Descr", escapeReportText(s.preserved.description)},
   };
   std::string header = kHeaderTemplate;
   std::replace(header.begin(), header.end(), '%', kKeyMark);
@@ -263,12 +247,14 @@ void appendSystemErrorLine() {
   });
   removeAll(message, kCrLf);
   removeAll(message, std::string_view("\0", 1));
-  appendLine("  API Error: (" + std::to_string(code) + ") " + message);
+  appendLine("  API Error: (" + std::to_string(code) + ") " + escapeReportText(message));
 }
 
 void appendCallStackLine(const std::string& methodName, std::string_view names,
                          const ParamValues& values) {
-  std::string line = "  Call Stack: " + methodName + "(" + formatParameters(names, values) + ")";
+  // Every part is escaped before the line is measured, so the padding counts what a reader sees.
+  std::string line =
+      "  Call Stack: " + escapeReportText(methodName) + "(" + formatParameters(names, values) + ")";
   if (state().preserved.line != 0)
     line += "  at Line " + std::to_string(state().preserved.line);
   line += " ";
@@ -299,42 +285,104 @@ void buildReport(std::string_view signature, const ParamValues& values) {
   swallowErrors([&] { appendCallStackLine(methodName, names, values); });
 }
 
-bool pathExists(const std::string& path) {
-  struct stat entry {};
-  return ::stat(path.c_str(), &entry) == 0;
-}
-
 std::chrono::steady_clock::time_point now(const ReportEnvironment& env) {
   return env.clock ? env.clock() : std::chrono::steady_clock::now();
 }
 
-// Another program may hold the file for a moment; keep trying for about a second.
+// A write that did not happen: the file it was meant for, why not and the errno value behind it.
+ReportWriteOutcome failure(std::string path, std::string reason, int error = 0) {
+  ReportWriteOutcome outcome;
+  outcome.path = std::move(path);
+  outcome.reason = std::move(reason);
+  outcome.error = error;
+  return outcome;
+}
+
+std::string systemReason(int error) {
+  return std::strerror(error);
+}
+
+std::string quotedPath(const std::string& path) {
+  return "'" + escapeReportText(path) + "'";
+}
+
+// The folder part of path ("" when it has none; "/" for a file in the root).
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return {};
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// Makes folder and every missing folder above it (mode 0700 for each one made here). 0 when
+// folder is a folder afterwards (a symbolic link to one counts); else the errno value, with
+// failedAt set to the folder that could not be made or is no folder.
+int makeFolders(const std::string& folder, std::string& failedAt) {
+  if (folder.empty() || folder == "/")
+    return 0;
+  if (::mkdir(folder.c_str(), kNewFolderMode) == 0)
+    return 0;
+  int error = errno;
+  if (error == ENOENT) {
+    const int parentError = makeFolders(folderOf(folder), failedAt);
+    if (parentError != 0)
+      return parentError;
+    if (::mkdir(folder.c_str(), kNewFolderMode) == 0)
+      return 0;
+    error = errno;
+  }
+  if (error == EEXIST) {
+    struct stat entry {};
+    if (::stat(folder.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode))
+      return 0;
+    error = ENOTDIR;
+  }
+  failedAt = folder;
+  return error;
+}
+
+// Opens path for appending, never through a symbolic link, creating it (mode 0600) when missing.
+// O_NONBLOCK keeps a FIFO put in the file's place from stalling the open; such a file is refused
+// after the open anyway. Another program may hold the file for a moment: other failures are
+// retried for about a second. -1 with errno set when it could not be opened.
 int openForAppendWithRetries(const std::string& path, const ReportEnvironment& env) {
   const auto start = now(env);
   for (;;) {
     const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, kNewFileMode);
+        ::open(path.c_str(),
+               O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+               kNewFileMode);
     if (fd >= 0)
       return fd;
+    const int error = errno;
+    // A symbolic link stays one, however long we wait.
+    if (error == ELOOP)
+      return -1;
     if (env.sleep)
       env.sleep(kOpenRetryPause);
     else
       platform::sleepFor(kOpenRetryPause);
-    if (now(env) - start > kOpenRetryLimit)
+    if (now(env) - start > kOpenRetryLimit) {
+      errno = error;
       return -1;
+    }
   }
 }
 
-bool writeAll(int fd, std::string_view data) {
+// Writes all of data or says why not: 0, or the errno value (EIO when the system took nothing
+// without saying why). A short write is only a step; the next write gives the reason.
+int writeAll(int fd, std::string_view data) {
   while (!data.empty()) {
     const ssize_t written = ::write(fd, data.data(), data.size());
     if (written < 0 && errno == EINTR)
       continue;
-    if (written <= 0)
-      return false;
+    if (written < 0)
+      return errno;
+    if (written == 0)
+      return EIO;
     data.remove_prefix(static_cast<std::size_t>(written));
   }
-  return true;
+  return 0;
 }
 
 std::string reportToWrite() {
@@ -346,33 +394,77 @@ std::string reportToWrite() {
   return {};
 }
 
-bool writeReportFile(std::string_view fileName) {
-  const std::string report = reportToWrite();
-  if (report.empty())
-    return false;
+ReportWriteOutcome writeReportFile(std::string_view fileName) {
   const ReportEnvironment& env = reportEnvironment();
   const std::string folder = safeText(env.reportFolder);
-  // One level only: the documents folder itself is the user's.
-  if (!pathExists(folder) && ::mkdir(folder.c_str(), kNewFolderMode) != 0)
-    return false;
   const std::string name(fileName);
-  const std::string path = name.find('/') != std::string::npos ? name : folder + "/" + name;
-  const bool isNew = !pathExists(path);
+  const bool inReportFolder = name.find('/') == std::string::npos;
+  if (inReportFolder && (folder.empty() || folder.front() != '/'))
+    return failure({}, folder.empty() ? "the report folder is not known"
+                                      : "the report folder " + quotedPath(folder) +
+                                            " is not an absolute path");
+  const std::string path = inReportFolder ? folder + "/" + name : name;
 
+  const std::string report = reportToWrite();
+  if (report.empty())
+    return failure(path, "there is no report to write");
+
+  std::string failedFolder;
+  if (const int error = makeFolders(folderOf(path), failedFolder); error != 0)
+    return failure(
+        path, "cannot create the folder " + quotedPath(failedFolder) + ": " + systemReason(error),
+        error);
+
+  // Closed here with its result checked once the entry is written; before that by the guard.
+  struct OpenFile {
+    int fd;
+    ~OpenFile() {
+      if (fd >= 0)
+        ::close(fd);
+    }
+  } file{openForAppendWithRetries(path, env)};
+  if (file.fd < 0) {
+    const int error = errno;
+    if (error == ELOOP)
+      return failure(path, "refused: it is a symbolic link", error);
+    return failure(path, systemReason(error), error);
+  }
+  struct stat opened {};
+  if (::fstat(file.fd, &opened) != 0) {
+    const int error = errno;
+    return failure(path, systemReason(error), error);
+  }
+  if (!S_ISREG(opened.st_mode))
+    return failure(path, "refused: it is not a regular file");
+  if (opened.st_uid != ::geteuid())
+    return failure(path, "refused: it belongs to another user");
+  // Only the open needed it; writes to the file wait as they always do.
+  if (const int flags = ::fcntl(file.fd, F_GETFL); flags != -1)
+    ::fcntl(file.fd, F_SETFL, flags & ~O_NONBLOCK);
+
+  // The whole entry first, then one checked write: a full disk cannot pass for success.
   std::string entry;
-  if (isNew)
-    entry += kSendThisFile + env.supportAddress + kCrLf + " " + kCrLf;
+  if (opened.st_size == 0)
+    entry += kSendThisFile + escapeReportText(env.supportAddress) + kCrLf + " " + kCrLf;
   entry += report + kCrLf;
-  entry += "Program path: " + safeText(env.programFolder) + kCrLf;
-  entry += "Error report path: " + folder + kCrLf;
-  entry += "Error read file: " + CurrentReadFile() + kCrLf;
-  entry += "File name : " + safeText(env.appName) + kCrLf;
-  entry += "OS: " + safeText(env.osLine) + kCrLf + kCrLf + kCrLf;
+  entry += "Program path: " + escapeReportText(safeText(env.programFolder)) + kCrLf;
+  entry += "Error report path: " + escapeReportText(folder) + kCrLf;
+  entry += "Error read file: " + escapeReportText(CurrentReadFile()) + kCrLf;
+  entry += "File name : " + escapeReportText(safeText(env.appName)) + kCrLf;
+  entry += "OS: " + escapeReportText(safeText(env.osLine)) + kCrLf + kCrLf + kCrLf;
 
-  const UniqueFd file(openForAppendWithRetries(path, env));
-  if (!file.valid())
-    return false;
-  return writeAll(file.get(), escapeInvalidUtf8(entry));
+  const int writeError = writeAll(file.fd, entry);
+  // The close can be the first to hear of a failed write (a full disk over the network).
+  const int closed = ::close(std::exchange(file.fd, -1));
+  const int closeError = errno;
+  if (writeError != 0)
+    return failure(path, systemReason(writeError), writeError);
+  if (closed != 0)
+    return failure(path, "closing the file failed: " + systemReason(closeError), closeError);
+  ReportWriteOutcome outcome;
+  outcome.written = true;
+  outcome.path = path;
+  return outcome;
 }
 
 } // namespace
@@ -436,16 +528,88 @@ std::string ErrorIn(std::string_view signature, const ParamValues& parameterValu
 void ShowErrorReport() {
   if (IsSilentError(state().current.number))
     return;
-  WriteErrorReport(kErrorReportFileName);
+  WriteErrorReport(kErrorReportFileName, &state().lastWrite);
   ErrorPresenter* presenter = errorPresenter();
   if (presenter)
     presenter->showProgramError(reportEnvironment().mainWindowLoaded());
 }
 
-bool WriteErrorReport(std::string_view fileName) {
-  bool written = false;
-  swallowErrors([&] { written = writeReportFile(fileName); });
+bool WriteErrorReport(std::string_view fileName, ReportWriteOutcome* outcome) {
+  ReportWriteOutcome result;
+  try {
+    result = writeReportFile(fileName);
+  } catch (const std::bad_alloc&) {
+    result = failure({}, "out of memory", ENOMEM);
+  } catch (...) {
+    result = failure({}, "internal error");
+  }
+  const bool written = result.written;
+  if (outcome)
+    *outcome = std::move(result);
   return written;
+}
+
+const ReportWriteOutcome& lastReportWrite() {
+  return state().lastWrite;
+}
+
+std::string escapeReportText(std::string_view text) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  constexpr unsigned char kFirstPrintable = 0x20;
+  constexpr unsigned char kDelete = 0x7F;
+  constexpr char32_t kFirstC1 = 0x80;
+  constexpr char32_t kLastC1 = 0x9F;
+  constexpr char32_t kLineSeparator = 0x2028;
+  constexpr char32_t kParagraphSeparator = 0x2029;
+  const auto appendHex = [](std::string& out, std::string_view bytes) {
+    for (const char byte : bytes) {
+      const auto value = static_cast<unsigned char>(byte);
+      out += "\\x";
+      out += kHexDigits[value >> 4];
+      out += kHexDigits[value & 0xF];
+    }
+  };
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = utf8SequenceLength(text, i);
+    const std::string_view sequence = text.substr(i, length == 0 ? 1 : length);
+    i += sequence.size();
+    if (length == 1) {
+      const auto byte = static_cast<unsigned char>(sequence.front());
+      switch (byte) {
+      case '\\':
+        result += "\\\\";
+        break;
+      case '\n':
+        result += "\\n";
+        break;
+      case '\r':
+        result += "\\r";
+        break;
+      case '\t':
+        result += "\\t";
+        break;
+      default:
+        if (byte < kFirstPrintable || byte == kDelete)
+          appendHex(result, sequence);
+        else
+          result += sequence;
+      }
+      continue;
+    }
+    if (length == 0) {
+      appendHex(result, sequence);
+      continue;
+    }
+    const char32_t codePoint = utf8CodePoint(text, i - length, length);
+    if ((codePoint >= kFirstC1 && codePoint <= kLastC1) || codePoint == kLineSeparator ||
+        codePoint == kParagraphSeparator)
+      appendHex(result, sequence);
+    else
+      result += sequence;
+  }
+  return result;
 }
 
 bool IsSilentError(std::int32_t number) {
@@ -468,6 +632,7 @@ void resetErrTrap() {
   s.reportText.clear();
   s.pendingValueBlocks.clear();
   s.current = AppError{};
+  s.lastWrite = ReportWriteOutcome{};
 }
 
 std::string& CurrentReadFile() {

@@ -75,19 +75,58 @@ void ErrRestore();
 std::string ErrorIn(std::string_view signature, const ParamValues& parameterValues,
                     std::int32_t flags);
 
+// The one escape of the error report, lossless, done by this one function for every value the
+// report takes from outside its own templates: the error's description and source, the system's
+// message, the computer and program names, the method name, every parameter value, the program
+// folder, the report folder, the last read file and the OS line. A file name can thus neither
+// write a line of its own into the report nor pass for another name.
+//   backslash                         -> "\\" (so a name holding "\x41" reads "\\x41", not "A")
+//   LF, CR, TAB                       -> "\n", "\r", "\t"
+//   any other control character       -> "\xHH" for each of its bytes (HH: two upper-case hex
+//   (U+0000..U+001F, U+007F,             digits)
+//   U+0080..U+009F), U+2028, U+2029
+//   a byte that is not part of valid  -> "\xHH"
+//   UTF-8
+// Everything else (printable ASCII, valid UTF-8 characters) is copied unchanged. Reading "\\",
+// "\n", "\r", "\t" and "\xHH" back as the bytes they stand for restores the original exactly; the
+// result is valid UTF-8 without control characters.
+std::string escapeReportText(std::string_view text);
+
+// Where WriteErrorReport put the report, or why it could not.
+struct ReportWriteOutcome {
+  // True only when the whole entry was appended and the file closed without error.
+  bool written = false;
+  // The file the entry was appended to, or was meant for; empty when no path could be formed.
+  std::string path;
+  // Why not, when written is false: a short text in the manner of strerror, for instance
+  // "cannot create the folder '/home/u/Documents': Not a directory" or "No space left on
+  // device" (paths in it escaped with escapeReportText). Empty when written.
+  std::string reason;
+  // The errno value behind reason; 0 when the reason is not a system error.
+  int error = 0;
+};
+
 // Appends the report to kErrorReportFileName and asks the presenter for the "Program Error" window
-// (modal when "Form1" is loaded), whether or not the file could be written. Does nothing for a
-// silent error.
+// (modal when "Form1" is loaded), whether or not the file could be written; the presenter can ask
+// lastReportWrite() which of the two it was. Does nothing for a silent error.
 void ShowErrorReport();
 // Appends the report (reportText(), else the description of a propagated current error) to
-// fileName: in the report folder, which is created when missing (one level only), unless the name
-// holds a "/". A file that does not exist yet starts with the "Please send this file to" line and
-// a line of one blank; the report is followed by the program path, report folder, last read file,
-// program name and OS lines. Lines end in CR LF; the file is only ever appended to. An open that
-// fails is retried every 200 ms for about a second (environment clock and sleep). The file is
-// UTF-8 text: any byte of the entry that is not part of valid UTF-8 is written as "\xHH" so the
-// file stays readable. True when the whole entry was written; every failure gives false quietly.
-bool WriteErrorReport(std::string_view fileName);
+// fileName: in the report folder unless the name holds a "/", when it is used as given. The
+// folders of that path that are missing are created, with mode 0700; the report folder must be
+// an absolute path. A file that does not exist or is empty starts with the "Please send this
+// file to" line and a line of one blank; the report is followed by the program path, report
+// folder, last read file, program name and OS lines, every value in them escaped with
+// escapeReportText. Lines end in CR LF; the file is only ever appended to. The file is opened
+// with O_NOFOLLOW (a symbolic link is refused, whatever it points at) and is accepted only when
+// it is a regular file owned by the effective user; a new file gets mode 0600. An open that
+// fails is retried every 200 ms for about a second (environment clock and sleep), except for a
+// symbolic link. The whole entry is written with one checked write loop.
+// True means: every byte of the entry was written and the file was closed without error. False
+// means the report is not (or not wholly) in the file; *outcome, when given, then says why.
+bool WriteErrorReport(std::string_view fileName, ReportWriteOutcome* outcome = nullptr);
+// The outcome of the write of the last ShowErrorReport; empty (not written, no reason) before the
+// first one and after resetErrTrap.
+const ReportWriteOutcome& lastReportWrite();
 
 bool IsSilentError(std::int32_t number);
 
@@ -95,8 +134,8 @@ bool IsSilentError(std::int32_t number);
 const PreservedError& preservedError();
 const AppError& currentError();
 const std::string& reportText();
-// Forgets everything: no preserved error, no report, no current error. For tests. The presenter,
-// the environment and CurrentReadFile stay as they are.
+// Forgets everything: no preserved error, no report, no current error, no last write. For tests.
+// The presenter, the environment and CurrentReadFile stay as they are.
 void resetErrTrap();
 
 // The full path of the file the content checksum pass read last ("Error read file: ").
