@@ -324,7 +324,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::IniSettings(const std::string& pTemplateName) {
-  trapEvent(
+  trapInner(
       "Form1.IniSettings(pTemplateName)",
       [&] {
         setSource(settings_.GetSetting(kAppTitle, "Path", "Path", ""));
@@ -342,8 +342,10 @@ void Form1::IniSettings(const std::string& pTemplateName) {
 }
 
 void Form1::setSource(const std::string& path) {
+  // The finder ends it with "/", as the chooser's answers are: a stored "Path" without one is
+  // shown, searched and saved again with it.
   core_.setSource(path);
-  fdFromForRename_->setText(localPath(path));
+  fdFromForRename_->setText(localPath(core_.source()));
 }
 
 void Form1::applyColumns(bool widths) {

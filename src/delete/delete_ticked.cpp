@@ -57,10 +57,10 @@ DeletionRun deleteTickedFiles(ReportGrid& grid, FailureList& failures, const Fou
         grid.removeAt(grid.recordIndex(record));
         continue;
       }
-      failures.add(std::string(grid.item(record, col::kPath).asText()),
-                   std::string(grid.item(record, col::kFile).asText()),
+      // Listed by the name the main grid shows, the one found on disk.
+      failures.add(std::string(grid.item(record, col::kPath).asText()), diskNameOf(grid, record),
                    std::string(grid.item(record, col::kDate).asText()),
-                   grid.item(record, col::kSize).displayText(), reason, grid.diskName(record));
+                   grid.item(record, col::kSize).displayText(), reason);
     }
     run.groupsLost = guard.groupsLost();
     return run;

@@ -62,6 +62,7 @@ void DuplicateFinder::updateStatusText2(bool afterDeletion) {
 }
 
 void DuplicateFinder::rebuildRowsWhileHidden() {
+  fillGroupKeys();
   grid_.rebuildRows([this] { view_.doEventsWhileWaiting(); });
 }
 

@@ -6,6 +6,8 @@
 #include "find/duplicate_finder.h"
 #include "prune/prune_singles.h"
 
+#include <algorithm>
+
 namespace zandrex {
 
 void DuplicateFinder::finishEmpty() {
@@ -30,7 +32,7 @@ void DuplicateFinder::pruneAndCount() {
 }
 
 void DuplicateFinder::digestAndCount() {
-  const DigestOutcome outcome = digestListed(grid_, found_, passHooks(1));
+  const DigestOutcome outcome = digestListed(grid_, found_, passHooks(1), digestCache_);
   if (outcome.cancelled)
     return;
   setStatusText(filesText(outcome.digested));
@@ -63,6 +65,11 @@ void DuplicateFinder::find() {
       finishEmpty();
       return;
     }
+    // A scan that did not walk (the warning declined, no source, an error before the walk)
+    // leaves the last find's records and rows: they are grouped afresh, by the chosen key, before
+    // anything is pruned.
+    if (!grid_.rowsCurrent())
+      rebuildRowsWhileHidden();
     startPass();
     pruneAndCount();
     rebuildRowsWhileHidden();
@@ -88,17 +95,28 @@ void DuplicateFinder::find() {
 }
 
 void DuplicateFinder::groupByChosenMode() {
-  grid_.groupOrderClear();
+  std::vector<int> order;
   // Read afresh for each test, as the list may change while events run.
   if (view_.comparisonIndex() == ByName)
-    grid_.groupOrderAdd(col::kFile);
+    order.push_back(col::kFile);
   if (view_.comparisonIndex() == BySize)
-    grid_.groupOrderAdd(col::kSize);
+    order.push_back(col::kSize);
   if (view_.comparisonIndex() == ByNameAndSize)
-    grid_.groupOrderAdd(col::kNameSize);
+    order.push_back(col::kNameSize);
   // By content the size comes first: only files that share it are read.
   if (view_.comparisonIndex() == ByContent)
-    grid_.groupOrderAdd(col::kSize);
+    order.push_back(col::kSize);
+  // The same order as the rows were built by leaves them current.
+  grid_.setGroupOrder(order);
+}
+
+void DuplicateFinder::fillGroupKeys() {
+  const auto& order = grid_.groupOrder();
+  if (nameSizeKeysMissing_ &&
+      std::find(order.begin(), order.end(), col::kNameSize) != order.end()) {
+    fillNameSizeKeys(grid_);
+    nameSizeKeysMissing_ = false;
+  }
 }
 
 void DuplicateFinder::finishFind() {

@@ -52,12 +52,16 @@ private:
   std::string folderPath_;
 };
 
-void DuplicateFinder::walkSource(const std::string& topName) {
+void DuplicateFinder::setSource(const std::string& folder) {
+  source_ = withTrailingSlash(folder);
+}
+
+void DuplicateFinder::walkSource(const std::string& topName, std::optional<SourceAnchor>& source,
+                                 int openError) {
   found_.clear();
-  std::optional<SourceAnchor> source = SourceAnchor::open(source_);
   if (!source) {
     // A source that cannot be listed contributes nothing; a process out of descriptors is not that.
-    const int error = errno;
+    const int error = openError;
     if (isResourceExhaustion(error))
       trapInner(
           "mScanCD.ShowDir3_FillPreview(pParentName,sParentPath)",
@@ -74,7 +78,13 @@ void DuplicateFinder::scan() {
   trapEvent("Form1.bnFillPreview_Click", [&] {
     if (source_.empty())
       return;
-    std::string list = SystemFolder(source_);
+    // The folder walked is the source's real path, links resolved: the warning is decided on
+    // it, so that an alias (/bin, a link to /usr/bin) warns as its target does. The very folder
+    // checked is the one walked. One that cannot be opened is checked as given (nothing of it
+    // is listed).
+    std::optional<SourceAnchor> source = SourceAnchor::open(source_);
+    const int openError = source ? 0 : errno;
+    std::string list = SystemFolder(source ? withTrailingSlash(source->realPath()) : source_);
     // A stored switch that is not a number counts as on: the warning errs on the safe side.
     auto check = toInteger16(settings_.GetSetting(kAppTitle, "Settings", "CheckForSystemFolders",
                                                   std::to_string(kWarningOn)));
@@ -83,11 +93,12 @@ void DuplicateFinder::scan() {
       return;
     view_.setMousePointer(MousePointer::Hourglass);
     grid_.deleteAll();
+    nameSizeKeysMissing_ = false;
     grid_.rebuildRows();
     cancelRequested_ = 0;
     scannedFileCount_ = 0;
     scannedSource_ = source_;
-    walkSource(lastPathPiece(withoutTrailingSlash(source_), "/"));
+    walkSource(lastPathPiece(withoutTrailingSlash(source_), "/"), source, openError);
     if (cancelRequested_ != 0) {
       cancelRequested_ = 0;
       setStatusText(filesText(0));
@@ -112,12 +123,15 @@ void DuplicateFinder::addFileRecord(const std::string& pParentName, const std::s
         grid_.addItem(record, size);
         grid_.addItem(record, GridValue::text(pDate));
         // The name-and-size text is only ever a grouping key, hidden from view: a million of
-        // them are not kept when the find groups by something else.
+        // them are not kept when the find groups by something else. A later grouping by it
+        // fills it first (fillGroupKeys).
         const auto& order = grid_.groupOrder();
-        if (std::find(order.begin(), order.end(), col::kNameSize) != order.end())
-          grid_.addItem(record, GridValue::text(pFileName + ", Size: " + size.displayText()));
-        else
+        if (std::find(order.begin(), order.end(), col::kNameSize) != order.end()) {
+          grid_.addItem(record, GridValue::text(nameSizeKey(pFileName, size)));
+        } else {
           grid_.addItem(record, GridValue::text(""));
+          nameSizeKeysMissing_ = true;
+        }
         grid_.addItem(record, GridValue::text(""));
         grid_.addItem(record, GridValue::text(""));
         grid_.setFacts(record, facts, diskName == pFileName ? std::string_view{} : diskName);

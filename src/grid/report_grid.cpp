@@ -400,6 +400,13 @@ void ReportGrid::groupOrderAdd(int column) {
   impl_->rowsCurrent = false;
 }
 
+void ReportGrid::setGroupOrder(const std::vector<int>& columns) {
+  if (impl_->groupOrder == columns)
+    return;
+  impl_->groupOrder = columns;
+  impl_->rowsCurrent = false;
+}
+
 const std::vector<int>& ReportGrid::groupOrder() const {
   return impl_->groupOrder;
 }
@@ -579,6 +586,10 @@ void ReportGrid::rebuildRows(const std::function<void()>& whileWaiting) {
 
 std::size_t ReportGrid::rowCount() const {
   return impl_->rows.size();
+}
+
+bool ReportGrid::rowsCurrent() const {
+  return impl_->rowsCurrent;
 }
 
 const GridRow& ReportGrid::row(std::size_t position) const {

@@ -107,6 +107,8 @@ public:
   // group. Empty = no group rows, every record is a row of its own.
   void groupOrderClear();
   void groupOrderAdd(int column);
+  // Sets the whole group order; the rows stay current when it is the order they were built by.
+  void setGroupOrder(const std::vector<int>& columns);
   const std::vector<int>& groupOrder() const;
 
   // Records. addRecord appends a record with every item empty and no check box.
@@ -149,6 +151,9 @@ public:
   // every few milliseconds (to keep a window answering). whileWaiting must not touch the grid.
   void rebuildRows(const std::function<void()>& whileWaiting);
   std::size_t rowCount() const;
+  // True while the rows are as a rebuild would build them now: nothing that decides them
+  // (records, their items, the group order, the columns) changed since the last rebuild.
+  bool rowsCurrent() const;
   const GridRow& row(std::size_t position) const;
   void setRowExpanded(std::size_t position, bool expanded);
   // The group key of a group row (its first child's value under the first group-order column);

@@ -28,7 +28,9 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <memory>
 #include <set>
 #include <unistd.h>
 #include <utility>
@@ -146,6 +148,26 @@ protected:
   }
   void sortGroups(const char* caption) { triggerIn(*form->gridActions()->headerMenu(), caption); }
 
+  // Answers the real "Warning" window the next find opens; list receives the folders it shows.
+  void answerWarning(bool yes, QString* list = nullptr) {
+    QTimer::singleShot(0, [list, yes] {
+      auto* warning = qobject_cast<Form4*>(QApplication::activeModalWidget());
+      ASSERT_NE(warning, nullptr);
+      if (list)
+        *list = warning->fdSystemFolders()->toPlainText();
+      (yes ? warning->bnOK() : warning->bnCancel())->click();
+    });
+  }
+  // Points the guard's folder (programs or system) at a folder of the tree, by its real path.
+  void treatAsSystemFolder(int number, const std::string& relative) {
+    std::unique_ptr<char, decltype(&std::free)> real(
+        ::realpath((tree.path() + relative).c_str(), nullptr), &std::free);
+    ASSERT_NE(real, nullptr) << relative;
+    setSpecialFolderOverride([number, folder = std::string(real.get())](int asked) {
+      return asked == number ? folder : std::string("/nonexistent-") + std::to_string(asked);
+    });
+  }
+
   FileGridModel& model() const { return *form->gridModel(); }
   int groups() const { return model().rowCount(); }
   // The path of a file row, relative to data/.
@@ -219,35 +241,49 @@ TEST_F(MainWindowTest, OpensWithTheDesignsCaptionsColumnsAndModes) {
 
 // "Subfolders" stores 2 for its greyed state; "Find duplicates by" -1 for no mode.
 TEST_F(MainWindowTest, StoredChoicesAreShownInvalidOnesFallBackAndUnloadSavesWhatIsShown) {
+  // A stored "Path" without its "/" gets one, like the chooser's answers.
   struct Case {
     const char* subfolders;
     const char* mode;
+    std::string path;
     Qt::CheckState box;
     int index;
     const char* savedSubfolders;
+    std::string source;
   };
-  for (const Case& c :
-       {Case{nullptr, nullptr, Qt::Checked, 0, "1"}, Case{"0", "1", Qt::Unchecked, 1, "0"},
-        Case{"yes", "7", Qt::Checked, 0, "1"}, Case{"2", "-1", Qt::PartiallyChecked, -1, "2"}}) {
+  const std::string photos = tree.mkdir("data/photos");
+  const std::string photosNoSlash = photos.substr(0, photos.size() - 1);
+  for (const Case& c : {Case{nullptr, nullptr, "", Qt::Checked, 0, "1", ""},
+                        Case{"0", "1", photosNoSlash, Qt::Unchecked, 1, "0", photos},
+                        Case{"yes", "7", photos, Qt::Checked, 0, "1", photos},
+                        Case{"2", "-1", "/", Qt::PartiallyChecked, -1, "2", "/"}}) {
     SCOPED_TRACE(c.savedSubfolders);
     if (c.subfolders) {
       save("Path", "Subfolders", c.subfolders);
       save("Settings", "Find duplicates by", c.mode);
+      save("Path", "Path", c.path);
     }
     open();
     EXPECT_EQ(subfolders()->checkState(), c.box);
     EXPECT_EQ(modes()->currentIndex(), c.index);
+    EXPECT_EQ(control<QLineEdit>("fdFromForRename")->text().toStdString(), c.source);
+    EXPECT_EQ(form->core().source(), c.source);
     EXPECT_TRUE(form->close());
     EXPECT_EQ(stored("Path", "Subfolders"), c.savedSubfolders);
     EXPECT_EQ(stored("Settings", "Find duplicates by"), std::to_string(c.index));
+    EXPECT_EQ(stored("Path", "Path"), c.source);
   }
 
-  // The source goes to the finder and back to the settings though "..." was never used; what
-  // the user changed is saved.
-  save("Path", "Path", data(""));
+  // The source goes to the finder and back to the settings though "..." was never used; its
+  // files' folder texts are paths (data/a/, not dataa/); what the user changed is saved.
+  save("Path", "Path", tree.path() + "data");
   open();
   EXPECT_EQ(control<QLineEdit>("fdFromForRename")->text().toStdString(), data(""));
   EXPECT_EQ(form->core().source(), data(""));
+  find(ByName);
+  ASSERT_GT(groups(), 0);
+  EXPECT_EQ(model().index(0, col::kPath, model().index(0, 0)).data().toString().toStdString(),
+            data("a/"));
   save("Path", "Path", "overwritten");
   modes()->setCurrentIndex(3);
   subfolders()->click();
@@ -368,26 +404,86 @@ TEST_F(MainWindowTest, DecliningTheWarningLeavesTheGridAsItWasAndYesScans) {
   ASSERT_EQ(groups(), 2);
 
   QString shownList;
-  const auto answer = [&](bool yes) {
-    QTimer::singleShot(0, [&shownList, yes] {
-      auto* warning = qobject_cast<Form4*>(QApplication::activeModalWidget());
-      ASSERT_NE(warning, nullptr);
-      shownList = warning->fdSystemFolders()->toPlainText();
-      (yes ? warning->bnOK() : warning->bnCancel())->click();
-    });
-  };
   choose(programs + "x");
-  answer(false);
+  answerWarning(false, &shownList);
   find(ByName);
   EXPECT_EQ(shownList.toStdString(), noSlash + "\n");
   EXPECT_EQ(groups(), 2);
   EXPECT_TRUE(deleteEnabled());
 
+  // A link to the folder (as /bin is to /usr/bin) warns as the folder does: the guard looks at
+  // the real path the walk would take. The source box keeps the path chosen.
+  treatAsSystemFolder(CSIDL_PROGRAM_FILES, "programs");
+  ASSERT_EQ(::symlink(programs.c_str(), (tree.path() + "alias").c_str()), 0);
+  shownList.clear();
+  choose(tree.path() + "alias");
+  answerWarning(false, &shownList);
+  find(ByName);
+  EXPECT_FALSE(shownList.isEmpty());
+  EXPECT_TRUE(shownList.endsWith("/programs"));
+  EXPECT_EQ(control<QLineEdit>("fdFromForRename")->text().toStdString(), tree.path() + "alias/");
+  EXPECT_EQ(groups(), 2);
+
   choose(programs);
-  answer(true);
+  answerWarning(true);
   find(ByName);
   EXPECT_EQ(groups(), 1);
   EXPECT_EQ(window.statusText(), "2 files");
+}
+
+// The user's steps: a find by name; /etc chosen, "Find", "NO!"; by filename and size, "Find",
+// "NO!". The files listed are grouped again by their own names and sizes, never all under an
+// empty key, and the helpers tick only true duplicates.
+TEST_F(MainWindowTest, DecliningTheWarningRegroupsTheListedFilesByTheirOwnKeys) {
+  write("data/d/x.txt", "BBBB", 7000); // x.txt as the others are named, of another size
+  tree.mkdir("etc");
+  treatAsSystemFolder(CSIDL_WINDOWS, "etc");
+  open(true);
+  choose(data(""));
+  find(ByName);
+  const Paths photos = {"a/photo.jpg", "b/photo.jpg", "c/deep/photo.jpg"};
+  ASSERT_EQ(shown(), (Groups{photos, {"a/x.txt", "b/x.txt", "d/x.txt"}}));
+
+  choose(tree.path() + "etc");
+  answerWarning(false);
+  find(ByName);
+  EXPECT_EQ(groups(), 2);
+  answerWarning(false);
+  find(ByNameAndSize);
+  EXPECT_EQ(shown(), (Groups{photos, {"a/x.txt", "b/x.txt"}}));
+  EXPECT_EQ(model().index(0, 0).data().toString(),
+            "File: photo.jpg, Size: 4 (3 files, 8 bytes reclaimable)");
+  EXPECT_EQ(form->statusText(), "5 files");
+  trigger(kKeepNewestCaption);
+  EXPECT_EQ(ticked(), (PathSet{"a/photo.jpg", "c/deep/photo.jpg", "b/x.txt"}));
+}
+
+// On a file system that tells letter case apart, a.txt and A.TXT are two files of one group by
+// name: each row shows its own name, and a tick deletes the file of its row.
+TEST_F(MainWindowTest, TheFileColumnShowsTheNameAsFoundAndATickDeletesThatFile) {
+  write("data/case/a.txt", "CASE", 8000);
+  write("data/case/A.TXT", "CASE", 8000);
+  openAndFind();
+  const QModelIndex group = model().index(0, 0);
+  ASSERT_EQ(group.data().toString(), "File: a.txt (2 files, 4 bytes reclaimable)");
+  const auto nameAt = [&](const std::string& path) {
+    return fileIndex(path).siblingAtColumn(col::kFile).data().toString().toStdString();
+  };
+  EXPECT_EQ(nameAt("case/A.TXT"), "A.TXT");
+  EXPECT_EQ(nameAt("case/a.txt"), "a.txt");
+  EXPECT_EQ(nameAt("c/deep/photo.jpg"), "photo.jpg");
+  // Path order is the order of the names as found: "A" before "a".
+  trigger(kKeepFirstCaption);
+  EXPECT_TRUE(ticked().contains("case/a.txt"));
+  EXPECT_FALSE(ticked().contains("case/A.TXT"));
+  trigger(kUntickAllCaption);
+
+  ASSERT_TRUE(model().setData(fileIndex("case/A.TXT"), Qt::Checked, Qt::CheckStateRole));
+  click("Command4");
+  EXPECT_TRUE(failureWindows.empty());
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(data("case/A.TXT"))));
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(data("case/a.txt"))));
+  EXPECT_EQ(shown().front(), Paths{"case/a.txt"});
 }
 
 // The numbers are the pure layout's (main_window_layout_test); this checks the window applies it.

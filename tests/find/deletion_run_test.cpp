@@ -43,13 +43,13 @@ TEST_F(DeletionTest, GroupOfThreeWithTwoDeletedShowsOneFile) {
 }
 
 TEST_F(DeletionTest, FilesChangedOrGoneSinceTheFindAreListedLaterScannedFirst) {
-  tree.writeEach({"a/x", "b/x", "c/x"}, "1");
+  tree.writeEach({"a/X", "b/x", "c/x"}, "1");
   find(ByName);
-  tick({"a/x", "b/x", "c/x"});
-  tree.write("a/x", "grown");
+  tick({"a/X", "b/x", "c/x"});
+  tree.write("a/X", "grown");
   ::unlink((tree.path() + "b/x").c_str());
   core.deleteTicked();
-  EXPECT_TRUE(exists("a/x"));
+  EXPECT_TRUE(exists("a/X"));
   EXPECT_FALSE(exists("c/x"));
   ASSERT_EQ(view.failureWindows, std::vector<std::string>{"Deletion failed for 2 file(s)"});
   const ReportGrid& list = core.failures().grid();
@@ -58,6 +58,9 @@ TEST_F(DeletionTest, FilesChangedOrGoneSinceTheFindAreListedLaterScannedFirst) {
   EXPECT_EQ(list.item(list.row(0).record, failcol::kReason).asText(), "No longer exists");
   EXPECT_EQ(list.item(list.row(1).record, failcol::kReason).asText(), "Changed since the search");
   EXPECT_EQ(list.item(list.row(1).record, failcol::kSize).asText(), "1");
+  // Listed by the name found on disk, as the main grid shows it.
+  EXPECT_EQ(failureColumn(failcol::kFile), (std::vector<std::string>{"x", "X"}));
+  EXPECT_EQ(core.failures().fullPath(list.row(1).record), tree.path() + "a/X");
   // Failed rows stay, still ticked.
   EXPECT_EQ(fileRows(), 2u);
   for (std::size_t i = 0; i < core.grid().recordCount(); ++i)

@@ -1,13 +1,22 @@
 #include "digest/edge_sift.h"
 #include "flow_fixture.h"
 #include "select/group_stats.h"
+#include "select/selection_helpers.h"
 
 #include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace zandrex::test {
 namespace {
+
+std::string realPathOf(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+  return real ? std::string(real.get()) + "/" : path;
+}
 
 using FindTest = FlowTest;
 
@@ -200,6 +209,103 @@ TEST_F(FindTest, ReentryWhileBusyIsIgnored) {
   };
   find(ByName);
   EXPECT_EQ(groups(), (Groups{{"a/x", "b/x"}}));
+}
+
+// A find that does not walk (the warning declined, no source) regroups the last find's records
+// by the key now chosen: each key filled, the single-file groups of the new key pruned.
+TEST_F(FindTest, AFindThatDoesNotWalkRegroupsTheLastRecordsByTheirOwnKeys) {
+  tree.writeEach({"a/photo.jpg", "b/Photo.JPG"}, "AAAA");
+  tree.writeEach({"a/x.txt", "b/x.txt"}, "XYZXYZ");
+  tree.write("c/x.txt", "BBBB");
+  tree.write("c/alone.bin", "1");
+  find(ByName);
+  const Groups byName = {{"a/photo.jpg", "b/Photo.JPG"}, {"a/x.txt", "b/x.txt", "c/x.txt"}};
+  ASSERT_EQ(groups(), byName);
+
+  // The user's steps: /etc (here a stand-in) chosen, "Find", "NO!"; then by filename and size,
+  // "Find", "NO!".
+  const std::string etc = tree.mkdir("etc");
+  setSpecialFolderOverride([&](int number) -> std::string {
+    return number == CSIDL_WINDOWS ? etc.substr(0, etc.size() - 1) : "/nonexistent-programs";
+  });
+  useSource(etc);
+  view.continueAnyway = false;
+  find(ByName);
+  EXPECT_EQ(groups(), byName);
+  find(ByNameAndSize);
+  ASSERT_EQ(view.warnings.size(), 2u);
+  const Groups byNameAndSize = {{"a/photo.jpg", "b/Photo.JPG"}, {"a/x.txt", "b/x.txt"}};
+  EXPECT_EQ(groups(), byNameAndSize);
+  EXPECT_EQ(groupHeading(core.grid(), 0),
+            "File: photo.jpg, Size: 4 (2 files, 4 bytes reclaimable)");
+  EXPECT_EQ(core.statusText(), "4 files");
+  EXPECT_TRUE(view.deleteEnabled);
+  // The helpers tick only true duplicates: c/x.txt, of another size, is no longer listed.
+  const SelectionResult result = tickAllButOne(
+      core.grid(), KeepRule::First, [&](RecordId record) { return core.fullPath(record); });
+  EXPECT_EQ(result.ticked, 2u);
+  EXPECT_FALSE(core.grid().ticked(recordOf("a/x.txt")));
+  EXPECT_TRUE(core.grid().ticked(recordOf("b/x.txt")));
+
+  // The other keys, the same way; and with no source at all.
+  find(BySize);
+  EXPECT_EQ(groups(), byNameAndSize);
+  find(ByContent);
+  EXPECT_EQ(groups(), byNameAndSize);
+  useSource("");
+  find(ByNameAndSize);
+  EXPECT_EQ(groups(), byNameAndSize);
+  EXPECT_EQ(view.warnings.size(), 4u);
+
+  // A find cancelled in its walk leaves nothing to regroup.
+  useSource(tree.path());
+  view.continueAnyway = true; // the tree holds the stand-in
+  view.onEvents = [&] { core.cancel(); };
+  find(ByName);
+  view.onEvents = {};
+  useSource(etc);
+  view.continueAnyway = false;
+  find(ByNameAndSize);
+  EXPECT_EQ(core.grid().recordCount(), 0u);
+  EXPECT_FALSE(view.deleteEnabled);
+}
+
+// The walk reaches the source's real path; the warning is decided on it too, so that a link to a
+// system folder (/bin, a link to /usr/bin) warns as the folder does. The files keep the path the
+// user chose.
+TEST_F(FindTest, TheWarningIsDecidedOnTheSourcesRealPath) {
+  const std::string real = realPathOf(tree.path());
+  tree.writeEach({"sys/sub/a/x", "sys/sub/b/x"}, "1");
+  setSpecialFolderOverride([&](int number) -> std::string {
+    return number == CSIDL_PROGRAM_FILES ? real + "sys" : "/nonexistent-system";
+  });
+  ASSERT_EQ(::symlink("sys", (tree.path() + "alias").c_str()), 0);
+  ASSERT_EQ(::symlink("sys/sub", (tree.path() + "inside").c_str()), 0);
+  view.continueAnyway = false;
+  for (const char* alias : {"alias/", "inside/"}) {
+    useSource(tree.path() + alias);
+    find(ByName);
+  }
+  EXPECT_EQ(view.warnings, (std::vector<std::string>{real + "sys", real + "sys\r\n"}));
+  EXPECT_EQ(core.grid().recordCount(), 0u);
+  view.continueAnyway = true;
+  find(ByName);
+  EXPECT_EQ(groups(), (Groups{{"inside/a/x", "inside/b/x"}}));
+
+  // This machine's own aliases, answered "NO!": nothing of them is walked (and a guard that
+  // failed to warn would walk their top folders only).
+  setSpecialFolderOverride({});
+  view.continueAnyway = false;
+  view.subfolders = 0;
+  for (const char* alias : {"/bin", "/sbin", "/lib"}) {
+    struct stat st;
+    if (::lstat(alias, &st) != 0 || !S_ISLNK(st.st_mode))
+      continue;
+    view.warnings.clear();
+    useSource(std::string(alias) + "/");
+    find(ByName);
+    EXPECT_EQ(view.warnings, std::vector<std::string>{"/usr\r\n"}) << alias;
+  }
 }
 
 TEST_F(FindTest, WarningSwitchOffOrEmptySourceSkipsTheGuard) {

@@ -95,6 +95,19 @@ TEST_F(WalkTest, UnreadableFolderContributesNothing) {
   EXPECT_EQ(scan(), (std::vector<std::string>{"open/a"}));
 }
 
+// A source given without its "/" (a stored setting) gets one: folder texts stay paths.
+TEST_F(WalkTest, ASourceWithoutTrailingSlashGetsOne) {
+  tree.write("photos/sub/x", "1");
+  useSource(tree.path() + "photos");
+  EXPECT_EQ(core.source(), tree.path() + "photos/");
+  scan();
+  ASSERT_EQ(core.grid().recordCount(), 1u);
+  EXPECT_EQ(core.grid().item(core.grid().recordAt(0), col::kPath).asText(),
+            tree.path() + "photos/sub/");
+  useSource("");
+  EXPECT_EQ(core.source(), "");
+}
+
 TEST_F(WalkTest, MissingSourceRebuildsEmptyAndCancelClearsTheFlag) {
   useSource(tree.path() + "gone/");
   EXPECT_TRUE(scan().empty());
