@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,6 +50,15 @@ constexpr int kNoComparison = -1;
 constexpr int kDefaultComparison = ByName;
 constexpr int kDefaultSubfolders = kSubfoldersTicked;
 
+// Beside the three stored choices, the window keeps where it was: its client rectangle in logical
+// pixels (left, top, width, height) and whether it was maximised.
+constexpr const char* kWindowSection = "Window";
+constexpr const char* kGeometryKeys[] = {"Left", "Top", "Width", "Height"};
+constexpr const char* kMaximisedKey = "Maximised";
+constexpr int kNoGeometry = 0;
+constexpr int kLowestCoordinate = -32768;
+constexpr int kHighestCoordinate = 32767;
+
 // The largest maximum a progress bar is given; one less than the int range, so that the
 // maximum can always lie above the minimum.
 constexpr double kLargestMaximum = INT_MAX - 1;
@@ -61,6 +71,9 @@ constexpr int kMostSpannedGroups = 100'000;
 // A group bigger than this is not opened on sight: laying out its rows alone would stall the
 // window; its heading says how many files it holds and a click opens it.
 constexpr int kMostFilesOpenedOnSight = 20'000;
+
+// A path or name column never shrinks below this part of its design width.
+constexpr int kShrunkColumnPart = 3;
 
 // Room a caption needs besides its text: a label's, a button's bevel, a text line's frame.
 constexpr int kLabelPadding = 2;
@@ -119,15 +132,7 @@ Form1::Form1(SettingsStore& settings, QWidget* parent)
   buildControls();
   placeFixedControls();
 
-  const double dots = dpi();
-  const int statusHeight = pixelsToTwips(statusBar()->sizeHint().height(), dots);
-  setMinimumSize(twipsToPixels(kMinimumClientWidth, dots),
-                 twipsToPixels(minimumClientHeight(statusHeight), dots));
-  const QSize opening(twipsToPixels(kOpeningClientWidth, dots),
-                      twipsToPixels(kOpeningClientHeight, dots));
-  const QRect screenArea = screen() ? screen()->availableGeometry() : QRect(QPoint(), opening);
-  setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, opening, screenArea));
-
+  placeOnScreen();
   Form_Load();
   Form_Resize();
 }
@@ -144,6 +149,45 @@ Form1::~Form1() {
   delete gridActions_;
   ReportControl1_->setModel(nullptr);
   delete model_;
+}
+
+void Form1::placeOnScreen() {
+  const double dots = dpi();
+  const int statusHeight = pixelsToTwips(statusBar()->sizeHint().height(), dots);
+  setMinimumSize(twipsToPixels(kMinimumClientWidth, dots),
+                 twipsToPixels(minimumClientHeight(statusHeight), dots));
+  OpeningPlace place;
+  place.design =
+      QSize(twipsToPixels(kOpeningClientWidth, dots), twipsToPixels(kOpeningClientHeight, dots));
+  place.stored = storedGeometry();
+  QScreen* on = place.stored ? QGuiApplication::screenAt(place.stored->center()) : nullptr;
+  if (!on)
+    on = screen();
+  place.available = on ? on->availableGeometry() : QRect(QPoint(), place.design);
+  place.frame = kAssumedWindowFrame;
+  place.minimum = minimumSize();
+  setGeometry(openingGeometry(place));
+  if (settings_.GetSetting(kAppTitle, kWindowSection, kMaximisedKey, "0") == "1")
+    setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+std::optional<QRect> Form1::storedGeometry() {
+  int values[std::size(kGeometryKeys)] = {};
+  for (std::size_t k = 0; k < std::size(kGeometryKeys); ++k)
+    values[k] = integerSetting(settings_, kWindowSection, kGeometryKeys[k], kNoGeometry,
+                               kLowestCoordinate, kHighestCoordinate);
+  const QRect stored(values[0], values[1], values[2], values[3]);
+  if (stored.width() <= 0 || stored.height() <= 0)
+    return std::nullopt;
+  return stored;
+}
+
+void Form1::saveGeometry() {
+  const QRect normal = normalGeometry();
+  const int values[] = {normal.left(), normal.top(), normal.width(), normal.height()};
+  for (std::size_t k = 0; k < std::size(kGeometryKeys); ++k)
+    settings_.SaveSetting(kAppTitle, kWindowSection, kGeometryKeys[k], std::to_string(values[k]));
+  settings_.SaveSetting(kAppTitle, kWindowSection, kMaximisedKey, isMaximized() ? "1" : "0");
 }
 
 void Form1::setFailureWindow(Form3* window) {
@@ -300,7 +344,6 @@ void Form1::placeFixedControls() {
   subfolders.setWidth(std::max(subfolders.width(), chSubfolders_->sizeHint().width()));
   chSubfolders_->setGeometry(subfolders);
   chSubfolders_->raise();
-  Frame1_->setGeometry(twipsToPixels(design::Frame1, dots));
   cmbBy_->setGeometry(twipsToPixels(design::cmbBy, dots));
   Command3_->setGeometry(twipsToPixels(design::Command3, dots));
   bnCancel_->setGeometry(twipsToPixels(design::bnCancel, dots));
@@ -357,31 +400,47 @@ void Form1::applyColumns(bool widths) {
 }
 
 void Form1::fitColumns() {
-  // The shown columns share the grid's width in the proportions of their design widths.
+  // From their design total up, the shown columns share the grid's width in the proportions of
+  // their design widths. Below it only the path and the name give way, as their texts elide in
+  // the middle, down to a part of their design widths; the size and the date keep theirs.
   const ReportGrid& grid = core_.grid();
   int designTotal = 0;
+  int yielding = 0;
   int lastShown = -1;
+  int lastYielding = -1;
   for (int k = 0; k < grid.columnCount(); ++k) {
-    if (grid.column(k).shown) {
-      designTotal += grid.column(k).width;
-      lastShown = k;
+    if (!grid.column(k).shown)
+      continue;
+    designTotal += grid.column(k).width;
+    lastShown = k;
+    if (k == col::kPath || k == col::kFile) {
+      yielding += grid.column(k).width;
+      lastYielding = k;
     }
   }
   if (designTotal <= 0)
     return;
-  const int available =
-      std::max(designTotal, ReportControl1_->width() - 2 * ReportControl1_->frameWidth() -
-                                style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+  const int available = ReportControl1_->width() - 2 * ReportControl1_->frameWidth() -
+                        style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  const bool shrinking = available < designTotal && yielding > 0;
+  // What the columns that change share, and the column that takes the rounding.
+  const int shared =
+      shrinking ? std::max(yielding / kShrunkColumnPart, available - (designTotal - yielding))
+                : std::max(designTotal, available);
+  const int sharedDesign = shrinking ? yielding : designTotal;
+  const int takesRest = shrinking ? lastYielding : lastShown;
   int given = 0;
-  for (int k = 0; k < lastShown; ++k) {
-    if (!grid.column(k).shown)
+  for (int k = 0; k < grid.columnCount(); ++k) {
+    if (!grid.column(k).shown || k == takesRest)
       continue;
+    const bool changes = !shrinking || k == col::kPath || k == col::kFile;
     const int width =
-        static_cast<int>(std::lround(1.0 * available * grid.column(k).width / designTotal));
+        changes ? static_cast<int>(std::lround(1.0 * shared * grid.column(k).width / sharedDesign))
+                : grid.column(k).width;
     ReportControl1_->setColumnWidth(k, width);
-    given += width;
+    given += changes ? width : 0;
   }
-  ReportControl1_->setColumnWidth(lastShown, available - given);
+  ReportControl1_->setColumnWidth(takesRest, shared - given);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -405,6 +464,7 @@ void Form1::Form_Unload() {
         settings_.SaveSetting(kAppTitle, "Path", "Subfolders", std::to_string(subfoldersValue()));
         settings_.SaveSetting(kAppTitle, "Settings", "Find duplicates by",
                               std::to_string(comparisonIndex()));
+        saveGeometry();
         if (failureWindow_)
           failureWindow_->close();
       },
@@ -439,6 +499,7 @@ void Form1::Form_Resize() {
         statusBar()->isVisible() ? statusBar()->height() : statusBar()->sizeHint().height();
     desktop::Form_Resize(layout_, pixelsToTwips(width(), dots), pixelsToTwips(height(), dots),
                          pixelsToTwips(statusPixels, dots));
+    Frame1_->setGeometry(twipsToPixels(layout_.Frame1, dots));
     ReportControl1_->setGeometry(twipsToPixels(layout_.grid, dots));
     Text1_->setGeometry(twipsToPixels(layout_.Text1, dots));
     Command4_->setGeometry(twipsToPixels(layout_.Command4, dots));

@@ -16,6 +16,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -79,7 +80,8 @@ class Form1 : public QMainWindow, public FinderView {
   Q_OBJECT
 public:
   // settings must outlive the window. The window loads here (Form_Load): its controls, the
-  // grid's columns and the stored choices; it opens at its design size, centred.
+  // grid's columns and the stored choices. It opens where it was when last closed, or at its
+  // design size centred, and always within the screen's available area.
   explicit Form1(SettingsStore& settings, QWidget* parent = nullptr);
   ~Form1() override;
 
@@ -124,7 +126,8 @@ protected:
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
-  // The unload step: saves the three choices and closes the failure window. While a find or a
+  // The unload step: saves the three choices and where the window is, and closes the failure
+  // window. While a find or a
   // deletion runs, the close waits: the run is cancelled and the window closes when it returns.
   void closeEvent(QCloseEvent* event) override;
 
@@ -135,6 +138,11 @@ private:
   void buildStatusBar();
   void connectControls();
   void placeFixedControls();
+  // Sets the minimum size and opens at the stored place or the design's, fitted to the screen.
+  void placeOnScreen();
+  // The client rectangle stored at the last close; none when absent or not a valid size.
+  std::optional<QRect> storedGeometry();
+  void saveGeometry();
   void Form_Load();
   void IniSettings(const std::string& pTemplateName);
   void Form_Unload();

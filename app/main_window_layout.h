@@ -5,7 +5,11 @@
 
 #include "twips.h"
 
+#include <QMargins>
+#include <QRect>
+#include <QSize>
 #include <initializer_list>
+#include <optional>
 
 namespace zandrex::desktop {
 
@@ -21,13 +25,8 @@ inline constexpr int kHeightBesidesGrid = 2750;
 inline constexpr int kWidthBesidesGrid = 250;
 // The gap between the grid and the bottom band and between the band's rows.
 inline constexpr int kBandGap = 80;
-// The window is never made smaller than this: the comparison frame ends at 10935, and the
-// opening width keeps its border in sight; a grid of 1200 twips still shows a few rows. So no
-// computed size can go below zero.
-inline constexpr int kMinimumClientWidth = kOpeningClientWidth;
-inline constexpr int kMinimumGridHeight = 1200;
-
-// The fixed elements (never moved by Form_Resize). Frame children are in frame coordinates.
+// The design's elements; only Frame1 is ever moved (below kSideBySideWidth). Frame children are
+// in frame coordinates.
 namespace design {
 inline constexpr TwipsRect Frame6{120, 120, 5055, 975};
 inline constexpr TwipsRect fdFromForRename{120, 240, 4335, 300};
@@ -38,11 +37,28 @@ inline constexpr TwipsRect cmbBy{120, 240, 3855, 315};
 inline constexpr TwipsRect Command3{4080, 240, 615, 300};
 inline constexpr TwipsRect bnCancel{4800, 240, 735, 300};
 } // namespace design
-static_assert(kMinimumClientWidth >= design::Frame1.right(), "the minimum window cuts a frame");
+
+// The grid's top below the two frames side by side.
+inline constexpr int kGridTop = 1200;
+// Narrower than this, the comparison frame would be cut off: it moves below the source frame, at
+// the grid's design top, and the grid moves down by as much. At and above it the design holds.
+inline constexpr int kSideBySideWidth = design::Frame1.right();
+inline constexpr TwipsRect kStackedFrame1{design::Frame6.left, kGridTop, design::Frame1.width,
+                                          design::Frame1.height};
+inline constexpr int kStackedDrop = kStackedFrame1.top - design::Frame1.top;
+// The window is never made smaller than this. The stacked frames fit its width, and so does the
+// bottom band's widest row ("Select" beside "Delete selected files"); a grid of 1200 twips still
+// shows a few rows. So no computed size can go below zero. At 96 dpi the width is 394 pixels,
+// room for a larger font within half of a 1366-pixel screen.
+inline constexpr int kMinimumClientWidth =
+    kStackedFrame1.right() + kWidthBesidesGrid - design::Frame6.left;
+inline constexpr int kMinimumGridHeight = 1200;
 
 // The elements Form_Resize moves or sizes, with their fixed parts filled in.
 struct ResizableLayout {
-  TwipsRect grid{120, 1200, 0, 0};
+  // At its design place unless the window is narrower than kSideBySideWidth.
+  TwipsRect Frame1 = design::Frame1;
+  TwipsRect grid{120, kGridTop, 0, 0};
   TwipsRect Text1;
   TwipsRect Command4{0, 0, 2175, 420};
   // The "Select" menu button, left of Command4 with the band's gap.
@@ -53,13 +69,19 @@ struct ResizableLayout {
   TwipsRect ProgressBar2{960, 0, 0, 220};
   TwipsRect bnAbout{0, 0, 1095, 300};
 };
+static_assert(ResizableLayout{}.grid.left == design::Frame6.left, "the grid and frames align");
+static_assert(kWidthBesidesGrid + ResizableLayout{}.bnSelect.width + kBandGap +
+                      ResizableLayout{}.Command4.width <=
+                  kMinimumClientWidth,
+              "the minimum window cuts the bottom band");
 
 // Lays out the grid and the bottom band for a client area of clientWidth x clientHeight with a
-// status bar of statusBarHeight along its bottom (all in twips). Each step reads the values the
-// steps before it wrote. The grid's size is clamped at 0 for an area below the minimum.
+// status bar of statusBarHeight along its bottom (all in twips), the comparison frame too when
+// the area is narrower than kSideBySideWidth. Each step reads the values the steps before it
+// wrote. The grid's size is clamped at 0 for an area below the minimum.
 void Form_Resize(ResizableLayout& layout, int clientWidth, int clientHeight, int statusBarHeight);
 
-// The smallest client height that leaves the grid kMinimumGridHeight.
+// The smallest client height that leaves the grid kMinimumGridHeight at the minimum width.
 int minimumClientHeight(int statusBarHeight);
 
 // What a caption needs in pixels along one side of an element whose design gives it twips.
@@ -71,5 +93,28 @@ struct FitNeed {
 // to given pixels, never below 1. The design was made for a small 8-point font; a larger system
 // font grows the whole window alike instead of clipping its captions.
 double fitScale(std::initializer_list<FitNeed> needs, double dpi);
+
+// The frame assumed around a window that has not been shown yet (the window manager adds it
+// later): a title bar and thin borders, in logical pixels.
+inline constexpr QMargins kAssumedWindowFrame{4, 32, 4, 4};
+
+// Where the main window opens, in the screen's logical pixels.
+struct OpeningPlace {
+  // The client size the design opens at.
+  QSize design;
+  // The client rectangle the window had when it last closed, if it was stored.
+  std::optional<QRect> stored;
+  // The screen's area free of panels and docks; the window's frame must lie inside it.
+  QRect available;
+  // The window manager's frame around the client area.
+  QMargins frame;
+  // The smallest client size the window allows.
+  QSize minimum;
+};
+// The client rectangle to open at: the stored one, else the design's size centred in the area.
+// Neither side is larger than the area leaves inside the frame, nor below the minimum; the
+// rectangle is then moved so that its frame lies inside the area. One that cannot fit (an area
+// below the minimum) keeps its frame's top-left corner, and so its title bar, in the area.
+QRect openingGeometry(const OpeningPlace& place);
 
 } // namespace zandrex::desktop

@@ -4,6 +4,7 @@
 #include "main_window_layout.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace zandrex::desktop {
 namespace {
@@ -61,14 +62,67 @@ TEST(MainWindowLayout, ALargerWindowGrowsTheGridAndMovesTheBandAlongItsEdges) {
   EXPECT_LE(layout.bnAbout.bottom(), kOpeningClientHeight - kDesignStatusBarHeight);
 }
 
-TEST(MainWindowLayout, TooSmallAnAreaLeavesTheGridEmptyAndTheMinimumLeavesItsMinimum) {
+// Narrower than the comparison frame's right edge, the frame moves below the source frame and
+// the grid below both; at the minimum everything still lies inside the area.
+TEST(MainWindowLayout, ANarrowWindowStacksTheFramesAndTheMinimumLeavesEverythingInside) {
   ResizableLayout layout;
+  Form_Resize(layout, kSideBySideWidth, kOpeningClientHeight, kDesignStatusBarHeight);
+  EXPECT_EQ(layout.Frame1, design::Frame1);
+  EXPECT_EQ(layout.grid.top, 1200);
+
+  Form_Resize(layout, kSideBySideWidth - 1, kOpeningClientHeight, kDesignStatusBarHeight);
+  EXPECT_EQ(layout.Frame1, (TwipsRect{120, 1200, 5655, 975}));
+  EXPECT_EQ(layout.grid, (TwipsRect{120, 2280, 10684, 3640}));
+  EXPECT_EQ(layout.Command4.top, layout.grid.bottom() + kBandGap);
+
+  const int minimumHeight = minimumClientHeight(kDesignStatusBarHeight);
+  Form_Resize(layout, kMinimumClientWidth, minimumHeight, kDesignStatusBarHeight);
+  EXPECT_EQ(layout.grid.height, kMinimumGridHeight);
+  EXPECT_LE(layout.Frame1.right(), layout.grid.right());
+  EXPECT_GE(layout.bnSelect.left, layout.grid.left);
+  EXPECT_LE(layout.bnAbout.bottom(), minimumHeight - kDesignStatusBarHeight);
+
   Form_Resize(layout, 100, 1000, kDesignStatusBarHeight);
   EXPECT_EQ(layout.grid.width, 0);
   EXPECT_EQ(layout.grid.height, 0);
-  Form_Resize(layout, kMinimumClientWidth, minimumClientHeight(kDesignStatusBarHeight),
-              kDesignStatusBarHeight);
-  EXPECT_EQ(layout.grid.height, kMinimumGridHeight);
+}
+
+// Logical pixels. A 1600 x 1000 screen at twice the scale is 800 x 500; a panel takes 28 of it.
+TEST(MainWindowLayout, TheWindowOpensInsideTheAvailableAreaFrameIncluded) {
+  constexpr QMargins kFrame{4, 32, 4, 4};
+  const QSize design(848, 601);
+  const QSize minimum(456, 420);
+  const QRect laptop(0, 0, 1366, 740);
+  const QRect doubled(0, 28, 800, 472);
+  struct Case {
+    const char* name;
+    std::optional<QRect> stored;
+    QRect available;
+    QRect opens;
+  };
+  const Case cases[] = {
+      {"design centred", {}, laptop, QRect(QPoint(259, 83), design)},
+      {"design on a doubled screen", {}, doubled, QRect(4, 60, 792, 436)},
+      {"design on a second screen",
+       {},
+       laptop.translated(1366, 0),
+       QRect(QPoint(1625, 83), design)},
+      {"stored where it was", QRect(50, 60, 700, 500), laptop, QRect(50, 60, 700, 500)},
+      {"stored off the screen", QRect(-2000, 3000, 700, 500), laptop, QRect(4, 236, 700, 500)},
+      {"stored beyond the right edge", QRect(1300, 40, 700, 500), laptop, QRect(662, 40, 700, 500)},
+      {"stored too big", QRect(100, 100, 3000, 2000), laptop, QRect(4, 32, 1358, 704)},
+      {"stored too small", QRect(100, 100, 10, 10), laptop, QRect(QPoint(100, 100), minimum)},
+      {"stored empty", QRect(100, 100, 0, 500), laptop, QRect(QPoint(259, 83), design)},
+      {"screen below the minimum", {}, QRect(0, 0, 400, 300), QRect(QPoint(4, 32), minimum)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QRect opens = openingGeometry({design, c.stored, c.available, kFrame, minimum});
+    EXPECT_EQ(opens, c.opens);
+    if (c.available.width() >= minimum.width() + kFrame.left() + kFrame.right()) {
+      EXPECT_TRUE(c.available.contains(opens.marginsAdded(kFrame)));
+    }
+  }
 }
 
 TEST(MainWindowLayout, FitScaleGrowsOnlyForCaptionsThatDoNotFit) {

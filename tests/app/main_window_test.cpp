@@ -22,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -499,6 +500,44 @@ TEST_F(MainWindowTest, ResizingKeepsTheBandAlongTheGridAndPleaseWaitOverIt) {
   EXPECT_GT(control<QWidget>("Command4")->geometry().top(), gridRect.bottom());
   EXPECT_LE(control<QWidget>("bnAbout")->geometry().bottom(), window.statusBar()->geometry().top());
   EXPECT_EQ(control<QWidget>("Frame6")->geometry(), frame);
+}
+
+// The numbers are the pure functions' (main_window_layout_test); this checks the window uses them.
+TEST_F(MainWindowTest, TheWindowFitsTheScreenAndHalfALaptopAndReopensWhereItWas) {
+  // Half of a 1366 x 768 screen beside a panel, at the usual scale.
+  constexpr int kHalfLaptopWidth = 683;
+  constexpr int kLaptopHeightBesidesPanel = 768 - 48;
+  Form1& window = open();
+  const QSize smallest = window.minimumSize().grownBy(kAssumedWindowFrame);
+  EXPECT_LE(smallest.width(), kHalfLaptopWidth);
+  EXPECT_LE(smallest.height(), kLaptopHeightBesidesPanel);
+  // The offscreen screen is narrower than the design: the window fits it, frame included.
+  const QRect available = window.screen()->availableGeometry();
+  EXPECT_TRUE(available.contains(window.geometry().marginsAdded(kAssumedWindowFrame)))
+      << window.geometry().width() << " x " << window.geometry().height();
+
+  // At the minimum the comparison frame lies below the source frame and everything inside.
+  window.resize(window.minimumSize());
+  QApplication::processEvents();
+  const QRect source = control<QWidget>("Frame6")->geometry();
+  const QRect options = control<QWidget>("Frame1")->geometry();
+  EXPECT_GT(options.top(), source.bottom());
+  EXPECT_LE(options.right(), grid()->geometry().right());
+  EXPECT_GT(grid()->geometry().top(), options.bottom());
+  EXPECT_GE(control<QToolButton>("bnSelect")->geometry().left(), grid()->geometry().left());
+
+  // Where it was is stored at the close; a place now off the screen is brought back onto it.
+  const QRect moved(available.topLeft() + QPoint(10, 40), window.minimumSize() + QSize(30, 20));
+  window.setGeometry(moved);
+  form->close();
+  EXPECT_EQ(stored("Window", "Left"), std::to_string(moved.left()));
+  EXPECT_EQ(stored("Window", "Height"), std::to_string(moved.height()));
+  EXPECT_EQ(stored("Window", "Maximised"), "0");
+  EXPECT_EQ(open().geometry(), moved);
+  form->close();
+  save("Window", "Left", "-5000");
+  EXPECT_TRUE(available.contains(open().geometry().marginsAdded(kAssumedWindowFrame)));
+  EXPECT_EQ(form->geometry().size(), moved.size());
 }
 
 TEST(ProgressBarRange, MapsSinglePrecisionValuesOntoAValidIntRange) {
