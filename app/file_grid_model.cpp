@@ -1,5 +1,8 @@
 #include "file_grid_model.h"
 
+#include "grid/file_record.h"
+#include "local_path.h"
+
 #include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
@@ -370,8 +373,13 @@ QVariant FileGridModel::data(const QModelIndex& index, int role) const {
   case Qt::ForegroundRole:
     return markedName ? QVariant(QGuiApplication::palette().color(QPalette::PlaceholderText))
                       : QVariant();
-  case Qt::ToolTipRole:
-    return isHardLink(position) ? QVariant(QString::fromLatin1(kHardLinkTip)) : QVariant();
+  case Qt::ToolTipRole: {
+    // The path cell elides in the middle; its tip is the file's whole path.
+    QString tip = column == col::kPath ? localPath(fullPathOf(grid_, row.record)) : QString();
+    if (isHardLink(position))
+      tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + QLatin1String(kHardLinkTip);
+    return tip.isEmpty() ? QVariant() : QVariant(tip);
+  }
   default:
     return {};
   }

@@ -272,6 +272,8 @@ void Form1::buildGridArea() {
   ReportControl1_->setAllColumnsShowFocus(true);
   ReportControl1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   ReportControl1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // A long path keeps both its ends in sight: its top folder and the folder the file is in.
+  ReportControl1_->setTextElideMode(Qt::ElideMiddle);
   ReportControl1_->setModel(model_);
 
   Text1_ = new QPlainTextEdit(kPleaseWait, client_);

@@ -675,17 +675,24 @@ TEST_F(MainWindowTest, FailedRowsStayTickedAfterTheDeletionAndAfterSorting) {
   EXPECT_EQ(ticked(), PathSet{"c/deep/photo.jpg"});
 }
 
-TEST_F(MainWindowTest, HardLinkedNamesAreMarkedAndFreeNothing) {
+TEST_F(MainWindowTest, HardLinkedNamesAreMarkedAndFreeNothingAndPathsShowWhole) {
   tree.mkdir("data/d");
   ASSERT_EQ(::link(data("a/photo.jpg").c_str(), data("d/photo.jpg").c_str()), 0);
   openAndFind();
   const QModelIndex link = fileIndex("d/photo.jpg");
   EXPECT_EQ(link.siblingAtColumn(col::kFile).data().toString(), "photo.jpg (hard link)");
-  EXPECT_EQ(link.data(Qt::ToolTipRole).toString(),
-            "Another name of a file listed above in this group: deleting it frees no space");
+  // The path cell, elided in the middle, tells the whole path; a hard link's cells say so too.
+  EXPECT_EQ(grid()->textElideMode(), Qt::ElideMiddle);
+  const QString linkTip =
+      "Another name of a file listed above in this group: deleting it frees no space";
+  EXPECT_EQ(link.data(Qt::ToolTipRole).toString().toStdString(),
+            data("d/photo.jpg") + "\n" + linkTip.toStdString());
+  EXPECT_EQ(link.siblingAtColumn(col::kFile).data(Qt::ToolTipRole).toString(), linkTip);
   const QModelIndex original = fileIndex("a/photo.jpg").siblingAtColumn(col::kFile);
   EXPECT_EQ(original.data().toString(), "photo.jpg");
   EXPECT_FALSE(original.data(Qt::ToolTipRole).isValid());
+  EXPECT_EQ(original.siblingAtColumn(col::kPath).data(Qt::ToolTipRole).toString().toStdString(),
+            data("a/photo.jpg"));
   // Four names of three files of 4 bytes: 8 bytes to free.
   EXPECT_EQ(link.parent().data().toString(), "File: photo.jpg (4 files, 8 bytes reclaimable)");
 }
