@@ -53,6 +53,9 @@ struct FileStatus {
   std::uint64_t size = 0;
   std::int64_t mtimeSec = 0;
   std::int64_t mtimeNsec = 0;
+  // The last change of the file's bytes or of its status (which nobody can set back).
+  std::int64_t ctimeSec = 0;
+  std::int64_t ctimeNsec = 0;
   bool regular = false;
   bool folder = false;
 };

@@ -22,6 +22,9 @@ std::string executableName();
 std::string homeFolder();
 // The user's documents folder (XDG documents folder, else ~/Documents), no trailing "/".
 std::string documentsFolder();
+// The user's cache folder: XDG_CACHE_HOME when it is an absolute path, else ~/.cache; no trailing
+// "/". "" when there is no home folder to put it in.
+std::string cacheFolder();
 // The current local date and time.
 std::tm localNow();
 // Converts seconds since the epoch to local calendar fields; false when it cannot.

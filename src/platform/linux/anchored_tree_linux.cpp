@@ -30,6 +30,8 @@ FileStatus toStatus(const struct stat& st) {
   status.size = static_cast<std::uint64_t>(st.st_size);
   status.mtimeSec = st.st_mtim.tv_sec;
   status.mtimeNsec = st.st_mtim.tv_nsec;
+  status.ctimeSec = st.st_ctim.tv_sec;
+  status.ctimeNsec = st.st_ctim.tv_nsec;
   status.regular = S_ISREG(st.st_mode);
   status.folder = S_ISDIR(st.st_mode);
   return status;

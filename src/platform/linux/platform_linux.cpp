@@ -23,6 +23,7 @@ constexpr const char* kSelfExe = "/proc/self/exe";
 constexpr const char* kUserDirsFile = "/user-dirs.dirs";
 constexpr const char* kDefaultConfigFolder = "/.config";
 constexpr const char* kDefaultDocumentsFolder = "/Documents";
+constexpr const char* kDefaultCacheFolder = "/.cache";
 // os-release lives in /etc, with the vendor's copy as the documented fallback.
 constexpr const char* kOsReleaseFiles[] = {"/etc/os-release", "/usr/lib/os-release"};
 constexpr const char* kPrettyNameKey = "PRETTY_NAME";
@@ -139,6 +140,15 @@ std::string documentsFolder() {
       return named;
   }
   return home + kDefaultDocumentsFolder;
+}
+
+std::string cacheFolder() {
+  std::string cache = environmentValue("XDG_CACHE_HOME");
+  // The XDG rules ignore a relative XDG_CACHE_HOME.
+  if (!cache.empty() && cache.front() == '/')
+    return withoutTrailingSlash(cache);
+  const std::string home = homeFolder();
+  return home.empty() ? std::string() : home + kDefaultCacheFolder;
 }
 
 std::tm localNow() {
