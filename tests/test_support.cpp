@@ -132,7 +132,8 @@ std::string readFile(const std::string& path) {
 } // namespace zandrex::test
 
 namespace {
-// Error reports and settings written by tests land in a throw-away home, never the user's.
+// Error reports, settings and remembered digests written by tests land in a throw-away home,
+// never the user's.
 std::string& isolatedHome() {
   static std::string home;
   return home;
@@ -144,6 +145,7 @@ const bool kIsolatedHome = [] {
   isolatedHome() = tmpl;
   setenv("HOME", tmpl.c_str(), 1);
   unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_CACHE_HOME");
   std::atexit([] {
     std::error_code ec;
     fs::remove_all(isolatedHome(), ec);

@@ -1,0 +1,542 @@
+#include "digest/digest_cache.h"
+
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <numeric>
+#include <sqlite3.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+#include <xxhash.h>
+
+namespace zandrex {
+
+namespace {
+
+constexpr std::int32_t kSchemaVersion = 1;
+// "ZDXC": tells this program's database from any other SQLite file.
+constexpr std::int32_t kApplicationId = 0x5A445843;
+constexpr int kBusyMilliseconds = 50;
+// A crash or power cut can leave old and new entries side by side, each still a true fact about
+// its key, or damage that SQLite or the entries' check values reveal: no need to wait for the disk.
+constexpr const char* kSessionPragmas = "PRAGMA synchronous = OFF";
+// Reading goes through the entries once: a small page cache. A long write fills a larger one
+// before it spills pages into the journal (negative: KiB).
+constexpr const char* kReadingCache = "PRAGMA cache_size = -2048";
+constexpr const char* kWritingCache = "PRAGMA cache_size = -32768";
+constexpr const char* kSchema =
+    "CREATE TABLE digests (device INTEGER NOT NULL, inode INTEGER NOT NULL, "
+    "size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, "
+    "digest BLOB NOT NULL, used INTEGER NOT NULL, tag INTEGER NOT NULL, "
+    "PRIMARY KEY (device, inode)) WITHOUT ROWID;"
+    "CREATE TABLE upkeep (day INTEGER NOT NULL);"
+    "INSERT INTO upkeep VALUES (0);";
+constexpr const char* kSelectRange =
+    "SELECT inode, size, mtime, ctime, digest, used, tag FROM digests "
+    "WHERE device = ?1 AND inode BETWEEN ?2 AND ?3 ORDER BY inode";
+constexpr const char* kStore =
+    "INSERT OR REPLACE INTO digests VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)";
+constexpr const char* kTouch = "UPDATE digests SET used = ?3 WHERE device = ?1 AND inode = ?2";
+constexpr const char* kJournalSuffixes[] = {"-journal", "-wal", "-shm"};
+
+constexpr std::size_t kDigestBytes = 20;
+constexpr std::size_t kTaggedBytes = 5 * sizeof(std::int64_t) + kDigestBytes;
+// The wanted files of a device are looked up this many at a time, by reading the entries of their
+// inode range in order: cheaper than as many lookups while the range holds mostly wanted files.
+constexpr std::size_t kRangeFiles = 256;
+// A range holding more entries than this per wanted file (files of other trees between them) is
+// given up, and its files are looked up one by one.
+constexpr std::size_t kRangeRowsPerFile = 4;
+constexpr std::int32_t kRenewAfterDays = 7;
+// No entry takes more once compacted (about 80 bytes), so this many per byte of the bound fit.
+constexpr std::uint64_t kRowBytesBound = 96;
+constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+constexpr std::int64_t kSecondsPerDay = 86'400;
+constexpr mode_t kFolderMode = 0700;
+constexpr mode_t kFileMode = 0600;
+constexpr mode_t kOthersBits = 077;
+
+bool damaged(int result) {
+  const int primary = result & 0xFF;
+  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+bool fine(int result) {
+  return result == SQLITE_OK || result == SQLITE_ROW || result == SQLITE_DONE;
+}
+
+void putBigEndian(std::uint8_t* out, std::uint64_t value, std::size_t bytes) {
+  for (std::size_t i = 0; i < bytes; ++i)
+    out[i] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
+}
+
+std::uint64_t getBigEndian(const std::uint8_t* in, std::size_t bytes) {
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < bytes; ++i)
+    value = value << 8 | in[i];
+  return value;
+}
+
+void packDigest(const ContentDigest& digest, std::uint8_t* out) {
+  putBigEndian(out, digest.crc, 4);
+  putBigEndian(out + 4, digest.xxhHigh, 8);
+  putBigEndian(out + 12, digest.xxhLow, 8);
+}
+
+ContentDigest unpackDigest(const std::uint8_t* in) {
+  return {static_cast<std::uint32_t>(getBigEndian(in, 4)), getBigEndian(in + 4, 8),
+          getBigEndian(in + 12, 8)};
+}
+
+// The check value over an entry's key and digest, as stored (32 bits, signed).
+std::int64_t tagOf(const RememberedDigest& entry) {
+  std::uint8_t bytes[kTaggedBytes];
+  putBigEndian(bytes, entry.identity.device, 8);
+  putBigEndian(bytes + 8, entry.identity.inode, 8);
+  putBigEndian(bytes + 16, entry.size, 8);
+  putBigEndian(bytes + 24, static_cast<std::uint64_t>(entry.mtimeNs), 8);
+  putBigEndian(bytes + 32, static_cast<std::uint64_t>(entry.ctimeNs), 8);
+  packDigest(entry.digest, bytes + 40);
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(XXH3_64bits(bytes, sizeof bytes)));
+}
+
+// Identities sort as the table stores them: signed.
+std::int64_t stored(std::uint64_t value) {
+  return static_cast<std::int64_t>(value);
+}
+
+// Creates the missing folders of an absolute path (mode 0700) and opens the last one, which must
+// not be a link, must be the user's own and must not be writable by others.
+UniqueFd openOwnFolder(const std::string& path) {
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+  UniqueFd folder(::open(path.c_str(), kFlags));
+  if (!folder.valid() && errno == ENOENT) {
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+      if (::mkdir(path.substr(0, slash).c_str(), kFolderMode) != 0 && errno != EEXIST)
+        return UniqueFd();
+      if (slash == std::string::npos)
+        break;
+    }
+    folder.reset(::open(path.c_str(), kFlags));
+  }
+  struct stat st;
+  if (!folder.valid() || ::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid() ||
+      (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    return UniqueFd();
+  return folder;
+}
+
+// Sees that name in folder is a regular file of the user's own that only the user can read,
+// creating it empty (an empty file is an empty database) when missing.
+bool prepareFile(int folder, const char* name) {
+  UniqueFd created(
+      ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode));
+  if (!created.valid() && errno != EEXIST)
+    return false;
+  UniqueFd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat st;
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      st.st_uid != ::geteuid())
+    return false;
+  return (st.st_mode & kOthersBits) == 0 || ::fchmod(fd.get(), kFileMode) == 0;
+}
+
+void removeFiles(int folder, const std::string& name) {
+  ::unlinkat(folder, name.c_str(), 0);
+  for (const char* suffix : kJournalSuffixes)
+    ::unlinkat(folder, (name + suffix).c_str(), 0);
+}
+
+// The folder's real path, when it is the very folder held open: SQLite is handed a path free of
+// links, so that its refusal to follow one is about the file alone.
+std::string realFolderPath(const std::string& path, int folder) {
+  char resolved[PATH_MAX];
+  struct stat atPath;
+  struct stat held;
+  if (!::realpath(path.c_str(), resolved) || ::stat(resolved, &atPath) != 0 ||
+      ::fstat(folder, &held) != 0 || atPath.st_dev != held.st_dev || atPath.st_ino != held.st_ino)
+    return {};
+  return resolved;
+}
+
+enum class Verdict { Ready, Damaged, Unusable };
+
+Verdict verdictOf(int result) {
+  return damaged(result) ? Verdict::Damaged : Verdict::Unusable;
+}
+
+std::optional<std::int64_t> askNumber(sqlite3* db, const char* sql, int& result) {
+  sqlite3_stmt* statement = nullptr;
+  result = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+  std::optional<std::int64_t> value;
+  if (result == SQLITE_OK) {
+    result = sqlite3_step(statement);
+    if (result == SQLITE_ROW)
+      value = sqlite3_column_int64(statement, 0);
+  }
+  sqlite3_finalize(statement);
+  return value;
+}
+
+// Creates the tables in an empty database, unless another copy just did.
+Verdict createSchema(sqlite3* db) {
+  int result = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (result != SQLITE_OK)
+    return verdictOf(result);
+  std::optional<std::int64_t> version = askNumber(db, "PRAGMA user_version", result);
+  if (version && *version == 0) {
+    const std::string sql = std::string(kSchema) +
+                            "PRAGMA application_id = " + std::to_string(kApplicationId) +
+                            "; PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";";
+    result = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  }
+  if (result != SQLITE_OK && result != SQLITE_ROW) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return verdictOf(result);
+  }
+  result = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  if (result == SQLITE_OK)
+    return Verdict::Ready;
+  sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  return verdictOf(result);
+}
+
+// Opens path and sees that it holds this version's tables (creating them in an empty file).
+Verdict connect(const std::string& path, sqlite3*& db) {
+  int result =
+      sqlite3_open_v2(path.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (result != SQLITE_OK)
+    return verdictOf(result);
+  sqlite3_busy_timeout(db, kBusyMilliseconds);
+  result = sqlite3_exec(db, kSessionPragmas, nullptr, nullptr, nullptr);
+  if (result != SQLITE_OK)
+    return verdictOf(result);
+  const std::optional<std::int64_t> pages = askNumber(db, "PRAGMA page_count", result);
+  if (!pages)
+    return verdictOf(result);
+  if (*pages == 0)
+    return createSchema(db);
+  const std::optional<std::int64_t> application = askNumber(db, "PRAGMA application_id", result);
+  const std::optional<std::int64_t> version = askNumber(db, "PRAGMA user_version", result);
+  if (!application || !version)
+    return verdictOf(result);
+  // A newer version's cache is its own: left as it is, not used.
+  if (*application == kApplicationId && *version > kSchemaVersion)
+    return Verdict::Unusable;
+  if (*application != kApplicationId || *version != kSchemaVersion)
+    return Verdict::Damaged;
+  return Verdict::Ready;
+}
+
+} // namespace
+
+std::string digestCacheFile(const DigestCacheChoice& choice) {
+  if (!choice.file.empty())
+    return choice.file;
+  const std::string folder = platform::cacheFolder();
+  if (folder.empty())
+    return {};
+  return folder + "/" + kDigestCacheFolderName + "/" + kDigestCacheFileName;
+}
+
+std::optional<std::int64_t> nanosecondsOf(std::int64_t sec, std::int64_t nsec) {
+  std::int64_t ns = 0;
+  if (__builtin_mul_overflow(sec, kNsPerSecond, &ns) || __builtin_add_overflow(ns, nsec, &ns))
+    return std::nullopt;
+  return ns;
+}
+
+std::int32_t dayOf(std::int64_t ns) {
+  const std::int64_t seconds = ns / kNsPerSecond;
+  return static_cast<std::int32_t>(seconds / kSecondsPerDay - (seconds % kSecondsPerDay < 0));
+}
+
+std::unique_ptr<DigestCache> DigestCache::open(const std::string& file,
+                                               const DigestCacheLimits& limits) {
+  const std::size_t slash = file.rfind('/');
+  if (file.empty() || file.front() != '/' || slash + 1 == file.size())
+    return nullptr;
+  const std::string folderPath = slash == 0 ? "/" : file.substr(0, slash);
+  const std::string name = file.substr(slash + 1);
+  UniqueFd folder = openOwnFolder(folderPath);
+  if (!folder.valid())
+    return nullptr;
+  const std::string realFolder = realFolderPath(folderPath, folder.get());
+  if (realFolder.empty())
+    return nullptr;
+  const std::string path = (realFolder == "/" ? "" : realFolder) + "/" + name;
+  // A damaged or outdated file gets one fresh start.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!prepareFile(folder.get(), name.c_str()))
+      return nullptr;
+    sqlite3* db = nullptr;
+    const Verdict verdict = connect(path, db);
+    if (verdict == Verdict::Ready) {
+      std::unique_ptr<DigestCache> cache(new DigestCache(db, std::move(folder), name, limits));
+      return cache->prepare() ? std::move(cache) : nullptr;
+    }
+    sqlite3_close(db);
+    if (verdict == Verdict::Unusable)
+      return nullptr;
+    removeFiles(folder.get(), name);
+  }
+  return nullptr;
+}
+
+DigestCache::DigestCache(sqlite3* db, UniqueFd folder, std::string name,
+                         const DigestCacheLimits& limits)
+    : db_(db), folder_(std::move(folder)), name_(std::move(name)), limits_(limits) {}
+
+DigestCache::~DigestCache() {
+  for (sqlite3_stmt* statement : {selectRange_, store_, touch_})
+    sqlite3_finalize(statement);
+  sqlite3_close(db_);
+}
+
+bool DigestCache::check(int result) {
+  if (fine(result))
+    return true;
+  if (damaged(result) && db_) {
+    for (sqlite3_stmt** statement : {&selectRange_, &store_, &touch_}) {
+      sqlite3_finalize(*statement);
+      *statement = nullptr;
+    }
+    sqlite3_close(db_);
+    db_ = nullptr;
+    removeFiles(folder_.get(), name_);
+  }
+  return false;
+}
+
+bool DigestCache::exec(const char* sql) {
+  return db_ && check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+std::optional<std::int64_t> DigestCache::number(const char* sql) {
+  if (!db_)
+    return std::nullopt;
+  int result = SQLITE_OK;
+  std::optional<std::int64_t> value = askNumber(db_, sql, result);
+  check(result);
+  return value;
+}
+
+bool DigestCache::prepare() {
+  const std::pair<const char*, sqlite3_stmt**> statements[] = {
+      {kSelectRange, &selectRange_}, {kStore, &store_}, {kTouch, &touch_}};
+  for (const auto& [sql, statement] : statements) {
+    const int result =
+        sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, statement, nullptr);
+    // This version's tables are missing or different: the file is not what it claims.
+    if (result != SQLITE_OK)
+      return check(result == SQLITE_BUSY ? result : SQLITE_CORRUPT);
+  }
+  return true;
+}
+
+namespace {
+
+// One row of the select statements from column first on (size, mtime, ctime, digest, used, tag),
+// checked; false when it is damaged.
+bool readEntry(sqlite3_stmt* row, int first, RememberedDigest& entry, std::int64_t& used) {
+  entry.size = static_cast<std::uint64_t>(sqlite3_column_int64(row, first));
+  entry.mtimeNs = sqlite3_column_int64(row, first + 1);
+  entry.ctimeNs = sqlite3_column_int64(row, first + 2);
+  const void* blob = sqlite3_column_blob(row, first + 3);
+  if (!blob || sqlite3_column_bytes(row, first + 3) != static_cast<int>(kDigestBytes))
+    return false;
+  entry.digest = unpackDigest(static_cast<const std::uint8_t*>(blob));
+  used = sqlite3_column_int64(row, first + 4);
+  return sqlite3_column_int64(row, first + 5) == tagOf(entry);
+}
+
+void fill(Recalled& out, const RememberedDigest& wanted, const RememberedDigest& entry,
+          std::int64_t used, std::int32_t today) {
+  if (entry.size != wanted.size || entry.mtimeNs != wanted.mtimeNs)
+    return;
+  out.known = true;
+  out.renew = used < today - kRenewAfterDays;
+  out.ctimeNs = entry.ctimeNs;
+  out.digest = entry.digest;
+}
+
+} // namespace
+
+std::optional<std::size_t> DigestCache::recallRange(std::int64_t device,
+                                                    const PodArray<RememberedDigest>& files,
+                                                    const std::uint32_t* order, std::size_t count,
+                                                    std::int32_t today, PodArray<Recalled>& out) {
+  const auto inodeAt = [&](std::size_t i) { return stored(files[order[i]].identity.inode); };
+  sqlite3_bind_int64(selectRange_, 1, device);
+  sqlite3_bind_int64(selectRange_, 2, inodeAt(0));
+  sqlite3_bind_int64(selectRange_, 3, inodeAt(count - 1));
+  std::size_t next = 0;
+  std::size_t rows = 0;
+  int result = SQLITE_DONE;
+  bool whole = true;
+  // Both sides in inode order: each entry meets the wanted files of its inode, if any; the files
+  // before next are decided.
+  while (next < count && rows++ < kRangeRowsPerFile * count &&
+         (result = sqlite3_step(selectRange_)) == SQLITE_ROW) {
+    const std::int64_t inode = sqlite3_column_int64(selectRange_, 0);
+    while (next < count && inodeAt(next) < inode)
+      ++next;
+    if (next == count || inodeAt(next) != inode)
+      continue;
+    RememberedDigest entry;
+    entry.identity = files[order[next]].identity;
+    std::int64_t used = 0;
+    whole = readEntry(selectRange_, 1, entry, used);
+    if (!whole)
+      break;
+    for (; next < count && inodeAt(next) == inode; ++next)
+      fill(out[order[next]], files[order[next]], entry, used, today);
+  }
+  sqlite3_reset(selectRange_);
+  if (!whole) {
+    check(SQLITE_CORRUPT);
+    return std::nullopt;
+  }
+  if (!check(result))
+    return std::nullopt;
+  return result == SQLITE_DONE ? count : next;
+}
+
+std::optional<PodArray<Recalled>> DigestCache::recall(const PodArray<RememberedDigest>& files,
+                                                      std::int32_t today,
+                                                      const std::atomic<bool>& stop) {
+  if (!db_ || !exec(kReadingCache))
+    return std::nullopt;
+  PodArray<Recalled> out;
+  out.resize(files.size());
+  std::vector<std::uint32_t> order(files.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const FileIdentity& x = files[a].identity;
+    const FileIdentity& y = files[b].identity;
+    if (x.device != y.device)
+      return stored(x.device) < stored(y.device);
+    return stored(x.inode) < stored(y.inode);
+  });
+  // One read transaction for all devices: what they see is one state of the file.
+  if (!exec("BEGIN"))
+    return std::nullopt;
+  bool ok = true;
+  for (std::size_t first = 0; ok && first < order.size();) {
+    const std::uint64_t device = files[order[first]].identity.device;
+    const std::size_t count = std::min(kRangeFiles, order.size() - first);
+    std::size_t end = first + 1;
+    while (end < first + count && files[order[end]].identity.device == device)
+      ++end;
+    std::optional<std::size_t> got =
+        recallRange(stored(device), files, order.data() + first, end - first, today, out);
+    for (std::size_t i = first + got.value_or(0); got && i < end; ++i)
+      got = recallRange(stored(device), files, order.data() + i, 1, today, out);
+    ok = got && !stop.load(std::memory_order_relaxed);
+    first = end;
+  }
+  if (db_)
+    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (!ok)
+    return std::nullopt;
+  return out;
+}
+
+bool DigestCache::upkeep(std::int32_t today) {
+  int result = SQLITE_OK;
+  const std::optional<std::int64_t> last = askNumber(db_, "SELECT day FROM upkeep", result);
+  if (!last)
+    return check(result == SQLITE_DONE ? SQLITE_CORRUPT : result);
+  if (*last == today)
+    return true;
+  const std::string forget = "DELETE FROM digests WHERE used < " +
+                             std::to_string(today - limits_.forgetAfterDays) +
+                             "; UPDATE upkeep SET day = " + std::to_string(today) + ";";
+  if (!exec(forget.c_str()))
+    return false;
+  sqlite3_stmt* statement = nullptr;
+  result = sqlite3_prepare_v2(db_, "PRAGMA quick_check", -1, &statement, nullptr);
+  bool whole = false;
+  if (result == SQLITE_OK) {
+    result = sqlite3_step(statement);
+    const unsigned char* text = sqlite3_column_text(statement, 0);
+    whole =
+        result == SQLITE_ROW && text && std::strcmp(reinterpret_cast<const char*>(text), "ok") == 0;
+  }
+  sqlite3_finalize(statement);
+  if (!check(result))
+    return false;
+  return whole || check(SQLITE_CORRUPT);
+}
+
+bool DigestCache::keepWithinBound() {
+  const std::optional<std::int64_t> pages = number("PRAGMA page_count");
+  const std::optional<std::int64_t> pageSize = number("PRAGMA page_size");
+  if (!pages || !pageSize)
+    return false;
+  if (static_cast<std::uint64_t>(*pages * *pageSize) <= limits_.maxBytes)
+    return true;
+  const std::optional<std::int64_t> rows = number("SELECT count(*) FROM digests");
+  if (!rows)
+    return false;
+  const auto keep = static_cast<std::int64_t>(limits_.maxBytes * 3 / 4 / kRowBytesBound);
+  if (*rows <= keep)
+    return true;
+  const std::string drop = "DELETE FROM digests WHERE (device, inode) IN (SELECT device, inode "
+                           "FROM digests ORDER BY used LIMIT " +
+                           std::to_string(*rows - keep) + ")";
+  return exec(drop.c_str());
+}
+
+bool DigestCache::remember(const PodArray<RememberedDigest>& fresh,
+                           const PodArray<FileIdentity>& used, std::int32_t today) {
+  if (!exec(kWritingCache) || !exec("BEGIN IMMEDIATE"))
+    return false;
+  bool ok = true;
+  for (std::size_t i = 0; ok && i < fresh.size(); ++i) {
+    const RememberedDigest& entry = fresh[i];
+    std::uint8_t digest[kDigestBytes];
+    packDigest(entry.digest, digest);
+    sqlite3_bind_int64(store_, 1, stored(entry.identity.device));
+    sqlite3_bind_int64(store_, 2, stored(entry.identity.inode));
+    sqlite3_bind_int64(store_, 3, stored(entry.size));
+    sqlite3_bind_int64(store_, 4, entry.mtimeNs);
+    sqlite3_bind_int64(store_, 5, entry.ctimeNs);
+    sqlite3_bind_blob(store_, 6, digest, sizeof digest, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(store_, 7, today);
+    sqlite3_bind_int64(store_, 8, tagOf(entry));
+    ok = check(sqlite3_step(store_));
+    if (store_)
+      sqlite3_reset(store_);
+  }
+  for (std::size_t i = 0; ok && i < used.size(); ++i) {
+    sqlite3_bind_int64(touch_, 1, stored(used[i].device));
+    sqlite3_bind_int64(touch_, 2, stored(used[i].inode));
+    sqlite3_bind_int64(touch_, 3, today);
+    ok = check(sqlite3_step(touch_));
+    if (touch_)
+      sqlite3_reset(touch_);
+  }
+  ok = ok && upkeep(today) && keepWithinBound();
+  if (!ok || !exec("COMMIT")) {
+    if (db_)
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+  }
+  // Entries were dropped for the bound: give their room back.
+  const std::optional<std::int64_t> pages = number("PRAGMA page_count");
+  const std::optional<std::int64_t> pageSize = number("PRAGMA page_size");
+  if (pages && pageSize && static_cast<std::uint64_t>(*pages * *pageSize) > limits_.maxBytes)
+    exec("VACUUM");
+  return true;
+}
+
+} // namespace zandrex

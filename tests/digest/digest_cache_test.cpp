@@ -1,0 +1,243 @@
+#include "digest/cache_peer.h"
+#include "digest/digest_cache.h"
+#include "test_support.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zandrex::test {
+namespace {
+
+constexpr std::int32_t kToday = 20000;
+const std::atomic<bool> kGoOn{false};
+
+RememberedDigest entryFor(std::uint64_t device, std::uint64_t inode) {
+  RememberedDigest entry;
+  entry.identity = {device, inode};
+  entry.size = 100 + inode;
+  entry.mtimeNs = 1'600'000'000'000'000'000 + static_cast<std::int64_t>(inode);
+  entry.ctimeNs = entry.mtimeNs + 7;
+  entry.digest = {static_cast<std::uint32_t>(inode), inode * 3, inode * 5};
+  return entry;
+}
+
+PodArray<RememberedDigest> entriesFor(std::uint64_t device, std::uint64_t firstInode,
+                                      std::size_t count) {
+  PodArray<RememberedDigest> entries;
+  for (std::size_t i = 0; i < count; ++i)
+    entries.push_back(entryFor(device, firstInode + i));
+  return entries;
+}
+
+const PodArray<FileIdentity> kNoneUsed;
+
+off_t fileSize(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+std::size_t knownCount(const PodArray<Recalled>& recalled) {
+  std::size_t known = 0;
+  for (const Recalled& one : recalled)
+    known += one.known ? 1 : 0;
+  return known;
+}
+
+TEST(DigestCache, RecallsAnEntryOnlyForItsIdentitySizeAndModificationTime) {
+  TempDir dir;
+  auto cache = DigestCache::open(dir.path() + "cache/digests.sqlite");
+  ASSERT_TRUE(cache);
+  constexpr std::size_t kStored = 3000;
+  const PodArray<RememberedDigest> stored = entriesFor(7, 10, kStored);
+  ASSERT_TRUE(cache->remember(stored, kNoneUsed, kToday));
+  // Wanted files close together are read as one range of entries; far apart, among entries of
+  // other files, one by one.
+  for (std::size_t step : {std::size_t{1}, std::size_t{50}}) {
+    PodArray<RememberedDigest> wanted;
+    wanted.push_back(stored[0]);
+    wanted.push_back(stored[1]);
+    wanted.back().size += 1;
+    wanted.push_back(stored[2]);
+    wanted.back().mtimeNs += 1;
+    wanted.push_back(stored[0]); // a hard link of the first
+    wanted.push_back(entryFor(8, 10));
+    wanted.push_back(entryFor(7, 5));
+    for (std::size_t i = 3; i < kStored; i += step)
+      wanted.push_back(stored[i]);
+    std::optional<PodArray<Recalled>> recalled = cache->recall(wanted, kToday + 1, kGoOn);
+    ASSERT_TRUE(recalled);
+    const std::vector<bool> expected = {true, false, false, true, false, false};
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      EXPECT_EQ((*recalled)[i].known, expected[i]) << "step " << step << ", case " << i;
+    EXPECT_EQ(knownCount(*recalled), wanted.size() - 4) << "step " << step;
+    EXPECT_EQ((*recalled)[0].ctimeNs, stored[0].ctimeNs);
+    EXPECT_EQ((*recalled)[0].digest.crc, stored[0].digest.crc);
+    EXPECT_EQ((*recalled)[0].digest.xxhHigh, stored[0].digest.xxhHigh);
+    EXPECT_EQ((*recalled)[0].digest.xxhLow, stored[0].digest.xxhLow);
+    EXPECT_FALSE((*recalled)[0].renew);
+  }
+
+  // A week unused asks for renewal; marking it used answers it.
+  PodArray<FileIdentity> used;
+  used.push_back(stored[0].identity);
+  ASSERT_TRUE(cache->remember({}, used, kToday + 8));
+  std::optional<PodArray<Recalled>> recalled = cache->recall(stored, kToday + 8, kGoOn);
+  ASSERT_TRUE(recalled);
+  EXPECT_FALSE((*recalled)[0].renew);
+  EXPECT_TRUE((*recalled)[1].renew);
+}
+
+TEST(DigestCache, ForgetsEntriesUnusedForLongAndStaysWithinItsBound) {
+  TempDir dir;
+  const std::string file = dir.path() + "digests.sqlite";
+  DigestCacheLimits limits;
+  limits.maxBytes = 256 * 1024;
+  auto cache = DigestCache::open(file, limits);
+  ASSERT_TRUE(cache);
+  const PodArray<RememberedDigest> old = entriesFor(1, 1, 100);
+  const PodArray<RememberedDigest> recent = entriesFor(1, 1001, 100);
+  ASSERT_TRUE(cache->remember(old, kNoneUsed, kToday));
+  ASSERT_TRUE(cache->remember(recent, kNoneUsed, kToday + 30));
+  ASSERT_TRUE(cache->remember({}, kNoneUsed, kToday + limits.forgetAfterDays + 1));
+  EXPECT_EQ(knownCount(*cache->recall(old, kToday, kGoOn)), 0u);
+  EXPECT_EQ(knownCount(*cache->recall(recent, kToday, kGoOn)), recent.size());
+
+  // Far more entries than the bound holds, a day apart: the newest always stay.
+  constexpr std::size_t kBatch = 1000;
+  for (std::int32_t day = 0; day < 10; ++day) {
+    const PodArray<RememberedDigest> batch = entriesFor(2, 10'000 * (day + 1), kBatch);
+    ASSERT_TRUE(cache->remember(batch, kNoneUsed, kToday + 40 + day)) << day;
+    EXPECT_LE(static_cast<std::uint64_t>(fileSize(file)), limits.maxBytes) << day;
+    EXPECT_EQ(knownCount(*cache->recall(batch, kToday, kGoOn)), kBatch) << day;
+  }
+  EXPECT_EQ(knownCount(*cache->recall(entriesFor(2, 10'000, kBatch), kToday, kGoOn)), 0u);
+}
+
+TEST(DigestCache, AFileThatIsNotThisVersionsCacheIsStartedAfreshOrLeftAlone) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> spoil;
+    bool opens;
+  };
+  const Case cases[] = {
+      {"garbage",
+       [](const std::string& file) {
+         std::FILE* out = std::fopen(file.c_str(), "w");
+         std::fputs(std::string(8192, 'x').c_str(), out);
+         std::fclose(out);
+       },
+       true},
+      {"another program's database",
+       [](const std::string& file) {
+         ::unlink(file.c_str());
+         connectTo(file, "CREATE TABLE mine (x); INSERT INTO mine VALUES (1)");
+       },
+       true},
+      {"an older version",
+       [](const std::string& file) { connectTo(file, "PRAGMA user_version = 0"); }, true},
+      {"a newer version",
+       [](const std::string& file) { connectTo(file, "PRAGMA user_version = 2"); }, false},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string file = dir.path() + "digests.sqlite";
+    const PodArray<RememberedDigest> stored = entriesFor(3, 1, 5);
+    ASSERT_TRUE(DigestCache::open(file)->remember(stored, kNoneUsed, kToday)) << c.name;
+    c.spoil(file);
+    const std::string before = readFile(file);
+    auto cache = DigestCache::open(file);
+    ASSERT_EQ(cache != nullptr, c.opens) << c.name;
+    if (!c.opens) {
+      EXPECT_EQ(readFile(file), before) << c.name;
+      continue;
+    }
+    EXPECT_EQ(knownCount(*cache->recall(stored, kToday, kGoOn)), 0u) << c.name;
+    EXPECT_TRUE(cache->remember(stored, kNoneUsed, kToday)) << c.name;
+    EXPECT_EQ(knownCount(*cache->recall(stored, kToday, kGoOn)), stored.size()) << c.name;
+  }
+}
+
+TEST(DigestCache, DamageFoundWhileRecallingTrustsNothingAndDeletesTheFile) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> spoil;
+  };
+  const Case cases[] = {
+      {"an entry's digest changed behind its back",
+       [](const std::string& file) {
+         connectTo(file, "UPDATE digests SET digest = (SELECT digest FROM digests WHERE inode = "
+                         "2) WHERE inode = 3");
+       }},
+      {"pages overwritten", [](const std::string& file) {
+         const int fd = ::open(file.c_str(), O_WRONLY);
+         const std::string junk(64 * 1024, '\xFF');
+         ASSERT_EQ(::pwrite(fd, junk.data(), junk.size(), 64 * 1024), 64 * 1024);
+         ::close(fd);
+       }}};
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string file = dir.path() + "digests.sqlite";
+    const PodArray<RememberedDigest> stored = entriesFor(4, 1, 3000);
+    ASSERT_TRUE(DigestCache::open(file)->remember(stored, kNoneUsed, kToday)) << c.name;
+    c.spoil(file);
+    auto cache = DigestCache::open(file);
+    ASSERT_TRUE(cache) << c.name;
+    EXPECT_FALSE(cache->recall(stored, kToday, kGoOn)) << c.name;
+    EXPECT_FALSE(fileExists(file)) << c.name;
+    EXPECT_FALSE(cache->remember(stored, kNoneUsed, kToday)) << c.name;
+  }
+}
+
+TEST(DigestCache, RefusesALinkedOrSharedPlaceAndKeepsItsOwnPrivate) {
+  TempDir dir;
+  const std::string target = dir.write("elsewhere/target", "keep");
+  ::symlink(target.c_str(), (dir.mkdir("linked-file") + "digests.sqlite").c_str());
+  EXPECT_FALSE(DigestCache::open(dir.path() + "linked-file/digests.sqlite"));
+  EXPECT_EQ(readFile(target), "keep");
+
+  ::symlink(dir.mkdir("real-folder").c_str(), (dir.path() + "linked-folder").c_str());
+  EXPECT_FALSE(DigestCache::open(dir.path() + "linked-folder/digests.sqlite"));
+  EXPECT_FALSE(fileExists(dir.path() + "real-folder/digests.sqlite"));
+
+  ::chmod(dir.mkdir("shared").c_str(), 0777);
+  EXPECT_FALSE(DigestCache::open(dir.path() + "shared/digests.sqlite"));
+
+  const mode_t saved = ::umask(0);
+  const std::string fresh = dir.path() + "new/zandrex/digests.sqlite";
+  const bool opened = DigestCache::open(fresh) != nullptr;
+  ::umask(saved);
+  ASSERT_TRUE(opened);
+  struct stat st;
+  ASSERT_EQ(::stat((dir.path() + "new/zandrex").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(DigestCache, ACacheAnotherCopyIsWritingIsReadButNotWaitedFor) {
+  TempDir dir;
+  const std::string file = dir.path() + "digests.sqlite";
+  const PodArray<RememberedDigest> stored = entriesFor(5, 1, 5);
+  ASSERT_TRUE(DigestCache::open(file)->remember(stored, kNoneUsed, kToday));
+  {
+    // Writing, not yet committing: what was committed can still be read, nothing written.
+    auto other = connectTo(file, "BEGIN IMMEDIATE; DELETE FROM digests");
+    auto cache = DigestCache::open(file);
+    ASSERT_TRUE(cache);
+    EXPECT_EQ(knownCount(*cache->recall(stored, kToday, kGoOn)), stored.size());
+    EXPECT_FALSE(cache->remember(entriesFor(5, 100, 1), kNoneUsed, kToday));
+  }
+  {
+    // Committing: not even reading can wait for it.
+    auto other = connectTo(file, "BEGIN EXCLUSIVE");
+    EXPECT_FALSE(DigestCache::open(file));
+  }
+  EXPECT_EQ(knownCount(*DigestCache::open(file)->recall(stored, kToday, kGoOn)), stored.size());
+}
+
+} // namespace
+} // namespace zandrex::test
