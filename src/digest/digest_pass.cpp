@@ -1,11 +1,18 @@
 #include "digest/digest_pass.h"
 
+#include "common/run_aside.h"
 #include "digest/content_digest.h"
 #include "digest/edge_sift.h"
 #include "digest/hash_ahead.h"
 #include "errors/err_trap.h"
 #include "grid/file_identity.h"
 #include "grid/file_record.h"
+#include "platform/file_system.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <vector>
 
 namespace zandrex {
 
@@ -38,11 +45,216 @@ void listFiles(const ReportGrid& grid, PodArray<HashAhead::File>& files,
   }
 }
 
+std::int64_t realNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// The digest cache's part in one pass: which devices it may serve, what it knows of the listed
+// files, and what the pass read that it keeps.
+class CacheSession {
+public:
+  CacheSession(const DigestCacheChoice& choice, int sourceFd, const FolderTable& folders,
+               const PodArray<HashAhead::File>& listed)
+      : choice_(choice), listed_(listed), today_(dayOf(realNanoseconds())) {
+    if (choice.enabled && sourceFd >= 0)
+      findLastingDevices(sourceFd, folders);
+  }
+
+  // Opens the cache and looks the listed files up while the window keeps answering; false when
+  // cancelled meanwhile (nothing is recalled then).
+  bool recall(const PassHooks& hooks) {
+    if (lasting_.empty())
+      return true;
+    PodArray<RememberedDigest> wanted;
+    wanted.resize(listed_.size());
+    for (std::size_t i = 0; i < listed_.size(); ++i) {
+      const HashAhead::File& file = listed_[i];
+      wanted[i].identity = file.identity;
+      wanted[i].size = file.size;
+      wanted[i].mtimeNs = nanosecondsOf(file.mtimeSec, file.mtimeNsec).value_or(0);
+    }
+    std::atomic<bool> stop{false};
+    std::optional<PodArray<Recalled>> found;
+    runAside(
+        [&] {
+          cache_ = DigestCache::open(digestCacheFile(choice_));
+          if (cache_)
+            found = cache_->recall(wanted, today_, stop);
+        },
+        [&] {
+          hooks.whileWaiting();
+          if (!stop && hooks.cancelled())
+            stop = true;
+        });
+    if (stop)
+      return false;
+    if (!found)
+      return true;
+    recalled_ = std::move(*found);
+    for (std::size_t i = 0; i < listed_.size(); ++i) {
+      const HashAhead::File& file = listed_[i];
+      if (!lasting(file.identity.device) || !nanosecondsOf(file.mtimeSec, file.mtimeNsec))
+        recalled_[i] = Recalled{};
+    }
+    return true;
+  }
+
+  // Takes the size groups whose every file the cache knows out of the edge sift, which would
+  // only open them twice. A group with an unknown file is sifted as without the cache: its known
+  // files' edges are needed to tell the others unique.
+  void spareKnownGroups(PodArray<std::uint32_t>& groupOf) const {
+    if (recalled_.empty())
+      return;
+    std::vector<std::uint8_t> unknown;
+    for (std::size_t i = 0; i < groupOf.size(); ++i) {
+      if (groupOf[i] == kUngrouped)
+        continue;
+      unknown.resize(std::max<std::size_t>(unknown.size(), groupOf[i] + 1));
+      unknown[groupOf[i]] |= recalled_[i].known ? 0 : 1;
+    }
+    for (std::uint32_t& group : groupOf) {
+      if (group != kUngrouped && !unknown[group])
+        group = kUngrouped;
+    }
+  }
+
+  // What the workers need to know of the files they are given (listed files, by index).
+  HashAhead::Memory memoryFor(const PodArray<std::uint32_t>& toRead) const {
+    HashAhead::Memory memory;
+    memory.remember = cache_ != nullptr;
+    memory.settleNs = choice_.settle.count();
+    if (recalled_.empty())
+      return memory;
+    memory.recalled.resizeForOverwrite(toRead.size());
+    for (std::size_t i = 0; i < toRead.size(); ++i)
+      memory.recalled[i] = recalled_[toRead[i]];
+    return memory;
+  }
+
+  bool knows(std::size_t listedIndex) const {
+    return !recalled_.empty() && recalled_[listedIndex].known;
+  }
+
+  void noteTaken(std::size_t listedIndex, const HashAhead::Taken& taken) {
+    const HashAhead::File& file = listed_[listedIndex];
+    if (taken.recalled && recalled_[listedIndex].renew)
+      used_.push_back(file.identity);
+    if (taken.rememberable)
+      keep(file, taken.digest, taken.ctimeNs);
+  }
+
+  // Writes what the pass read (and what the workers read ahead of it) into the cache.
+  void save(HashAhead& ahead, const PassHooks& hooks) {
+    if (!cache_)
+      return;
+    ahead.forEachRememberableUntaken([&](const HashAhead::File& file, const ContentDigest& digest,
+                                         std::int64_t ctimeNs) { keep(file, digest, ctimeNs); });
+    runAside([&] { cache_->remember(fresh_, used_, today_); }, hooks.whileWaiting);
+  }
+
+private:
+  // The devices of the listed files whose file systems keep lasting inode numbers, asked through
+  // a folder the walk entered on each.
+  void findLastingDevices(int sourceFd, const FolderTable& folders) {
+    std::vector<std::uint64_t> devices;
+    for (const HashAhead::File& file : listed_) {
+      if (std::find(devices.begin(), devices.end(), file.identity.device) == devices.end())
+        devices.push_back(file.identity.device);
+    }
+    FolderResolver resolver(sourceFd, folders);
+    for (std::uint64_t device : devices) {
+      for (FolderId folder = 0; folder < folders.size(); ++folder) {
+        if (folders.identity(folder).device != device)
+          continue;
+        const int fd = resolver.resolve(folder);
+        if (fd >= 0 && keepsLastingIdentities(fd))
+          lasting_.push_back(device);
+        break;
+      }
+    }
+  }
+
+  bool lasting(std::uint64_t device) const {
+    return std::find(lasting_.begin(), lasting_.end(), device) != lasting_.end();
+  }
+
+  void keep(const HashAhead::File& file, const ContentDigest& digest, std::int64_t ctimeNs) {
+    const std::optional<std::int64_t> mtimeNs = nanosecondsOf(file.mtimeSec, file.mtimeNsec);
+    if (mtimeNs && lasting(file.identity.device))
+      fresh_.push_back({file.identity, file.size, *mtimeNs, ctimeNs, digest});
+  }
+
+  const DigestCacheChoice& choice_;
+  const PodArray<HashAhead::File>& listed_;
+  const std::int32_t today_;
+  std::vector<std::uint64_t> lasting_;
+  std::unique_ptr<DigestCache> cache_;
+  // One per listed file once recalled; empty when the cache knows nothing.
+  PodArray<Recalled> recalled_;
+  PodArray<RememberedDigest> fresh_;
+  PodArray<FileIdentity> used_;
+};
+
+// Takes the digests in row order and writes them into the rows.
+DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std::uint8_t>& unique,
+                          const PodArray<std::uint32_t>& readIndex, CacheSession& cache,
+                          const PassHooks& hooks) {
+  DigestOutcome outcome;
+  std::size_t listedIndex = 0;
+  std::size_t taken = 0;
+  for (std::size_t i = 0; i < grid.rowCount(); ++i) {
+    hooks.letEventsRun();
+    if (hooks.cancelled()) {
+      outcome.cancelled = true;
+      return outcome;
+    }
+    hooks.step();
+    const GridRow& row = grid.row(i);
+    if (row.isGroup() || row.record == kNoRecord)
+      continue;
+    // Its edges match no file of its size: it cannot have a twin, and would only be pruned
+    // after the regrouping.
+    if (unique[listedIndex++]) {
+      grid.removeAt(grid.recordIndex(row.record));
+      continue;
+    }
+    // A file is named as the one read before its long wait; one the cache knows, whose name
+    // costs more than its recall, only once it turns out to have been read after all.
+    const auto nameAsRead = [&] { CurrentReadFile() = fullPathOf(grid, row.record); };
+    const bool known = cache.knows(readIndex[taken]);
+    if (!known)
+      nameAsRead();
+    std::optional<HashAhead::Taken> result =
+        ahead.take(taken, hooks.whileWaiting, hooks.cancelled, [&] {
+          if (known)
+            nameAsRead();
+        });
+    // A cancel while waiting ends the pass as at the next row.
+    if (!result) {
+      outcome.cancelled = true;
+      return outcome;
+    }
+    cache.noteTaken(readIndex[taken++], *result);
+    if (result->changed) {
+      grid.removeAt(grid.recordIndex(row.record));
+      ++outcome.changed;
+      continue;
+    }
+    const auto size = static_cast<std::uint64_t>(grid.item(row.record, col::kSize).asNumber());
+    grid.setItem(row.record, col::kChecksum, GridValue::text(checksumText(result->digest.crc)));
+    grid.setItem(row.record, col::kContent, GridValue::text(contentKey(size, result->digest)));
+    ++outcome.digested;
+  }
+  return outcome;
+}
+
 } // namespace
 
-DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks) {
+DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
+                           const DigestCacheChoice& choice) {
   return trapInner("Form1.CheckCRC", [&] {
-    const std::size_t rows = grid.rowCount();
     // The names sit in the grid's pool, which only grows during this pass.
     PodArray<HashAhead::File> listed;
     PodArray<std::uint32_t> groupOf;
@@ -52,55 +264,32 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     const int sourceFd = source ? source->fd() : -1;
 
     DigestOutcome outcome;
+    CacheSession cache(choice, sourceFd, found.folders, listed);
+    if (!cache.recall(hooks)) {
+      outcome.cancelled = true;
+      return outcome;
+    }
+    PodArray<std::uint32_t> siftGroups;
+    siftGroups.resizeForOverwrite(groupOf.size());
+    std::copy(groupOf.begin(), groupOf.end(), siftGroups.begin());
+    cache.spareKnownGroups(siftGroups);
     const std::optional<PodArray<std::uint8_t>> unique = siftByEdges(
-        sourceFd, found.folders, listed, groupOf, {hooks.whileWaiting, hooks.cancelled});
+        sourceFd, found.folders, listed, siftGroups, {hooks.whileWaiting, hooks.cancelled});
     if (!unique) {
       outcome.cancelled = true;
       return outcome;
     }
     PodArray<HashAhead::File> toRead;
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-      if (!(*unique)[i])
-        toRead.push_back(listed[i]);
+    PodArray<std::uint32_t> readIndex;
+    for (std::uint32_t i = 0; i < listed.size(); ++i) {
+      if ((*unique)[i])
+        continue;
+      toRead.push_back(listed[i]);
+      readIndex.push_back(i);
     }
-    HashAhead ahead(sourceFd, found.folders, std::move(toRead));
-
-    std::size_t listedIndex = 0;
-    std::size_t taken = 0;
-    for (std::size_t i = 0; i < rows; ++i) {
-      hooks.letEventsRun();
-      if (hooks.cancelled()) {
-        outcome.cancelled = true;
-        return outcome;
-      }
-      hooks.step();
-      const GridRow& row = grid.row(i);
-      if (row.isGroup() || row.record == kNoRecord)
-        continue;
-      // Its edges match no file of its size: it cannot have a twin, and would only be pruned
-      // after the regrouping.
-      if ((*unique)[listedIndex++]) {
-        grid.removeAt(grid.recordIndex(row.record));
-        continue;
-      }
-      CurrentReadFile() = fullPathOf(grid, row.record);
-      std::optional<HashAhead::Taken> result =
-          ahead.take(taken++, hooks.whileWaiting, hooks.cancelled);
-      // A cancel while waiting ends the pass as at the next row.
-      if (!result) {
-        outcome.cancelled = true;
-        return outcome;
-      }
-      if (result->changed) {
-        grid.removeAt(grid.recordIndex(row.record));
-        ++outcome.changed;
-        continue;
-      }
-      const auto size = static_cast<std::uint64_t>(grid.item(row.record, col::kSize).asNumber());
-      grid.setItem(row.record, col::kChecksum, GridValue::text(checksumText(result->digest.crc)));
-      grid.setItem(row.record, col::kContent, GridValue::text(contentKey(size, result->digest)));
-      ++outcome.digested;
-    }
+    HashAhead ahead(sourceFd, found.folders, std::move(toRead), cache.memoryFor(readIndex));
+    outcome = takeDigests(grid, ahead, *unique, readIndex, cache, hooks);
+    cache.save(ahead, hooks);
     return outcome;
   });
 }

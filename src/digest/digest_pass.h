@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/pass_hooks.h"
+#include "digest/digest_cache.h"
 #include "grid/report_grid.h"
 #include "platform/anchored_tree.h"
 
@@ -24,7 +25,11 @@ struct DigestOutcome {
 // (it cannot have a twin; only big files are sifted so). Events run before every row; a cancel
 // stops the pass before the next row. A file that cannot be read raises its error, the file's path
 // noted as the last file read.
-DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks);
+// With cache.enabled, digests are recalled from and remembered in the digest cache
+// (digest/digest_cache.h), on file systems that keep lasting inode numbers; what was read is
+// remembered after a cancel too, but not after an error. A cache that cannot be used is bypassed.
+DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
+                           const DigestCacheChoice& cache = {});
 
 // "3 files changed during the find and were left out".
 std::string changedFilesNote(std::size_t count);

@@ -31,6 +31,12 @@ constexpr std::uint64_t kSequentialHintMin = 1 << 20;
 
 // A listed file that is gone raises what opening a missing file always raised: error 53 with the
 // source "<executable name>.File".
+std::int64_t realNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 [[noreturn]] void raiseFileNotFound() {
   throw AppError(errnum::kFileNotFound, platform::executableName() + kNotFoundSourceSuffix,
                  kFileNotFoundText);
@@ -43,11 +49,13 @@ bool HashAhead::unchangedSinceWalk(const FileStatus& now, const File& file) {
          now.mtimeSec == file.mtimeSec && now.mtimeNsec == file.mtimeNsec;
 }
 
-HashAhead::HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files,
+HashAhead::HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, Memory memory,
                      unsigned workers)
     : sourceFd_(sourceFd), folders_(folders), files_(std::move(files)), order_(files_.size()),
-      state_(new std::atomic<State>[files_.size()]) {
+      memory_(std::move(memory)), state_(new std::atomic<State>[files_.size()]) {
   digests_.resizeForOverwrite(files_.size());
+  if (memory_.remember)
+    changeTimes_.resizeForOverwrite(files_.size());
   for (std::size_t i = 0; i < files_.size(); ++i)
     state_[i].store(kPending, std::memory_order_relaxed);
   std::iota(order_.begin(), order_.end(), 0u);
@@ -67,9 +75,29 @@ HashAhead::HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> fi
 }
 
 HashAhead::~HashAhead() {
+  stopWorkers();
+}
+
+void HashAhead::stopWorkers() {
   stop_ = true;
   for (auto& thread : threads_)
     thread.join();
+  threads_.clear();
+}
+
+bool HashAhead::recall(std::size_t index, int folderFd, const char* name) {
+  if (memory_.recalled.empty() || !memory_.recalled[index].known)
+    return false;
+  // The digest belongs to the inode at its change time, not to the name: a look at the name
+  // tells as much as opening it would.
+  FileStatus now;
+  if (!statIn(folderFd, name, now) || !unchangedSinceWalk(now, files_[index]))
+    return false;
+  const std::optional<std::int64_t> ctime = nanosecondsOf(now.ctimeSec, now.ctimeNsec);
+  if (!ctime || *ctime != memory_.recalled[index].ctimeNs)
+    return false;
+  digests_[index] = memory_.recalled[index].digest;
+  return true;
 }
 
 HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
@@ -86,6 +114,10 @@ HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
   // Reused: most names are short, but a long one would cost an allocation per file.
   thread_local std::string name;
   name.assign(file.name);
+  if (recall(index, folderFd, name.c_str()))
+    return kRecalled;
+  // Taken before the read: a change after it would show in the change time afterwards.
+  const std::int64_t readStart = memory_.remember ? realNanoseconds() : 0;
   UniqueFd fd = openFileIn(folderFd, name.c_str());
   if (!fd.valid()) {
     if (errno == ENOENT)
@@ -126,7 +158,13 @@ HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
   if (!statOpen(fd.get(), status) || !unchangedSinceWalk(status, file))
     return kChanged;
   digests_[index] = builder.finish();
-  return kDigested;
+  if (!memory_.remember)
+    return kDigested;
+  const std::optional<std::int64_t> ctime = nanosecondsOf(status.ctimeSec, status.ctimeNsec);
+  if (!ctime || *ctime > readStart - memory_.settleNs)
+    return kDigested;
+  changeTimes_[index] = *ctime;
+  return kRememberable;
 }
 
 void HashAhead::work() {
@@ -176,11 +214,16 @@ HashAhead::Taken HashAhead::result(std::size_t index) {
         std::rethrow_exception(error);
     }
   }
-  const Taken taken{digests_[index], state == kChanged};
+  Taken taken{digests_[index], state == kChanged, state == kRecalled, state == kRememberable};
+  if (taken.rememberable)
+    taken.ctimeNs = changeTimes_[index];
+  untaken_ = index + 1;
   // Every file up to this one is done and taken: no worker or caller reads their entries again.
   if ((index + 1) % kForgetStep == 0) {
     files_.forgetBefore(index + 1);
     digests_.forgetBefore(index + 1);
+    changeTimes_.forgetBefore(index + 1);
+    memory_.recalled.forgetBefore(index + 1);
   }
   return taken;
 }

@@ -9,9 +9,15 @@
 // bytes it does not have now. Workers take the files folder by folder, in inode order within a
 // folder (what keeps a cold disk from seeking), and look at the stop flag at every block, so
 // stopping never waits for a big file to be read to its end.
+//
+// With the digest cache, a file the cache knows is first looked at through its folder: when it is
+// still the regular file the walk saw and its change time is the one remembered, its remembered
+// digest is taken and nothing is read. Otherwise it is read as any other; a file read may be
+// remembered when its change time lies at least the settle time before its read began.
 #pragma once
 
 #include "digest/content_digest.h"
+#include "digest/digest_cache.h"
 #include "grid/pod_array.h"
 #include "platform/anchored_tree.h"
 
@@ -44,6 +50,19 @@ public:
     ContentDigest digest;
     // The file was replaced, changed or grew while the find ran: it has no digest.
     bool changed = false;
+    // The digest is the cache's: the file was not read.
+    bool recalled = false;
+    // The file was read and may be remembered under this change time.
+    bool rememberable = false;
+    std::int64_t ctimeNs = 0;
+  };
+  // How the workers use the digest cache.
+  struct Memory {
+    // One per file, or none at all: what the cache knows of each.
+    PodArray<Recalled> recalled;
+    // Whether files read are to be judged rememberable, and by what settle time.
+    bool remember = false;
+    std::int64_t settleNs = 0;
   };
 
   // True when status (of the open file) shows the regular file the walk saw, at the same size and
@@ -52,7 +71,10 @@ public:
 
   // Starts workers on files, reaching them from sourceFd through folders; both must outlive
   // this object. workers = 0 picks one per core.
-  HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, unsigned workers = 0);
+  HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, unsigned workers = 0)
+      : HashAhead(sourceFd, folders, std::move(files), Memory{}, workers) {}
+  HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, Memory memory,
+            unsigned workers = 0);
   // Stops the workers (a file being read is left at its next block) and waits for them.
   ~HashAhead();
   HashAhead(const HashAhead&) = delete;
@@ -63,18 +85,39 @@ public:
   // Files are taken in list order, each once: what the files before index needed is given back.
   template <typename Pump, typename Stop>
   std::optional<Taken> take(std::size_t index, Pump&& pump, Stop&& stopWaiting) {
+    return take(index, pump, stopWaiting, [] {});
+  }
+  // The same; onRead() runs first when the file was read, or reading it failed, rather than
+  // recalled: the pass names the file it read last.
+  template <typename Pump, typename Stop, typename OnRead>
+  std::optional<Taken> take(std::size_t index, Pump&& pump, Stop&& stopWaiting, OnRead&& onRead) {
     while (!ready(index)) {
       pump();
       if (stopWaiting())
         return std::nullopt;
     }
+    if (state_[index].load(std::memory_order_acquire) != kRecalled)
+      onRead();
     return result(index);
   }
 
-private:
-  enum State : std::uint8_t { kPending, kDigested, kChanged, kFailed };
+  // Stops the workers and calls each(file, digest, ctimeNs) for every rememberable file not
+  // taken yet: what was read before a cancel stays useful. No take() afterwards.
+  template <typename Each> void forEachRememberableUntaken(Each&& each) {
+    stopWorkers();
+    for (std::size_t i = untaken_; i < files_.size(); ++i) {
+      if (state_[i].load() == kRememberable)
+        each(files_[i], digests_[i], changeTimes_[i]);
+    }
+  }
 
+private:
+  enum State : std::uint8_t { kPending, kDigested, kChanged, kFailed, kRecalled, kRememberable };
+
+  void stopWorkers();
   void work();
+  // The remembered digest of files[index] when the file is still the one it belongs to.
+  bool recall(std::size_t index, int folderFd, const char* name);
   // Reads one file; kDigested with digests_[index] written, or kChanged.
   State digest(std::size_t index, FolderResolver& folders, std::vector<std::uint8_t>& buffer);
   // True once files[index] is done; waits a short while for it first.
@@ -87,6 +130,11 @@ private:
   std::vector<std::uint32_t> order_; // indexes of files_ by folder, then inode
   // Written by a worker before it marks the file done.
   PodArray<ContentDigest> digests_;
+  Memory memory_;
+  // The change time of each rememberable file (only with memory_.remember).
+  PodArray<std::int64_t> changeTimes_;
+  // Files before this one were taken.
+  std::size_t untaken_ = 0;
   std::unique_ptr<std::atomic<State>[]> state_;
   // Errors are rare: kept apart, under mutex_, so a digest's slot stays small.
   std::vector<std::pair<std::size_t, std::exception_ptr>> errors_;

@@ -141,5 +141,27 @@ TEST(HashAhead, StoppingDoesNotWaitForABigFileToBeRead) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
+TEST(HashAhead, FilesReadBeforeACancelCanStillBeRemembered) {
+  Recorded r;
+  r.tree.write("first", "abc");
+  r.tree.write("second", "abd");
+  PodArray<HashAhead::File> files;
+  files.push_back(r.file(kSourceFolder, "first"));
+  files.push_back(r.file(kSourceFolder, "second"));
+  // The one worker reads in inode order: the file listed second is read first.
+  if (files[0].identity.inode < files[1].identity.inode)
+    std::swap(files[0], files[1]);
+  const FileIdentity readFirst = files[1].identity;
+  HashAhead::Memory memory;
+  memory.remember = true;
+  HashAhead ahead(r.source->fd(), r.folders, std::move(files), std::move(memory), 1);
+  std::optional<HashAhead::Taken> taken = ahead.take(0, pump, never);
+  ASSERT_TRUE(taken && taken->rememberable);
+  std::vector<FileIdentity> kept;
+  ahead.forEachRememberableUntaken([&](const HashAhead::File& file, const ContentDigest&,
+                                       std::int64_t) { kept.push_back(file.identity); });
+  EXPECT_EQ(kept, std::vector<FileIdentity>{readFirst});
+}
+
 } // namespace
 } // namespace zandrex::test
