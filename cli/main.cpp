@@ -54,6 +54,9 @@ constexpr const char* kUsage =
     "                    the list is written out in full before the first file is deleted,\n"
     "                    and nothing is deleted when it cannot be written. Prints on standard\n"
     "                    error every file that was not deleted, with the reason\n"
+    "  --no-cache        read every file compared by content, neither using nor updating\n"
+    "                    the digests remembered in ~/.cache/zandrex/ (or\n"
+    "                    $XDG_CACHE_HOME/zandrex/) from earlier finds\n"
     "  --allow-system-folders\n"
     "                    let --delete delete when FOLDER (its real path) is, contains or lies\n"
     "                    inside a system folder (/usr, /etc); without it --delete refuses\n"
@@ -83,6 +86,7 @@ struct Options {
   bool remove = false;
   bool nullSeparated = false;
   bool allowSystemFolders = false;
+  bool digestCache = true;
   std::string folder;
 };
 
@@ -181,6 +185,10 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     }
     if (arg == "--allow-system-folders") {
       options.allowSystemFolders = true;
+      continue;
+    }
+    if (arg == "--no-cache") {
+      options.digestCache = false;
       continue;
     }
     if (arg == "--json") {
@@ -360,6 +368,11 @@ int main(int argc, char** argv) {
   MemorySettings settings;
   cli::CliView view(options.mode, options.subfolders, isatty(STDERR_FILENO) == 1);
   DuplicateFinder core(view, settings);
+  if (!options.digestCache) {
+    DigestCacheChoice noCache;
+    noCache.enabled = false;
+    core.setDigestCache(noCache);
+  }
   view.attach(core);
   core.setUpGrid();
   core.setSource(*source);

@@ -7,6 +7,7 @@
 #include "common/pass_hooks.h"
 #include "delete/delete_ticked.h"
 #include "delete/failure_list.h"
+#include "digest/digest_cache.h"
 #include "grid/file_record.h"
 #include "grid/report_grid.h"
 #include "platform/anchored_tree.h"
@@ -122,6 +123,9 @@ public:
   // Test seam: called by the deletion run just before it checks each ticked file, and again
   // just before it removes it.
   void setDeletionStepHook(DeletionStepHook hook) { beforeDeletionStep_ = std::move(hook); }
+  // Whether and where finds by content remember digests between finds; by default in the user's
+  // cache folder.
+  void setDigestCache(DigestCacheChoice choice) { digestCache_ = std::move(choice); }
 
 private:
   static constexpr std::int16_t kCancelled = -1;
@@ -168,6 +172,7 @@ private:
   // Where the grid's files are, for every step after the walk.
   FoundTree found_;
   DeletionStepHook beforeDeletionStep_;
+  DigestCacheChoice digestCache_;
 };
 
 // "N files".
