@@ -190,6 +190,17 @@ void Form1::saveGeometry() {
   settings_.SaveSetting(kAppTitle, kWindowSection, kMaximisedKey, isMaximized() ? "1" : "0");
 }
 
+void Form1::bringToFront() {
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
+  raise();
+  activateWindow();
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+    modal->raise();
+    modal->activateWindow();
+  }
+}
+
 void Form1::setFailureWindow(Form3* window) {
   failureWindow_ = window;
 }

@@ -89,6 +89,9 @@ public:
   FileGridModel* gridModel() const { return model_; }
   GridActions* gridActions() const { return gridActions_; }
   EventPump& eventPump() { return pump_; }
+  // Shows the window in front, un-minimised (keeping it maximised if it was), with the focus; a
+  // modal window open over it comes along on top.
+  void bringToFront();
   // The window the deletion run shows its failures in (not owned; its owner is this window).
   void setFailureWindow(Form3* window);
   // The texts the status bar shows: the file count, the reclaimable space, and what the last

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <cerrno>
@@ -33,6 +34,10 @@ namespace zandrex::desktop {
 namespace {
 
 constexpr const char* kLockFileName = "zandrex.lock";
+constexpr const char* kRaiseSocketName = "zandrex-%1";
+constexpr char kRaiseMessage[] = "raise\n";
+// A sender that says more than this without ending its line is not a later start.
+constexpr qint64 kLongestMessage = 64;
 constexpr const char* kAppName = "zandrex";
 // How often the lock is looked at again when what was in its place went away meanwhile.
 constexpr int kTakeOverRounds = 8;
@@ -265,6 +270,49 @@ QString defaultLockPath() {
   return QDir(folder).filePath(kLockFileName);
 }
 
+RaiseListener::RaiseListener(const QString& path, QObject* parent) : QObject(parent) {
+  server_.setSocketOptions(QLocalServer::UserAccessOption);
+  QLocalServer::removeServer(path);
+  server_.listen(path);
+  connect(&server_, &QLocalServer::newConnection, this, [this] { accept(); });
+}
+
+void RaiseListener::accept() {
+  while (QLocalSocket* socket = server_.nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+      if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > kLongestMessage)
+          socket->abort();
+        return;
+      }
+      const bool asked = socket->readLine(kLongestMessage) == kRaiseMessage;
+      socket->disconnectFromServer();
+      if (asked && raise)
+        raise();
+    });
+  }
+}
+
+bool askRunningCopyToRaise(const QString& path) {
+  QLocalSocket socket;
+  socket.connectToServer(path);
+  if (!socket.waitForConnected(kRaiseWaitMilliseconds))
+    return false;
+  socket.write(kRaiseMessage);
+  const bool sent = socket.waitForBytesWritten(kRaiseWaitMilliseconds);
+  socket.abort();
+  return sent;
+}
+
+QString defaultRaiseSocketPath() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (folder.isEmpty())
+    folder = QDir::tempPath();
+  return QDir(folder).filePath(
+      QString::fromLatin1(kRaiseSocketName).arg(static_cast<qulonglong>(::getuid())));
+}
+
 StartDecision decideStart(const LockAttempt& attempt, const QString& lockPath) {
   switch (attempt.outcome) {
   case LockOutcome::Acquired:
@@ -308,10 +356,14 @@ std::unique_ptr<DesktopProgram> Main(StartupOptions options) {
     program->lock_ = std::make_unique<SingleInstanceLock>(
         options.lockPath.isEmpty() ? defaultLockPath() : options.lockPath);
     const StartDecision decision = decideStart(program->lock_->acquire(), program->lock_->path());
+    const QString raisePath =
+        options.raiseSocketPath.isEmpty() ? defaultRaiseSocketPath() : options.raiseSocketPath;
     if (decision.action != StartDecision::Start) {
       endAtOnce = true;
       if (decision.action == StartDecision::RefuseWithMessage)
         (options.refuse ? options.refuse : refuseWithMessage)(decision.message);
+      else
+        askRunningCopyToRaise(raisePath);
       return;
     }
 
@@ -323,6 +375,10 @@ std::unique_ptr<DesktopProgram> Main(StartupOptions options) {
         new Form3(program->mainWindow_->core().failures(), program->mainWindow_.get());
     program->failureWindow_->hide();
     program->mainWindow_->setFailureWindow(program->failureWindow_);
+    program->raiseListener_ = std::make_unique<RaiseListener>(raisePath);
+    program->raiseListener_->raise = [window = program->mainWindow_.get()] {
+      window->bringToFront();
+    };
 
     const QString appPath =
         options.appPath.isEmpty() ? QCoreApplication::applicationDirPath() : options.appPath;

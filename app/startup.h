@@ -4,6 +4,8 @@
 
 #include "settings/settings_store.h"
 
+#include <QLocalServer>
+#include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -60,6 +62,34 @@ private:
 // when there is none (the temporary folder is shared by every user).
 QString defaultLockPath();
 
+// The running copy's door for later starts: a local socket, open to this user only, on which a
+// later start says "raise" before it ends silently, so that starting the program again shows the
+// window already open instead of nothing.
+class RaiseListener : public QObject {
+  Q_OBJECT
+public:
+  // Listens at path. Whatever is in its place is what a copy that ended left there and is
+  // removed first: only the holder of the single-instance lock listens.
+  explicit RaiseListener(const QString& path, QObject* parent = nullptr);
+  bool listening() const { return server_.isListening(); }
+
+  // Runs for every "raise" received.
+  std::function<void()> raise;
+
+private:
+  void accept();
+
+  QLocalServer server_;
+};
+
+// Says "raise" to the copy listening at path; false when none took it. Never waits longer than
+// twice kRaiseWaitMilliseconds, so a copy that hangs cannot hold up this start.
+inline constexpr int kRaiseWaitMilliseconds = 200;
+bool askRunningCopyToRaise(const QString& path);
+
+// "zandrex-UID" in the user's runtime folder, or in the temporary folder when there is none.
+QString defaultRaiseSocketPath();
+
 // What start-up does with a lock attempt.
 struct StartDecision {
   enum Action { Start, EndSilently, RefuseWithMessage } action = Start;
@@ -81,6 +111,8 @@ struct StartupOptions {
   std::function<std::unique_ptr<SettingsStore>()> openSettings;
   // The folder saved as "Path"/"AppPath"; the executable's folder when empty.
   QString appPath;
+  // Where the running copy listens for later starts; defaultRaiseSocketPath() when empty.
+  QString raiseSocketPath;
 };
 
 // The running program: what Main made, kept for the program's whole life.
@@ -96,6 +128,8 @@ public:
   // Owned by the main window; null when the start failed before it was made.
   Form3* failureWindow() const { return failureWindow_; }
   SettingsStore* settings() const { return settings_.get(); }
+  // Null when the start failed before the main window was shown.
+  RaiseListener* raiseListener() const { return raiseListener_.get(); }
 
 private:
   friend std::unique_ptr<DesktopProgram> Main(StartupOptions options);
@@ -105,13 +139,15 @@ private:
   std::unique_ptr<SettingsStore> settings_;
   std::unique_ptr<Form1> mainWindow_;
   Form3* failureWindow_ = nullptr;
+  // Goes before the window it raises.
+  std::unique_ptr<RaiseListener> raiseListener_;
 };
 
 // The start routine. Null when the program must end at once: the system is refused or the lock
-// can be neither taken nor replaced (after the message), or another copy runs (silently); in
-// every case no window opens and no setting is written. Otherwise the main window is shown and the
-// failure window loaded hidden; an error on the way is reported and the program goes on with what
-// was made.
+// can be neither taken nor replaced (after the message), or another copy runs (silently, after
+// asking it to raise its window); in every case no window opens and no setting is written.
+// Otherwise the main window is shown and the failure window loaded hidden; an error on the way is
+// reported and the program goes on with what was made.
 std::unique_ptr<DesktopProgram> Main(StartupOptions options = {});
 
 } // namespace zandrex::desktop

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
+#include <QTest>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
@@ -33,6 +34,7 @@ protected:
   MemorySettings* settings = nullptr;
 
   QString lockPath() const { return QString::fromStdString(dir.path() + "zandrex.lock"); }
+  QString raisePath() const { return QString::fromStdString(dir.path() + "raise"); }
   StartupOptions options(bool supported = true) {
     StartupOptions o;
     o.supportedSystem = [supported] { return supported; };
@@ -45,6 +47,7 @@ protected:
       return store;
     };
     o.appPath = "/opt/zandrex/bin";
+    o.raiseSocketPath = raisePath();
     return o;
   }
 };
@@ -87,6 +90,37 @@ TEST_F(StartupTest, StartShowsTheMainWindowLoadsTheFailureWindowAndSavesTheVersi
   EXPECT_EQ(errorPresenter(), nullptr);
   EXPECT_FALSE(isLoad("Form1"));
   EXPECT_NE(Main(options()), nullptr);
+}
+
+// The second start's "raise" reaches the running copy's window, counted through the listener.
+TEST_F(StartupTest, ASecondStartBringsTheRunningWindowToTheFront) {
+  // A copy that ended left its socket behind; nobody listens there, so nobody is asked.
+  dir.write("raise", "left behind");
+  EXPECT_FALSE(askRunningCopyToRaise(raisePath()));
+
+  std::unique_ptr<DesktopProgram> program = Main(options());
+  ASSERT_NE(program, nullptr);
+  RaiseListener* listener = program->raiseListener();
+  ASSERT_NE(listener, nullptr);
+  EXPECT_TRUE(listener->listening());
+  int raised = 0;
+  listener->raise = [&raised, next = listener->raise] {
+    ++raised;
+    next();
+  };
+  Form1* window = program->mainWindow();
+  window->showMaximized();
+  window->showMinimized();
+  ASSERT_TRUE(window->isMinimized());
+
+  EXPECT_EQ(Main(options()), nullptr);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return raised > 0; }));
+  EXPECT_EQ(raised, 1);
+  EXPECT_FALSE(window->isMinimized());
+  EXPECT_TRUE(window->isMaximized());
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(refusals.empty());
+  EXPECT_EQ(settingsOpened, 1);
 }
 
 void writeFile(const std::string& path, const std::string& content) {
