@@ -1,7 +1,10 @@
 #include "find/duplicate_finder.h"
 
 #include "common/run_aside.h"
+#include "errors/err_trap.h"
+#include "find/busy_scope.h"
 #include "select/group_stats.h"
+#include "select/tick_verifier.h"
 
 namespace zandrex {
 
@@ -53,12 +56,42 @@ void DuplicateFinder::updateStatusText2(bool afterDeletion) {
   std::function<void()> whileWaiting;
   if (grid_.rowCount() >= kRowsSummedAside)
     whileWaiting = [this] { view_.doEventsWhileWaiting(); };
-  runAside([&] { reclaimable = totalReclaimable(grid_); }, whileWaiting);
-  statusText2_ = reclaimableText(reclaimable);
+  // Groups by name or size are candidates: their space is not known, and "0 bytes" is only true
+  // when no group is left.
+  const bool spaceKnown = groupedByContent(grid_) || grid_.rowCount() == 0;
+  if (spaceKnown)
+    runAside([&] { reclaimable = totalReclaimable(grid_); }, whileWaiting);
+  statusText2_ = spaceKnown ? reclaimableText(reclaimable) : kSpaceNotVerifiedText;
   if (afterDeletion && groupsLostLastRun_ > 0)
     statusText2_ += "; " + withThousands(groupsLostLastRun_) +
                     (groupsLostLastRun_ == 1 ? " group" : " groups") + " lost every copy";
   view_.statusText2Changed();
+}
+
+SelectionResult DuplicateFinder::keepOneInEachGroup(KeepRule rule) {
+  SelectionResult result;
+  if (busy_)
+    return result;
+  BusyScope busy(busy_);
+  trapEvent("Form1.mnuSelectKeep_Click", [&] {
+    cancelRequested_ = 0;
+    progressBar2_ = ProgressBar{0, 0, static_cast<float>(grid_.recordCount())};
+    view_.progressChanged(2);
+    const PassHooks hooks = passHooks(2);
+    const PathOf pathOf = [this](RecordId record) { return fullPath(record); };
+    if (groupedByContent(grid_)) {
+      result = tickAllButOne(grid_, rule, pathOf, nullptr, hooks);
+    } else {
+      // A byte compare of two big files lets the window answer, and "Cancel" stop it.
+      TickVerifier verifier(grid_, found_, [&] {
+        hooks.whileWaiting();
+        return !hooks.cancelled();
+      });
+      result = tickAllButOne(grid_, rule, pathOf, &verifier, hooks);
+    }
+    cancelRequested_ = 0;
+  });
+  return result;
 }
 
 void DuplicateFinder::rebuildRowsWhileHidden() {

@@ -11,6 +11,7 @@
 #include "grid/file_record.h"
 #include "grid/report_grid.h"
 #include "platform/anchored_tree.h"
+#include "select/selection_helpers.h"
 #include "settings/settings_store.h"
 #include "walk/tree_walk.h"
 
@@ -74,8 +75,9 @@ public:
   // Adds the grid's columns and the initial group order (column "File").
   void setUpGrid();
 
-  // The folder to search, ending with "/" (or empty): what the source box shows.
-  void setSource(std::string folder) { source_ = std::move(folder); }
+  // The folder to search (or empty): what the source box shows. A "/" is added when it has none,
+  // so that the folder texts of its files (folder + name) stay paths.
+  void setSource(const std::string& folder);
   const std::string& source() const { return source_; }
 
   // "Find": one whole find; traps as an event handler. Ignored while a find or a deletion runs.
@@ -86,8 +88,16 @@ public:
   // "Delete selected files": the guarded deletion of every ticked file; traps as an event
   // handler. Ignored while a find or a deletion runs, and when the grid has no rows.
   void deleteTicked();
-  // The scan alone: the system-folder warning, then the walk into a fresh grid; traps as an
-  // event handler. Called by find().
+  // "Keep the newest (oldest, first, shortest) in each group": in each group unticks the file
+  // the rule keeps and ticks each other file proven a copy of it, never another name (hard link)
+  // of it; traps as an event handler. Grouped by content the find's digests are the proof;
+  // otherwise both files' bytes are compared through the find's anchored tree, while events run
+  // and "Cancel" stops the run with no tick changed. What was left unticked and why is counted.
+  // Ignored (an empty result) while a find or a deletion runs.
+  SelectionResult keepOneInEachGroup(KeepRule rule);
+  // The scan alone: the system-folder warning, decided on the source's real path (the folder
+  // the walk takes), then the walk into a fresh grid; traps as an event handler. Called by find().
+  // The files' folder texts start with the source as given.
   void scan();
   // The grid's notification that a row was expanded.
   void expandRow(std::size_t rowPosition);
@@ -105,7 +115,8 @@ public:
   // "N files": the walk's count, then what each pass left.
   const std::string& statusText() const { return statusText_; }
   void setStatusText(std::string text);
-  // The second field: "12.3 MB reclaimable", after a deletion also "; 2 groups lost every copy".
+  // The second field: "12.3 MB reclaimable" (when the groups are not found by content,
+  // kSpaceNotVerifiedText), after a deletion also "; 2 groups lost every copy".
   const std::string& statusText2() const { return statusText2_; }
   // "3 files changed during the find and were left out"; "" when none did.
   const std::string& findNote() const { return findNote_; }
@@ -124,14 +135,15 @@ public:
   // just before it removes it.
   void setDeletionStepHook(DeletionStepHook hook) { beforeDeletionStep_ = std::move(hook); }
   // Whether and where finds by content remember digests between finds; by default in the user's
-  // cache folder.
-  void setDigestCache(DigestCacheChoice choice) { digestCache_ = std::move(choice); }
+  // cache folder. Waits for the last find's digests to be written.
+  void setDigestCache(DigestCacheChoice choice) { digestCache_.choose(std::move(choice)); }
 
 private:
   static constexpr std::int16_t kCancelled = -1;
   class WalkToGrid;
 
-  void walkSource(const std::string& topName);
+  // Walks the opened source (nothing when it could not be opened, openError saying why).
+  void walkSource(const std::string& topName, std::optional<SourceAnchor>& source, int openError);
   void addFileRecord(const std::string& pParentName, const std::string& pPatn,
                      const std::string& pFileName, const std::string& pDate, double pSize,
                      std::string_view diskName, const FileFacts& facts);
@@ -142,8 +154,13 @@ private:
   PassHooks passHooks(int bar);
   void addProgress(int bar);
   void startPass();
-  // Rebuilds the rows while the window keeps answering; only while the grid is hidden.
+  // Rebuilds the rows while the window keeps answering, the group keys filled first; only while
+  // the grid is hidden.
   void rebuildRowsWhileHidden();
+  // Fills the keys the group order needs that the walk did not store (the name-and-size key is
+  // stored only when the find groups by it): the last find's records, regrouped by a find that
+  // did not walk, are then grouped by their own keys, never by empty ones.
+  void fillGroupKeys();
   void updateStatusText2(bool afterDeletion);
   void finishEmpty();
   // The group order of the comparison mode chosen in the view.
@@ -167,12 +184,14 @@ private:
   ProgressBar progressBar2_;
   bool busy_ = false;
   std::string scannedSource_;
+  // Records were added without their name-and-size key since the grid was last emptied.
+  bool nameSizeKeysMissing_ = false;
   std::uint32_t groupsLostLastRun_ = 0;
   TreeWalk walk_;
   // Where the grid's files are, for every step after the walk.
   FoundTree found_;
   DeletionStepHook beforeDeletionStep_;
-  DigestCacheChoice digestCache_;
+  DigestMemory digestCache_;
 };
 
 // "N files".

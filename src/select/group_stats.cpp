@@ -110,6 +110,11 @@ std::string reclaimableText(std::uint64_t bytes) {
   return formatBytes(bytes) + " reclaimable";
 }
 
+bool groupedByContent(const ReportGrid& grid) {
+  const auto& order = grid.groupOrder();
+  return order.size() == 1 && order.front() == col::kContent;
+}
+
 std::string groupHeading(const ReportGrid& grid, std::size_t position) {
   const auto& order = grid.groupOrder();
   if (order.empty())
@@ -122,8 +127,11 @@ std::string groupHeading(const ReportGrid& grid, std::size_t position) {
           std::string(grid.item(first, col::kChecksum).asText());
   }
   GroupStats stats = groupStatsAt(grid, position);
-  return key + " (" + withThousands(stats.files) + (stats.files == 1 ? " file, " : " files, ") +
-         formatBytes(stats.reclaimable) + " reclaimable)";
+  const std::string files =
+      withThousands(stats.files) + (stats.files == 1 ? " file, " : " files, ");
+  if (!groupedByContent(grid))
+    return key + " (" + files + "not verified)";
+  return key + " (" + files + formatBytes(stats.reclaimable) + " reclaimable)";
 }
 
 } // namespace zandrex

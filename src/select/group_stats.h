@@ -1,6 +1,7 @@
 // What each group of the built rows costs: its file count and the space that deleting all but
 // one copy would free. Names that are hard links of a file listed earlier in the same group
-// free nothing and are marked.
+// free nothing and are marked. Only groups found by content are known to hold copies; the space
+// of a group found by name or size is not claimed in the texts shown.
 #pragma once
 
 #include "grid/report_grid.h"
@@ -31,10 +32,17 @@ std::string withThousands(std::uint64_t value);
 std::string formatBytes(std::uint64_t bytes);
 // The second field of the status bar after a find: "12.3 MB reclaimable".
 std::string reclaimableText(std::uint64_t bytes);
+// The second field instead when the groups are not found by content: their space is not known.
+inline constexpr const char* kSpaceNotVerifiedText =
+    "Space not verified: find by content to know it";
 
-// A group row's heading as the grid shows it: the caption of the grouping column, the key, the
-// file count and the space deleting all but one copy would free ("File: photo.jpg (2 files,
-// 1.2 MB reclaimable)"); in the content mode the checksum text stands for the key.
+// True when the rows are grouped by content alone: each group's files then hold the same bytes.
+bool groupedByContent(const ReportGrid& grid);
+
+// A group row's heading as the grid shows it: the caption of the grouping column, the key and
+// the file count. Grouped by content, the checksum text stands for the key and the space deleting
+// all but one copy would free follows ("Checksum: 352441C2 (2 files, 1.2 MB reclaimable)");
+// otherwise the files are not known to be copies ("File: photo.jpg (2 files, not verified)").
 std::string groupHeading(const ReportGrid& grid, std::size_t position);
 
 } // namespace zandrex

@@ -1,8 +1,13 @@
 #include "select/selection_helpers.h"
 
+#include "grid/file_identity.h"
 #include "select/group_stats.h"
+#include "select/tick_verifier.h"
 
 #include <tuple>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace zandrex {
 
@@ -35,54 +40,110 @@ std::string plural(std::uint64_t n, const char* one, const char* many) {
   return withThousands(n) + " " + (n == 1 ? one : many);
 }
 
-} // namespace
-
-SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pathOf) {
-  SelectionResult result;
+// The record the rule keeps among the files of the group row at position; tied says whether
+// equal times or lengths were broken by path order.
+RecordId keptOf(const ReportGrid& grid, std::size_t position, KeepRule rule, const PathOf& pathOf,
+                bool& tied) {
   Candidate best;
   Candidate current;
-  for (std::size_t i = 0; i < grid.rowCount(); ++i) {
+  tied = false;
+  for (std::size_t k = 1; k <= grid.row(position).childCount; ++k) {
+    RecordId record = grid.row(position + k).record;
+    const FileFacts& facts = grid.facts(record);
+    current.record = record;
+    current.sec = facts.mtimeSec;
+    current.nsec = facts.mtimeNsec;
+    current.path = pathOf(record);
+    if (best.record == kNoRecord) {
+      std::swap(best, current);
+      continue;
+    }
+    int order = ruleOrder(rule, current, best);
+    if (order == 0 && rule != KeepRule::First) {
+      // Keep the best tie-breaker so far; a later, better candidate ends the tie.
+      tied = true;
+      if (current.path < best.path)
+        std::swap(best, current);
+      continue;
+    }
+    if (order < 0 || (order == 0 && current.path < best.path)) {
+      std::swap(best, current);
+      tied = false;
+    }
+  }
+  return best.record;
+}
+
+SelectionResult cancelledRun() {
+  SelectionResult result;
+  result.cancelled = true;
+  return result;
+}
+
+} // namespace
+
+SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pathOf,
+                              TickVerifier* verifier, const PassHooks& hooks) {
+  SelectionResult result;
+  // Every group's kept file first: a name in one group may be another name of the file kept in
+  // another (groups by name), and deleting it would free nothing either.
+  std::vector<RecordId> keptFiles;
+  std::unordered_set<FileIdentity, FileIdentityHash> keptIdentities;
+  for (std::size_t i = 0; i < grid.rowCount(); i += 1 + grid.row(i).childCount) {
+    if (!grid.row(i).isGroup() || grid.row(i).childCount == 0)
+      continue;
+    bool tied = false;
+    keptFiles.push_back(keptOf(grid, i, rule, pathOf, tied));
+    result.ties += tied ? 1 : 0;
+    const FileFacts& facts = grid.facts(keptFiles.back());
+    // Records without an identity (inode 0) are no other file's name.
+    if (facts.inode != 0)
+      keptIdentities.insert(identityOf(facts));
+  }
+  // The ticks are set only once every group is decided, so that a cancel changes none.
+  std::vector<std::pair<RecordId, bool>> ticks;
+  ticks.reserve(grid.recordCount());
+  std::size_t group = 0;
+  for (std::size_t i = 0; i < grid.rowCount(); i += 1 + grid.row(i).childCount) {
     const GridRow& groupRow = grid.row(i);
     if (!groupRow.isGroup() || groupRow.childCount == 0)
       continue;
-    bool tied = false;
-    best.record = kNoRecord;
+    const RecordId kept = keptFiles[group++];
+    if (verifier)
+      verifier->keep(kept);
     for (std::size_t k = 1; k <= groupRow.childCount; ++k) {
-      RecordId record = grid.row(i + k).record;
-      const FileFacts& facts = grid.facts(record);
-      current.record = record;
-      current.sec = facts.mtimeSec;
-      current.nsec = facts.mtimeNsec;
-      current.path = pathOf(record);
-      if (best.record == kNoRecord) {
-        std::swap(best, current);
-        tied = false;
+      const RecordId record = grid.row(i + k).record;
+      if (record == kept) {
+        ticks.emplace_back(record, false);
         continue;
       }
-      int order = ruleOrder(rule, current, best);
-      if (order == 0 && rule != KeepRule::First) {
-        // Keep the best tie-breaker so far; a later, better candidate ends the tie.
-        tied = true;
-        if (current.path < best.path)
-          std::swap(best, current);
+      hooks.letEventsRun();
+      if (hooks.cancelled())
+        return cancelledRun();
+      hooks.step();
+      if (keptIdentities.contains(identityOf(grid.facts(record)))) {
+        ++result.hardLinks;
+        ticks.emplace_back(record, false);
         continue;
       }
-      if (order < 0 || (order == 0 && current.path < best.path)) {
-        std::swap(best, current);
-        tied = false;
-      }
-    }
-    for (std::size_t k = 1; k <= groupRow.childCount; ++k) {
-      RecordId record = grid.row(i + k).record;
-      bool tick = record != best.record;
-      grid.setTicked(record, tick);
+      const TickVerdict verdict = verifier ? verifier->verdict(record) : TickVerdict::SameBytes;
+      if (verdict == TickVerdict::Stopped)
+        return cancelledRun();
+      result.differ += verdict == TickVerdict::Differs ? 1 : 0;
+      result.unreadable += verdict == TickVerdict::Unreadable ? 1 : 0;
+      const bool tick = verdict == TickVerdict::SameBytes;
+      ticks.emplace_back(record, tick);
       result.ticked += tick ? 1 : 0;
     }
     ++result.groups;
-    result.ties += tied ? 1 : 0;
-    i += groupRow.childCount;
   }
+  for (const auto& [record, tick] : ticks)
+    grid.setTicked(record, tick);
   return result;
+}
+
+SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pathOf) {
+  return tickAllButOne(grid, rule, pathOf, nullptr, PassHooks{});
 }
 
 SelectionResult tickInsideFolder(ReportGrid& grid, const std::string& folder,
@@ -136,10 +197,23 @@ SelectionResult invertGroup(ReportGrid& grid, std::size_t position) {
 }
 
 std::string tickedReport(const SelectionResult& result) {
+  if (result.cancelled)
+    return "Cancelled: no tick changed";
   std::string text = "Ticked " + plural(result.ticked, "file", "files") + " in " +
                      plural(result.groups, "group", "groups");
   if (result.ties > 0)
     text += "; " + plural(result.ties, "tie", "ties") + " broken by path";
+  if (result.differ > 0)
+    text += "; " + withThousands(result.differ) +
+            " left unticked: " + (result.differ == 1 ? "its" : "their") +
+            " bytes differ from the kept copy";
+  if (result.unreadable > 0)
+    text += "; " + withThousands(result.unreadable) +
+            " left unticked: unreadable or changed since the find";
+  if (result.hardLinks > 0)
+    text += "; " +
+            plural(result.hardLinks, "hard link of a kept copy", "hard links of kept copies") +
+            " left unticked";
   return text;
 }
 

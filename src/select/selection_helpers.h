@@ -2,6 +2,7 @@
 // untick all, invert a group. Each returns what it did, as the status bar reports it.
 #pragma once
 
+#include "common/pass_hooks.h"
 #include "grid/report_grid.h"
 
 #include <cstdint>
@@ -22,13 +23,31 @@ struct SelectionResult {
   std::uint64_t ticked = 0; // files ticked (or, for untick, unticked)
   std::uint64_t groups = 0; // groups touched
   std::uint64_t ties = 0;   // groups where equal times or lengths were broken by path order
+  // Files a keep-one helper left unticked: another size or other bytes than the kept file;
+  // either could not be read or is not the file found; another name (hard link) of a kept file.
+  std::uint64_t differ = 0;
+  std::uint64_t unreadable = 0;
+  std::uint64_t hardLinks = 0;
+  // Stopped before its end: no tick was changed.
+  bool cancelled = false;
 };
 
 // The full path of a record (folder + name as found on disk).
 using PathOf = std::function<std::string(RecordId)>;
 
-// Ticks every file of every group but the one the rule keeps, and unticks that one. Ties are
-// broken by path order. Without group rows nothing happens.
+class TickVerifier;
+
+// In each group keeps the file the rule picks (ties broken by path order) and unticks it; ticks
+// each other file that verifier proves a copy of it and unticks the rest. Another name (hard
+// link) of a kept file, of its own group or another, is never ticked: deleting it frees nothing.
+// Without a verifier the grouping is trusted, which is right only for groups found by content.
+// Events run and a cancel is looked at before each file and during each compare; a cancelled run
+// changes no tick. Each file but the kept ones is a step of progress. Without group rows nothing
+// happens.
+SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pathOf,
+                              TickVerifier* verifier, const PassHooks& hooks);
+// The same trusting the grouping: for callers not yet moved to DuplicateFinder's
+// keepOneInEachGroup, which verifies in the modes that do not compare content.
 SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pathOf);
 // Ticks every listed file whose path lies inside folder (a "/"-terminated folder path).
 SelectionResult tickInsideFolder(ReportGrid& grid, const std::string& folder, const PathOf& pathOf);
@@ -37,7 +56,10 @@ SelectionResult untickAll(ReportGrid& grid);
 // Inverts the ticks of the files of the group whose group row stands at position.
 SelectionResult invertGroup(ReportGrid& grid, std::size_t position);
 
-// "Ticked 4,812 files in 2,401 groups; 21 ties broken by path".
+// "Ticked 4,812 files in 2,401 groups; 21 ties broken by path", then what was left unticked:
+// "; 3 left unticked: their bytes differ from the kept copy", "; 1 left unticked: unreadable or
+// changed since the find", "; 1 hard link of a kept copy left unticked" (each only when not 0).
+// A cancelled run: "Cancelled: no tick changed".
 std::string tickedReport(const SelectionResult& result);
 // "Unticked 12 files".
 std::string untickedReport(const SelectionResult& result);

@@ -42,8 +42,36 @@ TEST_F(FindTest, BySizeGroupsEmptyFilesAndOrdersGroupsNumerically) {
   tree.write("nine2", std::string(9, 'c'));
   find(BySize);
   EXPECT_EQ(groups(), (Groups{{"e1", "e2"}, {"nine1", "nine2"}, {"ten1", "ten2"}}));
-  EXPECT_EQ(groupHeading(core.grid(), 0), "Size: 0 (2 files, 0 bytes reclaimable)");
-  EXPECT_EQ(core.statusText2(), "19 bytes reclaimable");
+  EXPECT_EQ(groupHeading(core.grid(), 0), "Size: 0 (2 files, not verified)");
+  EXPECT_EQ(core.statusText2(), kSpaceNotVerifiedText);
+}
+
+// Only groups found by content are known to hold copies: the other modes claim no space, in
+// the headings or in the status bar, but for "0 bytes" when no group is left.
+TEST_F(FindTest, TheSpaceIsClaimedOnlyWhenFoundByContent) {
+  tree.writeEach({"a/x", "b/x"}, "same");
+  tree.write("c/x", "other");
+  const struct {
+    int mode;
+    std::string heading;
+    std::string status;
+  } cases[] = {
+      {ByName, "File: x (3 files, not verified)", kSpaceNotVerifiedText},
+      {BySize, "Size: 4 (2 files, not verified)", kSpaceNotVerifiedText},
+      {ByNameAndSize, "File: x, Size: 4 (2 files, not verified)", kSpaceNotVerifiedText},
+      {ByContent, " (2 files, 4 bytes reclaimable)", "4 bytes reclaimable"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    find(c.mode);
+    EXPECT_TRUE(groupHeading(core.grid(), 0).ends_with(c.heading)) << groupHeading(core.grid(), 0);
+    EXPECT_EQ(core.statusText2(), c.status);
+  }
+  // Every copy deleted by name: nothing is left whose space is unknown.
+  find(ByName);
+  tick({"a/x", "b/x", "c/x"});
+  core.deleteTicked();
+  EXPECT_EQ(core.statusText2(), "0 bytes reclaimable; 1 group lost every copy");
 }
 
 TEST_F(FindTest, ByNameAndSizePrunesSameNameOfOtherSize) {
@@ -236,8 +264,7 @@ TEST_F(FindTest, AFindThatDoesNotWalkRegroupsTheLastRecordsByTheirOwnKeys) {
   ASSERT_EQ(view.warnings.size(), 2u);
   const Groups byNameAndSize = {{"a/photo.jpg", "b/Photo.JPG"}, {"a/x.txt", "b/x.txt"}};
   EXPECT_EQ(groups(), byNameAndSize);
-  EXPECT_EQ(groupHeading(core.grid(), 0),
-            "File: photo.jpg, Size: 4 (2 files, 4 bytes reclaimable)");
+  EXPECT_EQ(groupHeading(core.grid(), 0), "File: photo.jpg, Size: 4 (2 files, not verified)");
   EXPECT_EQ(core.statusText(), "4 files");
   EXPECT_TRUE(view.deleteEnabled);
   // The helpers tick only true duplicates: c/x.txt, of another size, is no longer listed.
