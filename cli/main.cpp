@@ -278,13 +278,20 @@ std::optional<int> refuseSystemFolder(const std::string& source, const Options& 
   return kExitUsage;
 }
 
-// Ticks all but one file per group, prints the ticked files and, with --delete, deletes them
-// through the guarded deletion run and prints what was not deleted. The list is flushed before
-// the first deletion; when it could not be written nothing is deleted.
+// Ticks all but one file per group (only proven copies of the kept one), prints the ticked
+// files and, with --delete, deletes them through the guarded deletion run and prints what was
+// not deleted. The list is flushed before the first deletion; when it could not be written
+// nothing is deleted.
 int selectAndDelete(DuplicateFinder& core, const Options& options,
                     const cli::CliErrorPresenter& presenter, Output& output) {
-  auto pathOf = [&](RecordId record) { return core.fullPath(record); };
-  SelectionResult result = tickAllButOne(core.grid(), options.keep, pathOf);
+  const SelectionResult result = core.keepOneInEachGroup(options.keep);
+  if (presenter.errorShown())
+    return kExitError;
+  if (result.cancelled) {
+    std::cerr << "zandrex-cli: cancelled by " << stopSignalName() << "; nothing was selected"
+              << (options.remove ? " or deleted\n" : "\n");
+    return stoppedExitCode();
+  }
   const ReportGrid& grid = core.grid();
   // The files to delete, in the order printed, with their paths kept for after the run.
   std::vector<std::pair<RecordId, std::string>> selected;
