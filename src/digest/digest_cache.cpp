@@ -112,6 +112,12 @@ std::int64_t stored(std::uint64_t value) {
   return static_cast<std::int64_t>(value);
 }
 
+bool storedBefore(const FileIdentity& x, const FileIdentity& y) {
+  if (x.device != y.device)
+    return stored(x.device) < stored(y.device);
+  return stored(x.inode) < stored(y.inode);
+}
+
 // Creates the missing folders of an absolute path (mode 0700) and opens the last one, which must
 // not be a link, must be the user's own and must not be writable by others.
 UniqueFd openOwnFolder(const std::string& path) {
@@ -420,11 +426,7 @@ std::optional<PodArray<Recalled>> DigestCache::recall(const PodArray<RememberedD
   std::vector<std::uint32_t> order(files.size());
   std::iota(order.begin(), order.end(), 0u);
   std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const FileIdentity& x = files[a].identity;
-    const FileIdentity& y = files[b].identity;
-    if (x.device != y.device)
-      return stored(x.device) < stored(y.device);
-    return stored(x.inode) < stored(y.inode);
+    return storedBefore(files[a].identity, files[b].identity);
   });
   // One read transaction for all devices: what they see is one state of the file.
   if (!exec("BEGIN"))
@@ -501,8 +503,14 @@ bool DigestCache::remember(const PodArray<RememberedDigest>& fresh,
   if (!exec(kWritingCache) || !exec("BEGIN IMMEDIATE"))
     return false;
   bool ok = true;
-  for (std::size_t i = 0; ok && i < fresh.size(); ++i) {
-    const RememberedDigest& entry = fresh[i];
+  // In key order: each entry lands beside the last, on pages already at hand.
+  std::vector<std::uint32_t> order(fresh.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return storedBefore(fresh[a].identity, fresh[b].identity);
+  });
+  for (std::size_t i = 0; ok && i < order.size(); ++i) {
+    const RememberedDigest& entry = fresh[order[i]];
     std::uint8_t digest[kDigestBytes];
     packDigest(entry.digest, digest);
     sqlite3_bind_int64(store_, 1, stored(entry.identity.device));
@@ -510,7 +518,7 @@ bool DigestCache::remember(const PodArray<RememberedDigest>& fresh,
     sqlite3_bind_int64(store_, 3, stored(entry.size));
     sqlite3_bind_int64(store_, 4, entry.mtimeNs);
     sqlite3_bind_int64(store_, 5, entry.ctimeNs);
-    sqlite3_bind_blob(store_, 6, digest, sizeof digest, SQLITE_TRANSIENT);
+    sqlite3_bind_blob(store_, 6, digest, sizeof digest, SQLITE_STATIC);
     sqlite3_bind_int64(store_, 7, today);
     sqlite3_bind_int64(store_, 8, tagOf(entry));
     ok = check(sqlite3_step(store_));
@@ -537,6 +545,26 @@ bool DigestCache::remember(const PodArray<RememberedDigest>& fresh,
   if (pages && pageSize && static_cast<std::uint64_t>(*pages * *pageSize) > limits_.maxBytes)
     exec("VACUUM");
   return true;
+}
+
+void DigestMemory::choose(DigestCacheChoice choice) {
+  waitForWrite();
+  choice_ = std::move(choice);
+}
+
+void DigestMemory::waitForWrite() {
+  if (writing_.valid())
+    writing_.wait();
+}
+
+void DigestMemory::rememberAside(std::unique_ptr<DigestCache> cache,
+                                 PodArray<RememberedDigest> fresh, PodArray<FileIdentity> used,
+                                 std::int32_t today) {
+  waitForWrite();
+  // A write that fails is a bypass like any other: nothing to report.
+  writing_ = std::async(std::launch::async,
+                        [cache = std::move(cache), fresh = std::move(fresh), used = std::move(used),
+                         today]() mutable { cache->remember(fresh, used, today); });
 }
 
 } // namespace zandrex

@@ -42,6 +42,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -150,6 +151,30 @@ private:
   sqlite3_stmt* selectRange_ = nullptr;
   sqlite3_stmt* store_ = nullptr;
   sqlite3_stmt* touch_ = nullptr;
+};
+
+// The digest cache as a finder keeps it from one find to the next: the choice, and the write of
+// the last find's digests, which goes on while that find shows its groups. Not copyable.
+class DigestMemory {
+public:
+  explicit DigestMemory(DigestCacheChoice choice = {}) : choice_(std::move(choice)) {}
+  // Waits for the write under way.
+  ~DigestMemory() { waitForWrite(); }
+  DigestMemory(const DigestMemory&) = delete;
+  DigestMemory& operator=(const DigestMemory&) = delete;
+
+  // Waits for the write under way, then takes the new choice.
+  void choose(DigestCacheChoice choice);
+  const DigestCacheChoice& choice() const { return choice_; }
+  // Returns once the last write is done, so that what it wrote can be recalled.
+  void waitForWrite();
+  // Starts cache->remember(fresh, used, today) on a thread of its own (after the write before).
+  void rememberAside(std::unique_ptr<DigestCache> cache, PodArray<RememberedDigest> fresh,
+                     PodArray<FileIdentity> used, std::int32_t today);
+
+private:
+  DigestCacheChoice choice_;
+  std::future<void> writing_;
 };
 
 } // namespace zandrex

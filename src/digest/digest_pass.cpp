@@ -55,10 +55,10 @@ std::int64_t realNanoseconds() {
 // files, and what the pass read that it keeps.
 class CacheSession {
 public:
-  CacheSession(const DigestCacheChoice& choice, int sourceFd, const FolderTable& folders,
+  CacheSession(DigestMemory& memory, int sourceFd, const FolderTable& folders,
                const PodArray<HashAhead::File>& listed)
-      : choice_(choice), listed_(listed), today_(dayOf(realNanoseconds())) {
-    if (choice.enabled && sourceFd >= 0)
+      : memory_(memory), listed_(listed), today_(dayOf(realNanoseconds())) {
+    if (memory.choice().enabled && sourceFd >= 0)
       findLastingDevices(sourceFd, folders);
   }
 
@@ -79,7 +79,8 @@ public:
     std::optional<PodArray<Recalled>> found;
     runAside(
         [&] {
-          cache_ = DigestCache::open(digestCacheFile(choice_));
+          memory_.waitForWrite();
+          cache_ = DigestCache::open(digestCacheFile(memory_.choice()));
           if (cache_)
             found = cache_->recall(wanted, today_, stop);
         },
@@ -124,7 +125,7 @@ public:
   HashAhead::Memory memoryFor(const PodArray<std::uint32_t>& toRead) const {
     HashAhead::Memory memory;
     memory.remember = cache_ != nullptr;
-    memory.settleNs = choice_.settle.count();
+    memory.settleNs = memory_.choice().settle.count();
     if (recalled_.empty())
       return memory;
     memory.recalled.resizeForOverwrite(toRead.size());
@@ -145,13 +146,14 @@ public:
       keep(file, taken.digest, taken.ctimeNs);
   }
 
-  // Writes what the pass read (and what the workers read ahead of it) into the cache.
-  void save(HashAhead& ahead, const PassHooks& hooks) {
+  // Has what the pass read (and what the workers read ahead of it) written into the cache while
+  // the caller goes on.
+  void save(HashAhead& ahead) {
     if (!cache_)
       return;
     ahead.forEachRememberableUntaken([&](const HashAhead::File& file, const ContentDigest& digest,
                                          std::int64_t ctimeNs) { keep(file, digest, ctimeNs); });
-    runAside([&] { cache_->remember(fresh_, used_, today_); }, hooks.whileWaiting);
+    memory_.rememberAside(std::move(cache_), std::move(fresh_), std::move(used_), today_);
   }
 
 private:
@@ -186,7 +188,7 @@ private:
       fresh_.push_back({file.identity, file.size, *mtimeNs, ctimeNs, digest});
   }
 
-  const DigestCacheChoice& choice_;
+  DigestMemory& memory_;
   const PodArray<HashAhead::File>& listed_;
   const std::int32_t today_;
   std::vector<std::uint64_t> lasting_;
@@ -252,8 +254,13 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
 
 } // namespace
 
+DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks) {
+  DigestMemory memory;
+  return digestListed(grid, found, hooks, memory);
+}
+
 DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
-                           const DigestCacheChoice& choice) {
+                           DigestMemory& memory) {
   return trapInner("Form1.CheckCRC", [&] {
     // The names sit in the grid's pool, which only grows during this pass.
     PodArray<HashAhead::File> listed;
@@ -264,7 +271,7 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     const int sourceFd = source ? source->fd() : -1;
 
     DigestOutcome outcome;
-    CacheSession cache(choice, sourceFd, found.folders, listed);
+    CacheSession cache(memory, sourceFd, found.folders, listed);
     if (!cache.recall(hooks)) {
       outcome.cancelled = true;
       return outcome;
@@ -289,7 +296,7 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     }
     HashAhead ahead(sourceFd, found.folders, std::move(toRead), cache.memoryFor(readIndex));
     outcome = takeDigests(grid, ahead, *unique, readIndex, cache, hooks);
-    cache.save(ahead, hooks);
+    cache.save(ahead);
     return outcome;
   });
 }

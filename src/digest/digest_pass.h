@@ -25,11 +25,14 @@ struct DigestOutcome {
 // (it cannot have a twin; only big files are sifted so). Events run before every row; a cancel
 // stops the pass before the next row. A file that cannot be read raises its error, the file's path
 // noted as the last file read.
-// With cache.enabled, digests are recalled from and remembered in the digest cache
+// With the memory's choice enabled, digests are recalled from and remembered in the digest cache
 // (digest/digest_cache.h), on file systems that keep lasting inode numbers; what was read is
-// remembered after a cancel too, but not after an error. A cache that cannot be used is bypassed.
+// remembered after a cancel too, but not after an error, and written while the caller goes on
+// (memory waits for that write before the next recall). A cache that cannot be used is bypassed.
 DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
-                           const DigestCacheChoice& cache = {});
+                           DigestMemory& memory);
+// The same with the cache at its default place, written before returning.
+DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks);
 
 // "3 files changed during the find and were left out".
 std::string changedFilesNote(std::size_t count);

@@ -152,12 +152,14 @@ TEST_F(CachedFindTest, ACacheThatCannotBeTrustedOrUsedNeverChangesTheGroups) {
        }},
       {"another copy committing", [&] { holder = connectTo(cacheFile, "BEGIN EXCLUSIVE"); }}};
   for (const Case& c : cases) {
-    ::unlink(cacheFile.c_str());
+    // Choosing waits for the last find's digests to be written.
     useCache(true);
+    ::unlink(cacheFile.c_str());
     find(ByContent);
     const Groups expected = groups();
     const std::vector<std::string> sums = checksums();
     ASSERT_EQ(expected, (Groups{{"a", "b"}, {"big1", "big2"}})) << c.name;
+    useCache(true);
     c.spoil();
     find(ByContent);
     EXPECT_EQ(groups(), expected) << c.name;
