@@ -16,6 +16,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -23,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -33,9 +36,11 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace zandrex::desktop {
 
@@ -43,6 +48,10 @@ namespace {
 
 constexpr const char* kWindowName = "Form1";
 constexpr const char* kPleaseWait = "Please wait...";
+constexpr const char* kSourceHint = "Choose a disk or folder with ...";
+// A local file URL names this host by no host or by this name.
+constexpr const char* kLocalHost = "localhost";
+constexpr const char* kUriListType = "text/uri-list";
 
 // Stored choices: "Find duplicates by" is an index of the comparison list or -1 for none;
 // "Subfolders" is the box's value, 2 being the greyed state.
@@ -106,6 +115,23 @@ QProgressBar* progressBar(const char* name, QWidget* parent) {
 
 } // namespace
 
+std::string droppedFolder(const QMimeData& data) {
+  const QList<QUrl> urls = data.urls();
+  if (urls.size() != 1)
+    return {};
+  const QUrl& url = urls.front();
+  if (!url.isLocalFile() || !(url.host().isEmpty() || url.host() == kLocalHost))
+    return {};
+  // The encoded path keeps a name's bytes that are not valid UTF-8.
+  const std::string path =
+      QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+  struct stat info {};
+  if (path.empty() || path.front() != '/' || ::stat(path.c_str(), &info) != 0 ||
+      !S_ISDIR(info.st_mode))
+    return {};
+  return path;
+}
+
 ProgressBarRange progressBarRange(const ProgressBar& bar) {
   const double minimum = std::isfinite(bar.min) ? std::max(0.0, double{bar.min}) : 0.0;
   const double maximum = std::isfinite(bar.max) ? std::max(minimum, double{bar.max}) : minimum;
@@ -128,6 +154,7 @@ Form1::Form1(SettingsStore& settings, QWidget* parent)
   model_->setNameColumn(col::kFile);
   pump_.beforeEvents = [this] { flushDisplay(); };
   setDefaultDialogs();
+  setAcceptDrops(true);
   effectiveDpi_ = fittedDpi();
   buildControls();
   placeFixedControls();
@@ -263,6 +290,9 @@ void Form1::buildSourceAndFind() {
   fdFromForRename_ = new QLineEdit(Frame6_);
   fdFromForRename_->setObjectName("fdFromForRename");
   fdFromForRename_->setReadOnly(true);
+  fdFromForRename_->setPlaceholderText(kSourceHint);
+  // A folder dropped on the box is the window's: the source changes as through "...".
+  fdFromForRename_->setAcceptDrops(false);
   Command2_ = button("Command2", "...", Frame6_);
 
   chSubfolders_ = new QCheckBox("Subfolders", client_);
@@ -291,6 +321,8 @@ void Form1::buildGridArea() {
   Text1_->setObjectName("Text1");
   Text1_->setReadOnly(true);
   Text1_->setVisible(false);
+  Text1_->setAcceptDrops(false);
+  Text1_->viewport()->setAcceptDrops(false);
 
   Command4_ = button("Command4", "Delete selected files", client_);
   QFont bold = Command4_->font();
@@ -465,6 +497,33 @@ void Form1::closeEvent(QCloseEvent* event) {
   }
   Form_Unload();
   event->accept();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  if (core_.busy() || droppedFolder(*event->mimeData()).empty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+  event->ignore();
+  if (core_.busy())
+    return;
+  const QMimeData& data = *event->mimeData();
+  trapEvent(
+      "Form1.Form_OLEDragDrop(Data,Effect,Button,Shift,X,Y)",
+      [&] {
+        const std::string folder = droppedFolder(data);
+        if (folder.empty())
+          return;
+        setSource(withTrailingSlash(folder));
+        event->acceptProposedAction();
+      },
+      data.data(kUriListType).toStdString(), static_cast<int>(event->dropAction()),
+      static_cast<int>(event->buttons()), static_cast<int>(event->modifiers()),
+      event->position().x(), event->position().y());
 }
 
 void Form1::Form_Unload() {

@@ -20,6 +20,7 @@
 #include <string>
 
 class QCheckBox;
+class QMimeData;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -61,6 +62,12 @@ struct ProgressBarRange {
   bool operator==(const ProgressBarRange&) const = default;
 };
 ProgressBarRange progressBarRange(const ProgressBar& bar);
+
+// The folder a drag from a file manager carries: exactly one URL, a local file URL (no other
+// host), naming an existing folder (a link to one counts). Its path is the bytes the URL encodes,
+// as the chooser's answers are, without a trailing "/" added; "" when the drag carries anything
+// else (a file, a remote or other URL, several items, text).
+std::string droppedFolder(const QMimeData& data);
 
 // The dialogs the window opens. Each is a plain function so tests can answer in its place.
 struct Form1Dialogs {
@@ -133,6 +140,10 @@ protected:
   // window. While a find or a
   // deletion runs, the close waits: the run is cancelled and the window closes when it returns.
   void closeEvent(QCloseEvent* event) override;
+  // A folder dropped on the window becomes the source, as "..." would make it; nothing is taken
+  // while a find or a deletion runs.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private:
   void buildControls();

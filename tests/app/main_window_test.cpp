@@ -4,6 +4,7 @@
 // sorting, the selection helpers, deletion with failed rows staying ticked, hard-link marks,
 // double-click, Enter and Space, and a big result opening its groups as they come into view.
 #include "desktop_shell.h"
+#include "local_path.h"
 #include "main_window.h"
 #include "qt_settings.h"
 #include "shellaid/loaded_windows.h"
@@ -16,9 +17,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -304,6 +307,83 @@ TEST_F(MainWindowTest, BrowsingSetsTheSourceWithOneSlashAndCancellingKeepsIt) {
     EXPECT_EQ(control<QLineEdit>("fdFromForRename")->text().toStdString(), source) << chosen;
   }
   EXPECT_EQ(chooserCalls, 4);
+}
+
+// What a file manager's drag carries: URLs, as text/uri-list.
+std::unique_ptr<QMimeData> dragOf(const QList<QUrl>& urls) {
+  auto data = std::make_unique<QMimeData>();
+  data->setUrls(urls);
+  return data;
+}
+
+// Sends a drag entering the window and, unless refused there, its drop; true when both took it.
+bool dropOn(QWidget& window, const QMimeData& data) {
+  const QPoint at(10, 10);
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  enter.setAccepted(false);
+  QApplication::sendEvent(&window, &enter);
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  drop.setAccepted(false);
+  QApplication::sendEvent(&window, &drop);
+  EXPECT_EQ(enter.isAccepted(), drop.isAccepted()) << "the drag promised otherwise";
+  return drop.isAccepted();
+}
+
+QUrl fileUrl(const std::string& path) {
+  return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
+}
+
+TEST_F(MainWindowTest, TheSourceBoxHintsAndTakesOneDroppedLocalFolderAsTheChooserWould) {
+  Form1& window = open();
+  auto* box = control<QLineEdit>("fdFromForRename");
+  EXPECT_EQ(box->placeholderText(), "Choose a disk or folder with ...");
+  EXPECT_TRUE(window.acceptDrops());
+  // A name that is not UTF-8 keeps its bytes.
+  const std::string odd = tree.mkdir("data/odd\xff");
+  struct Case {
+    const char* name;
+    QList<QUrl> urls;
+    std::string source; // after the drop; "" for refused, the source staying as it was
+  };
+  const Case cases[] = {
+      {"a folder", {fileUrl(data("b"))}, data("b/")},
+      {"a folder with its slash", {fileUrl(data("a/"))}, data("a/")},
+      {"a folder named in bytes", {fileUrl(odd)}, odd},
+      {"a folder on this host",
+       {QUrl("file://localhost" + QString::fromStdString(data("c")))},
+       data("c/")},
+      {"a file", {fileUrl(data("a/x.txt"))}, ""},
+      {"a missing folder", {fileUrl(data("missing"))}, ""},
+      {"a web address", {QUrl("https://example.org/data/")}, ""},
+      {"a folder on another host",
+       {QUrl("file://elsewhere" + QString::fromStdString(data("b")))},
+       ""},
+      {"two folders", {fileUrl(data("a")), fileUrl(data("b"))}, ""},
+      {"no URL", {}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string before = window.core().source();
+    EXPECT_EQ(dropOn(window, *dragOf(c.urls)), !c.source.empty());
+    const std::string expected = c.source.empty() ? before : c.source;
+    EXPECT_EQ(window.core().source(), expected);
+    EXPECT_EQ(box->text(), localPath(expected));
+  }
+
+  // Nothing is taken while a find runs; the last folder taken is saved like a chosen one.
+  choose(data(""));
+  bool takenDuringFind = true;
+  window.onEventPass = [&] {
+    if (window.core().busy())
+      takenDuringFind = dropOn(window, *dragOf({fileUrl(data("b"))}));
+  };
+  find(ByName);
+  window.onEventPass = {};
+  EXPECT_FALSE(takenDuringFind);
+  EXPECT_EQ(window.core().source(), data(""));
+  EXPECT_TRUE(dropOn(window, *dragOf({fileUrl(data("c/deep"))})));
+  form->close();
+  EXPECT_EQ(stored("Path", "Path"), data("c/deep/"));
 }
 
 TEST_F(MainWindowTest, FindGroupsByEachModeAndEnablesDeleteOnlyWithRows) {
