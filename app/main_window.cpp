@@ -41,6 +41,7 @@
 #include <climits>
 #include <cmath>
 #include <sys/stat.h>
+#include <vector>
 
 namespace zandrex::desktop {
 
@@ -83,6 +84,11 @@ constexpr int kMostFilesOpenedOnSight = 20'000;
 
 // A path or name column never shrinks below this part of its design width.
 constexpr int kShrunkColumnPart = 3;
+// The widest texts of the date and size columns (sizes up to 100 GB), and the room a cell takes
+// besides.
+constexpr const char* kWidestDate = "8888.88.88 88:88:88";
+constexpr const char* kWidestSize = "88888888888";
+constexpr int kCellPadding = 12;
 
 // Room a caption needs besides its text: a label's, a button's bevel, a text line's frame.
 constexpr int kLabelPadding = 2;
@@ -445,47 +451,72 @@ void Form1::applyColumns(bool widths) {
 }
 
 void Form1::fitColumns() {
-  // From their design total up, the shown columns share the grid's width in the proportions of
-  // their design widths. Below it only the path and the name give way, as their texts elide in
-  // the middle, down to a part of their design widths; the size and the date keep theirs.
+  // The shown columns share the grid's width in the proportions of their design widths while that
+  // leaves the size and the date room for their texts (the date at least its design width).
+  // Otherwise those keep that much, and the path and the name, whose texts elide in the middle,
+  // share the rest, each down to a part of its design width.
   const ReportGrid& grid = core_.grid();
+  const QFontMetrics metrics = ReportControl1_->fontMetrics();
+  const int dateNeed = metrics.horizontalAdvance(kWidestDate) + kCellPadding;
+  const int sizeNeed = metrics.horizontalAdvance(kWidestSize) + kCellPadding;
+  const auto yields = [](int k) { return k == col::kPath || k == col::kFile; };
+  const auto least = [&](int k) {
+    if (k == col::kDate)
+      return std::max(grid.column(k).width, dateNeed);
+    if (k == col::kSize)
+      return std::min(grid.column(k).width, sizeNeed);
+    return grid.column(k).width;
+  };
+  std::vector<int> shown;
   int designTotal = 0;
   int yielding = 0;
-  int lastShown = -1;
-  int lastYielding = -1;
+  int kept = 0;
   for (int k = 0; k < grid.columnCount(); ++k) {
     if (!grid.column(k).shown)
       continue;
+    shown.push_back(k);
     designTotal += grid.column(k).width;
-    lastShown = k;
-    if (k == col::kPath || k == col::kFile) {
+    if (yields(k))
       yielding += grid.column(k).width;
-      lastYielding = k;
-    }
+    else
+      kept += least(k);
   }
   if (designTotal <= 0)
     return;
   const int available = ReportControl1_->width() - 2 * ReportControl1_->frameWidth() -
                         style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  const bool shrinking = available < designTotal && yielding > 0;
-  // What the columns that change share, and the column that takes the rounding.
-  const int shared =
-      shrinking ? std::max(yielding / kShrunkColumnPart, available - (designTotal - yielding))
-                : std::max(designTotal, available);
-  const int sharedDesign = shrinking ? yielding : designTotal;
-  const int takesRest = shrinking ? lastYielding : lastShown;
-  int given = 0;
-  for (int k = 0; k < grid.columnCount(); ++k) {
-    if (!grid.column(k).shown || k == takesRest)
-      continue;
-    const bool changes = !shrinking || k == col::kPath || k == col::kFile;
-    const int width =
-        changes ? static_cast<int>(std::lround(1.0 * shared * grid.column(k).width / sharedDesign))
-                : grid.column(k).width;
-    ReportControl1_->setColumnWidth(k, width);
-    given += changes ? width : 0;
+  const auto proportional = [&](int k, int total) {
+    return static_cast<int>(std::lround(1.0 * total * grid.column(k).width / designTotal));
+  };
+  const bool keptFit = std::all_of(shown.begin(), shown.end(), [&](int k) {
+    return yields(k) || proportional(k, available) >= least(k);
+  });
+  if (keptFit || yielding == 0) {
+    const int total = std::max(designTotal, available);
+    int given = 0;
+    for (std::size_t i = 0; i + 1 < shown.size(); ++i) {
+      ReportControl1_->setColumnWidth(shown[i], proportional(shown[i], total));
+      given += proportional(shown[i], total);
+    }
+    ReportControl1_->setColumnWidth(shown.back(), total - given);
+    return;
   }
-  ReportControl1_->setColumnWidth(takesRest, shared - given);
+  const int shared = std::max(yielding / kShrunkColumnPart, available - kept);
+  int given = 0;
+  const int lastYielding = *std::find_if(shown.rbegin(), shown.rend(), yields);
+  for (int k : shown) {
+    if (!yields(k)) {
+      ReportControl1_->setColumnWidth(k, least(k));
+      continue;
+    }
+    // The last of them takes what rounding left.
+    const int width =
+        k == lastYielding
+            ? shared - given
+            : static_cast<int>(std::lround(1.0 * shared * grid.column(k).width / yielding));
+    ReportControl1_->setColumnWidth(k, width);
+    given += width;
+  }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -43,9 +43,12 @@ inline constexpr int kGridTop = 1200;
 // Narrower than this, the comparison frame would be cut off: it moves below the source frame, at
 // the grid's design top, and the grid moves down by as much. At and above it the design holds.
 inline constexpr int kSideBySideWidth = design::Frame1.right();
+// Stacked, the frame is only as high as its one row of controls needs.
+inline constexpr int kFrameBottomMargin = 120;
 inline constexpr TwipsRect kStackedFrame1{design::Frame6.left, kGridTop, design::Frame1.width,
-                                          design::Frame1.height};
-inline constexpr int kStackedDrop = kStackedFrame1.top - design::Frame1.top;
+                                          design::cmbBy.bottom() + kFrameBottomMargin};
+// How much lower the grid's top lies below the stacked frames.
+inline constexpr int kStackedDrop = kStackedFrame1.bottom() - design::Frame1.bottom();
 // The window is never made smaller than this. The stacked frames fit its width, and so does the
 // bottom band's widest row ("Select" beside "Delete selected files"); a grid of 1200 twips still
 // shows a few rows. So no computed size can go below zero. At 96 dpi the width is 394 pixels,

@@ -28,7 +28,9 @@ demo_root="${TMPDIR:-/tmp}/zandrex-demo"
 trap 'rm -rf "$work" "$demo_root"' EXIT
 rm -rf "$demo_root"
 demo="$demo_root/Photos"
-mkdir -p "$demo/2023/Summer" "$demo/2024/Trip" "$demo/Backup" "$demo/Documents"
+# Paths long enough that the path column elides them in the middle.
+project="$demo/Archive/Projects_2021/riverside-community-centre/site-visits/originals"
+mkdir -p "$demo/2023/Summer" "$demo/2024/Trip" "$demo/Backup" "$demo/Documents" "$project"
 printf 'beach picture\n' >"$demo/2023/Summer/beach.jpg"
 printf 'beach picture\n' >"$demo/Backup/beach.jpg"
 printf 'beach picture\n' >"$demo/2024/Trip/beach copy.jpg"
@@ -39,22 +41,29 @@ printf 'old harbour\n' >"$demo/Backup/harbour.jpg"
 printf 'Meeting notes, March\n' >"$demo/Documents/notes.txt"
 printf 'Meeting notes, March\n' >"$demo/Backup/notes.txt"
 printf 'Budget 2024\n' >"$demo/Documents/budget.csv"
+printf 'north entrance\n' >"$project/north-entrance.jpg"
+printf 'north entrance\n' >"$demo/Backup/north-entrance.jpg"
+printf 'Meeting notes, March\n' >"$project/notes.txt"
 find "$demo" -type f -exec touch -d "2024-06-01 12:00:00" {} +
 
-# One shot per line: the PNG's name in docs/, then the settings of the program's screenshot mode.
-shots='main-window.png ZANDREX_DEMO_SOURCE='"$demo"' ZANDREX_DEMO_MODE=3 ZANDREX_DEMO_TICK=1
-failure-window.png ZANDREX_SCREENSHOT_WINDOW=failure
-error-window.png ZANDREX_SCREENSHOT_WINDOW=error
-about-window.png ZANDREX_SCREENSHOT_WINDOW=about'
+# One shot per line: the PNG's name in docs/, the virtual screen, the scale, then the settings of
+# the program's screenshot mode. At twice the scale the 1600 x 1000 screen is 800 x 500 logical
+# pixels, smaller than the window's design: it opens fitted to the screen.
+main='ZANDREX_DEMO_SOURCE='"$demo"' ZANDREX_DEMO_MODE=3 ZANDREX_DEMO_TICK=1'
+shots="main-window.png 1024x768 1 $main
+main-window@2x.png 1600x1000 2 $main
+failure-window.png 1024x768 1 ZANDREX_SCREENSHOT_WINDOW=failure
+error-window.png 1024x768 1 ZANDREX_SCREENSHOT_WINDOW=error
+about-window.png 1024x768 1 ZANDREX_SCREENSHOT_WINDOW=about"
 
-echo "$shots" | while read -r name settings; do
+echo "$shots" | while read -r name screen scale settings; do
   [ -n "$name" ] || continue
   home="$work/home-$name"
   mkdir -p "$home/config" "$home/runtime"
   chmod 700 "$home/runtime"
   # shellcheck disable=SC2086 # the settings are words on purpose
   env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" \
-    ZANDREX_SCREENSHOT="$docs_dir/$name" $settings \
-    xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$program"
+    QT_SCALE_FACTOR="$scale" ZANDREX_SCREENSHOT="$docs_dir/$name" $settings \
+    xvfb-run -a -s "-screen 0 ${screen}x24 -dpi 96" "$program"
   echo "wrote docs/$name"
 done

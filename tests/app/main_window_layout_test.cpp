@@ -71,8 +71,8 @@ TEST(MainWindowLayout, ANarrowWindowStacksTheFramesAndTheMinimumLeavesEverything
   EXPECT_EQ(layout.grid.top, 1200);
 
   Form_Resize(layout, kSideBySideWidth - 1, kOpeningClientHeight, kDesignStatusBarHeight);
-  EXPECT_EQ(layout.Frame1, (TwipsRect{120, 1200, 5655, 975}));
-  EXPECT_EQ(layout.grid, (TwipsRect{120, 2280, 10684, 3640}));
+  EXPECT_EQ(layout.Frame1, (TwipsRect{120, 1200, 5655, 675}));
+  EXPECT_EQ(layout.grid, (TwipsRect{120, 1980, 10684, 3940}));
   EXPECT_EQ(layout.Command4.top, layout.grid.bottom() + kBandGap);
 
   const int minimumHeight = minimumClientHeight(kDesignStatusBarHeight);
