@@ -596,9 +596,18 @@ TEST_F(MainWindowTest, TheWindowFitsTheScreenAndHalfALaptopAndReopensWhereItWas)
   EXPECT_TRUE(available.contains(window.geometry().marginsAdded(kAssumedWindowFrame)))
       << window.geometry().width() << " x " << window.geometry().height();
 
-  // At the minimum the comparison frame lies below the source frame and everything inside.
+  // At the minimum the comparison frame lies below the source frame and everything inside; the
+  // path and name columns give way so that the date still shows whole and no column is cut off.
+  choose(data(""));
+  find(ByName);
   window.resize(window.minimumSize());
   QApplication::processEvents();
+  const QString date = model().index(0, col::kDate, model().index(0, 0)).data().toString();
+  EXPECT_GE(grid()->columnWidth(col::kDate), grid()->fontMetrics().horizontalAdvance(date));
+  int shownWidth = 0;
+  for (int k = 0; k < model().columnCount(); ++k)
+    shownWidth += grid()->isColumnHidden(k) ? 0 : grid()->columnWidth(k);
+  EXPECT_LE(shownWidth, grid()->viewport()->width());
   const QRect source = control<QWidget>("Frame6")->geometry();
   const QRect options = control<QWidget>("Frame1")->geometry();
   EXPECT_GT(options.top(), source.bottom());
