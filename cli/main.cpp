@@ -318,19 +318,23 @@ int selectAndDelete(DuplicateFinder& core, const Options& options,
     return stoppedExitCode();
   }
 
+  // Told by the run itself: records are renumbered once it ends, so they cannot be looked up
+  // afterwards.
+  std::vector<std::string> deleted;
+  core.setDeletionStepHook([&](RecordId record, std::string_view step) {
+    if (step == "removed")
+      deleted.push_back(core.fullPath(record));
+  });
   core.deleteTicked();
+  core.setDeletionStepHook({});
 
   const bool stopped = cli::interruptRequested != 0;
   const bool failed = presenter.errorShown();
-  std::vector<const std::string*> deleted;
-  for (const auto& [record, path] : selected)
-    if (!grid.isLive(record))
-      deleted.push_back(&path);
   // After a normal run the deleted files are the list less the "not deleted" lines; after a
-  // stop or an error only this says which ones went.
+  // stop or an error only these lines say which ones went.
   if (stopped || failed)
-    for (const std::string* path : deleted)
-      std::cerr << "deleted: " << cli::quotedName(*path) << "\n";
+    for (const std::string& path : deleted)
+      std::cerr << "deleted: " << cli::quotedName(path) << "\n";
   const ReportGrid& failures = core.failures().grid();
   for (std::size_t i = 0; i < failures.recordCount(); ++i) {
     RecordId record = failures.recordAt(i);

@@ -12,6 +12,7 @@ namespace zandrex {
 namespace {
 constexpr std::string_view kStepCheck = "check";
 constexpr std::string_view kStepRemove = "remove";
+constexpr std::string_view kStepRemoved = "removed";
 } // namespace
 
 std::int32_t removeFile(const std::string& lpFileName, int folderFd, const std::string& name) {
@@ -22,7 +23,7 @@ std::int32_t removeFile(const std::string& lpFileName, int folderFd, const std::
 
 DeletionRun deleteTickedFiles(ReportGrid& grid, FailureList& failures, const FoundTree& found,
                               bool contentMode, const PassHooks& hooks,
-                              const DeletionStepHook& beforeStep) {
+                              const DeletionStepHook& onStep) {
   return trapInner("Form1.RunRename", [&] {
     DeletionRun run;
     DeletionGuard guard(grid, found, contentMode);
@@ -42,17 +43,19 @@ DeletionRun deleteTickedFiles(ReportGrid& grid, FailureList& failures, const Fou
       const RecordId record = grid.recordAt(i);
       if (!grid.ticked(record))
         continue;
-      if (beforeStep)
-        beforeStep(record, kStepCheck);
+      if (onStep)
+        onStep(record, kStepCheck);
       std::string reason = guard.refusal(record, keepGoing);
-      if (reason.empty() && beforeStep)
-        beforeStep(record, kStepRemove);
+      if (reason.empty() && onStep)
+        onStep(record, kStepRemove);
       if (reason.empty())
         reason = guard.lastLook(record);
       if (reason.empty() &&
           removeFile(fullPathOf(grid, record), guard.folderFd(), diskNameOf(grid, record)) == 0)
         reason = platform::systemMessage(static_cast<std::uint32_t>(errno));
       if (reason.empty()) {
+        if (onStep)
+          onStep(record, kStepRemoved);
         guard.deleted(record);
         grid.removeAt(grid.recordIndex(record));
         continue;

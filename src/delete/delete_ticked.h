@@ -20,8 +20,9 @@ struct DeletionRun {
   bool cancelled = false;
 };
 
-// A test's way in between two steps of the run: called with the record and "check" just before
-// the guard looks at a ticked file, and with "remove" just before its name is removed.
+// A way in between the steps of the run: called with the record and "check" just before the
+// guard looks at a ticked file, with "remove" just before its name is removed, and with "removed"
+// once it is gone (the record is still readable then; it is tombstoned right after).
 using DeletionStepHook = std::function<void(RecordId, std::string_view)>;
 
 // Visits the records from the last to the first (removals keep the indexes of those not yet
@@ -31,7 +32,7 @@ using DeletionStepHook = std::function<void(RecordId, std::string_view)>;
 // key) a file goes only when a kept copy of its group holds the very same bytes.
 DeletionRun deleteTickedFiles(ReportGrid& grid, FailureList& failures, const FoundTree& found,
                               bool contentMode, const PassHooks& hooks,
-                              const DeletionStepHook& beforeStep = {});
+                              const DeletionStepHook& onStep = {});
 
 // Removes name from the folder folderFd: nonzero on success, 0 on failure with errno left as the
 // system set it. The path is only for the error report.

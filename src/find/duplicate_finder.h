@@ -131,8 +131,8 @@ public:
   // The source folder the records of the grid were walked from ("" before any walk).
   const std::string& scannedSource() const { return scannedSource_; }
 
-  // Test seam: called by the deletion run just before it checks each ticked file, and again
-  // just before it removes it.
+  // Called by the deletion run at each step of each ticked file (see DeletionStepHook): how the
+  // command line learns which files went, and how tests step in between the checks.
   void setDeletionStepHook(DeletionStepHook hook) { beforeDeletionStep_ = std::move(hook); }
   // Whether and where finds by content remember digests between finds; by default in the user's
   // cache folder. Waits for the last find's digests to be written.

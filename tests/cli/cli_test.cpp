@@ -275,6 +275,14 @@ TEST(Cli, SelectPrintsAndDeleteRemovesThroughTheGuard) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_FALSE(exists(tree.path() + "d/x"));
   EXPECT_TRUE(exists(tree.path() + "a/x"));
+
+  // Several groups: the count is of the files the run removed, told apart from those it kept
+  // although the records are renumbered once it ends.
+  for (const std::string name : {"p", "q", "r"})
+    tree.writeEach({"m/" + name, "n/" + name}, name);
+  r = runCli({"--by", "content", "--select", "first", "--delete", tree.path()});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.err.find("Deleted 3 files;"), std::string::npos) << r.err;
 }
 
 // The case reported: found by name, a notes.txt with other bytes than the one kept is neither
