@@ -29,7 +29,7 @@
 //
 // Layout. One table keyed by (device, inode), WITHOUT ROWID, so the key is the B-tree's own; the
 // digest is one 20-byte blob; the times are nanoseconds in one integer each; the last use is a
-// day number. About 80 bytes a file on disk.
+// day number. About 72 bytes a file on disk.
 //
 // One DigestCache is used by one thread at a time.
 #pragma once
