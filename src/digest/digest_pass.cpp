@@ -25,9 +25,9 @@ namespace {
 
 constexpr std::uint32_t kUngrouped = UINT32_MAX;
 
-// The files under the rows as last built, and the size group of each.
+// The files under the rows as last built, the size group of each, and their records.
 void listFiles(const ReportGrid& grid, PodArray<HashAhead::File>& files,
-               PodArray<std::uint32_t>& groupOf) {
+               PodArray<std::uint32_t>& groupOf, PodArray<RecordId>& records) {
   std::uint32_t group = kUngrouped;
   for (std::size_t i = 0; i < grid.rowCount(); ++i) {
     const GridRow& row = grid.row(i);
@@ -42,6 +42,7 @@ void listFiles(const ReportGrid& grid, PodArray<HashAhead::File>& files,
     files.push_back({name.empty() ? grid.item(row.record, col::kFile).asText() : name, facts.folder,
                      identityOf(facts), facts.size, facts.mtimeSec, facts.mtimeNsec});
     groupOf.push_back(group);
+    records.push_back(row.record);
   }
 }
 
@@ -199,14 +200,47 @@ private:
   PodArray<FileIdentity> used_;
 };
 
+// Brings what the workers did over into the pass's progress, when someone may look.
+class ProgressUpdate {
+public:
+  // records: the record of each file the workers read; cleared: the files the sift cleared.
+  ProgressUpdate(const HashAhead& ahead, PodArray<RecordId> records, std::uint64_t cleared,
+                 ReadProgress& progress)
+      : ahead_(ahead), records_(std::move(records)), cleared_(cleared), progress_(progress) {}
+
+  void operator()() const {
+    progress_.bytesDone = ahead_.bytesDone();
+    progress_.filesDone = cleared_ + ahead_.filesDone();
+    const std::size_t reading = ahead_.fileBeingRead();
+    if (reading != HashAhead::kNoFile)
+      progress_.file = records_[reading];
+  }
+  // Once every file is taken: the counts stand at their totals, and no file is being read.
+  void end() const {
+    (*this)();
+    progress_.file = kNoRecord;
+  }
+
+private:
+  const HashAhead& ahead_;
+  const PodArray<RecordId> records_;
+  const std::uint64_t cleared_;
+  ReadProgress& progress_;
+};
+
 // Takes the digests in row order and writes them into the rows.
 DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std::uint8_t>& unique,
                           const PodArray<std::uint32_t>& readIndex, CacheSession& cache,
-                          const PassHooks& hooks) {
+                          const PassHooks& hooks, const ProgressUpdate& updateProgress) {
   DigestOutcome outcome;
   std::size_t listedIndex = 0;
   std::size_t taken = 0;
+  const auto whileWaiting = [&] {
+    updateProgress();
+    hooks.whileWaiting();
+  };
   for (std::size_t i = 0; i < grid.rowCount(); ++i) {
+    updateProgress();
     hooks.letEventsRun();
     if (hooks.cancelled()) {
       outcome.cancelled = true;
@@ -228,11 +262,10 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
     const bool known = cache.knows(readIndex[taken]);
     if (!known)
       nameAsRead();
-    std::optional<HashAhead::Taken> result =
-        ahead.take(taken, hooks.whileWaiting, hooks.cancelled, [&] {
-          if (known)
-            nameAsRead();
-        });
+    std::optional<HashAhead::Taken> result = ahead.take(taken, whileWaiting, hooks.cancelled, [&] {
+      if (known)
+        nameAsRead();
+    });
     // A cancel while waiting ends the pass as at the next row.
     if (!result) {
       outcome.cancelled = true;
@@ -249,6 +282,7 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
     grid.setItem(row.record, col::kContent, GridValue::text(contentKey(size, result->digest)));
     ++outcome.digested;
   }
+  updateProgress.end();
   return outcome;
 }
 
@@ -261,11 +295,20 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
 
 DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
                            DigestMemory& memory) {
+  ReadProgress progress;
+  return digestListed(grid, found, hooks, memory, progress);
+}
+
+DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
+                           DigestMemory& memory, ReadProgress& progress) {
+  progress = ReadProgress{};
   return trapInner("Form1.CheckCRC", [&] {
     // The names sit in the grid's pool, which only grows during this pass.
     PodArray<HashAhead::File> listed;
     PodArray<std::uint32_t> groupOf;
-    listFiles(grid, listed, groupOf);
+    PodArray<RecordId> records;
+    listFiles(grid, listed, groupOf, records);
+    progress.filesTotal = listed.size();
     // A source swapped since the walk leaves every file out rather than read another tree.
     const std::optional<SourceAnchor> source = found.reopenSource();
     const int sourceFd = source ? source->fd() : -1;
@@ -280,6 +323,7 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     siftGroups.resizeForOverwrite(groupOf.size());
     std::copy(groupOf.begin(), groupOf.end(), siftGroups.begin());
     cache.spareKnownGroups(siftGroups);
+    progress.stage = ReadProgress::Stage::Sifting;
     const std::optional<PodArray<std::uint8_t>> unique = siftByEdges(
         sourceFd, found.folders, listed, siftGroups, {hooks.whileWaiting, hooks.cancelled});
     if (!unique) {
@@ -288,14 +332,20 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     }
     PodArray<HashAhead::File> toRead;
     PodArray<std::uint32_t> readIndex;
+    PodArray<RecordId> readRecords;
     for (std::uint32_t i = 0; i < listed.size(); ++i) {
       if ((*unique)[i])
         continue;
       toRead.push_back(listed[i]);
       readIndex.push_back(i);
+      readRecords.push_back(records[i]);
+      progress.bytesTotal += listed[i].size;
     }
+    const std::uint64_t cleared = listed.size() - toRead.size();
+    progress.stage = ReadProgress::Stage::Reading;
     HashAhead ahead(sourceFd, found.folders, std::move(toRead), cache.memoryFor(readIndex));
-    outcome = takeDigests(grid, ahead, *unique, readIndex, cache, hooks);
+    const ProgressUpdate updateProgress(ahead, std::move(readRecords), cleared, progress);
+    outcome = takeDigests(grid, ahead, *unique, readIndex, cache, hooks, updateProgress);
     cache.save(ahead);
     return outcome;
   });

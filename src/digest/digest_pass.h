@@ -12,6 +12,25 @@
 
 namespace zandrex {
 
+// How far the pass is, as plain numbers brought up to date on the pass's own thread just before
+// it lets events run: whoever looks then reads them there. A listed file is done once the edge
+// sift cleared it or a worker digested it, found it changed or had it answered by the cache.
+// The bytes counted are those of the files left to read after the sift, each block as a worker
+// reads it; a file done without being read whole counts the rest of its size then, so the bytes
+// done end at the total. The sift's few edge bytes are not counted.
+struct ReadProgress {
+  enum class Stage : std::uint8_t { Recalling, Sifting, Reading };
+  Stage stage = Stage::Recalling;
+  std::uint64_t filesDone = 0;
+  std::uint64_t filesTotal = 0;
+  std::uint64_t bytesDone = 0;
+  // Known once the sift has decided; 0 before.
+  std::uint64_t bytesTotal = 0;
+  // The file being read (of several, the one begun first); kNoRecord before the first and once
+  // the pass has ended.
+  RecordId file = kNoRecord;
+};
+
 struct DigestOutcome {
   bool cancelled = false;
   std::int32_t digested = 0;
@@ -31,6 +50,9 @@ struct DigestOutcome {
 // (memory waits for that write before the next recall). A cache that cannot be used is bypassed.
 DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
                            DigestMemory& memory);
+// The same, keeping progress up to date (it is reset first).
+DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
+                           DigestMemory& memory, ReadProgress& progress);
 // The same with the cache at its default place, written before returning.
 DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks);
 

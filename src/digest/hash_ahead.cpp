@@ -69,9 +69,12 @@ HashAhead::HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> fi
   });
   if (workers == 0)
     workers = std::max(1u, std::thread::hardware_concurrency());
-  workers = static_cast<unsigned>(std::min<std::size_t>(workers, files_.size()));
-  for (unsigned i = 0; i < workers; ++i)
-    threads_.emplace_back([this] { work(); });
+  workers_ = static_cast<unsigned>(std::min<std::size_t>(workers, files_.size()));
+  reading_.reset(new std::atomic<std::size_t>[workers_]);
+  for (unsigned i = 0; i < workers_; ++i)
+    reading_[i].store(kNoFile, std::memory_order_relaxed);
+  for (unsigned i = 0; i < workers_; ++i)
+    threads_.emplace_back([this, i] { work(i); });
 }
 
 HashAhead::~HashAhead() {
@@ -101,7 +104,7 @@ bool HashAhead::recall(std::size_t index, int folderFd, const char* name) {
 }
 
 HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
-                                   std::vector<std::uint8_t>& buffer) {
+                                   std::vector<std::uint8_t>& buffer, std::uint64_t& read) {
   const File& file = files_[index];
   const int folderFd = folders.resolve(file.folder);
   if (folderFd < 0) {
@@ -152,6 +155,9 @@ HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
       return kChanged; // shorter than the walk saw
     builder.add(buffer.data(), static_cast<std::size_t>(got));
     total += static_cast<std::uint64_t>(got);
+    read = total;
+    // Within a big file too: the progress moves while it is read, not only when it is done.
+    bytesDone_.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
   }
   // The bytes digested are the file's whole content only if it is still the file the walk saw,
   // at the same size and time: one that grew, or was written to, while it was read is left out.
@@ -167,7 +173,14 @@ HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
   return kRememberable;
 }
 
-void HashAhead::work() {
+std::size_t HashAhead::fileBeingRead() const {
+  std::size_t first = kNoFile;
+  for (unsigned i = 0; i < workers_; ++i)
+    first = std::min(first, reading_[i].load(std::memory_order_relaxed));
+  return first == kNoFile ? kNoFile : order_[first];
+}
+
+void HashAhead::work(unsigned worker) {
   std::vector<std::uint8_t> buffer(kReadBlock);
   FolderResolver folders(sourceFd_, folders_);
   for (;;) {
@@ -176,13 +189,18 @@ void HashAhead::work() {
       return;
     const std::size_t index = order_[position];
     State state = kFailed;
+    std::uint64_t read = 0;
+    reading_[worker].store(position, std::memory_order_relaxed);
     try {
-      state = digest(index, folders, buffer);
+      state = digest(index, folders, buffer, read);
     } catch (...) {
       // Kept for the pass, which raises it when it reaches this file, as if it read it itself.
       std::lock_guard lock(mutex_);
       errors_.emplace_back(index, std::current_exception());
     }
+    // Before the file is marked done: the pass may give its entry back once it has taken it.
+    bytesDone_.fetch_add(files_[index].size - read, std::memory_order_relaxed);
+    filesDone_.fetch_add(1, std::memory_order_relaxed);
     state_[index].store(state);
     // Waking the pass costs a system call; only pay it when the pass waits for this very file.
     // Both sides use sequentially consistent order, so a waiter either sees the file done or is

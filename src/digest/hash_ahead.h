@@ -101,6 +101,17 @@ public:
     return result(index);
   }
 
+  // Bytes of the files done or being read: each block as it is read, and the rest of a file's size
+  // once it is done unread or only partly read (recalled, changed, failed), so that the count ends
+  // at the files' total size. Any thread; as fresh as a relaxed load.
+  std::uint64_t bytesDone() const { return bytesDone_.load(std::memory_order_relaxed); }
+  // Files done: digested, recalled, changed or failed.
+  std::size_t filesDone() const { return filesDone_.load(std::memory_order_relaxed); }
+  // Of the files the workers are on (or last were on), the index of the one begun first: a big
+  // file while small ones come and go. kNoFile before any. Any thread.
+  static constexpr std::size_t kNoFile = SIZE_MAX;
+  std::size_t fileBeingRead() const;
+
   // Stops the workers and calls each(file, digest, ctimeNs) for every rememberable file not
   // taken yet: what was read before a cancel stays useful. No take() afterwards.
   template <typename Each> void forEachRememberableUntaken(Each&& each) {
@@ -115,11 +126,13 @@ private:
   enum State : std::uint8_t { kPending, kDigested, kChanged, kFailed, kRecalled, kRememberable };
 
   void stopWorkers();
-  void work();
+  void work(unsigned worker);
   // The remembered digest of files[index] when the file is still the one it belongs to.
   bool recall(std::size_t index, int folderFd, const char* name);
-  // Reads one file; kDigested with digests_[index] written, or kChanged.
-  State digest(std::size_t index, FolderResolver& folders, std::vector<std::uint8_t>& buffer);
+  // Reads one file; kDigested with digests_[index] written, or kChanged. read counts the bytes
+  // read, each block also added to bytesDone_.
+  State digest(std::size_t index, FolderResolver& folders, std::vector<std::uint8_t>& buffer,
+               std::uint64_t& read);
   // True once files[index] is done; waits a short while for it first.
   bool ready(std::size_t index);
   Taken result(std::size_t index);
@@ -140,6 +153,13 @@ private:
   std::vector<std::pair<std::size_t, std::exception_ptr>> errors_;
   std::atomic<std::size_t> next_{0};
   std::atomic<bool> stop_{false};
+  // For progress only: one add per block of 256 KiB, a few per file; the workers sharing
+  // them cost nothing measurable.
+  std::atomic<std::uint64_t> bytesDone_{0};
+  std::atomic<std::size_t> filesDone_{0};
+  // Per worker, the position in order_ of the file it is on or last was; kNoFile before any.
+  unsigned workers_ = 0;
+  std::unique_ptr<std::atomic<std::size_t>[]> reading_;
   // The file the pass is waiting for, SIZE_MAX when it is not waiting.
   std::atomic<std::size_t> awaited_{SIZE_MAX};
   std::mutex mutex_;

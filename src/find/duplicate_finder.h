@@ -8,6 +8,7 @@
 #include "delete/delete_ticked.h"
 #include "delete/failure_list.h"
 #include "digest/digest_cache.h"
+#include "find/find_progress.h"
 #include "grid/file_record.h"
 #include "grid/report_grid.h"
 #include "platform/anchored_tree.h"
@@ -54,7 +55,7 @@ public:
   // The status bar's second field changed (reclaimable space, groups that lost every copy).
   virtual void statusText2Changed() {}
   virtual void progressChanged(int bar) = 0;
-  // The find's note changed (files left out because they changed while it ran); read findNote().
+  // The find's note changed: cleared as a find starts, set as it ends; read findNote().
   virtual void findNoteChanged() {}
   // The "Subfolders" box's value, read live (0 unticked, 1 ticked, 2 greyed).
   virtual int subfoldersValue() = 0;
@@ -118,8 +119,14 @@ public:
   // The second field: "12.3 MB reclaimable" (when the groups are not found by content,
   // kSpaceNotVerifiedText), after a deletion also "; 2 groups lost every copy".
   const std::string& statusText2() const { return statusText2_; }
-  // "3 files changed during the find and were left out"; "" when none did.
+  // After a find: "3 files changed during the find and were left out", or kCancelledNote when it
+  // was cancelled; "" when it has nothing to say.
   const std::string& findNote() const { return findNote_; }
+  // What the find under way is doing ("Reading: 3 of 10 files; 1.2 GB of 10.7 GB; /data/a.iso"),
+  // put together now; "" when no find runs. For whoever shows it when events run, not per file.
+  std::string progressText() const;
+  // The numbers behind it; after a find, the phase is idle and the rest stays as it ended.
+  const FindProgress& progress() const { return progress_; }
   // Groups whose every file the last deletion run deleted.
   std::uint32_t groupsLostLastRun() const { return groupsLostLastRun_; }
   ProgressBar& progressBar(int bar) { return bar == 1 ? progressBar1_ : progressBar2_; }
@@ -149,6 +156,11 @@ private:
                      std::string_view diskName, const FileFacts& facts);
   void pruneAndCount();
   void digestAndCount();
+  // The content pass's share done, shown on bar 1.
+  void showReadProgress();
+  void startGrouping();
+  // Ends the find's progress and says how the find ended.
+  void endFind();
   bool runDeletion();
   // The hooks a pass over the rows gets: events, cancel, and bar's progress.
   PassHooks passHooks(int bar);
@@ -180,6 +192,7 @@ private:
   std::string statusText_ = "0 files";
   std::string statusText2_;
   std::string findNote_;
+  FindProgress progress_;
   ProgressBar progressBar1_;
   ProgressBar progressBar2_;
   bool busy_ = false;

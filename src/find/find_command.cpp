@@ -11,6 +11,8 @@
 namespace zandrex {
 
 void DuplicateFinder::finishEmpty() {
+  if (cancelRequested_ != 0)
+    progress_.cancelled = true;
   view_.setMousePointer(MousePointer::Default);
   view_.setPleaseWaitVisible(false);
   view_.setGridVisible(true);
@@ -31,15 +33,48 @@ void DuplicateFinder::pruneAndCount() {
     setStatusText(filesText(*left));
 }
 
+void DuplicateFinder::showReadProgress() {
+  progressBar1_.value = static_cast<float>(progressBar1_.max * readFraction(progress_.read));
+  view_.progressChanged(1);
+}
+
+void DuplicateFinder::startGrouping() {
+  progress_.phase = FindProgress::Phase::Grouping;
+  progress_.files = grid_.recordCount();
+}
+
 void DuplicateFinder::digestAndCount() {
-  const DigestOutcome outcome = digestListed(grid_, found_, passHooks(1), digestCache_);
+  progress_.phase = FindProgress::Phase::Reading;
+  // Bar 1 moves by the files and bytes done, also while the pass waits inside a big file.
+  PassHooks hooks = passHooks(1);
+  hooks.step = [] {};
+  hooks.letEventsRun = [this] {
+    showReadProgress();
+    view_.doEvents();
+  };
+  hooks.whileWaiting = [this] {
+    showReadProgress();
+    view_.doEventsWhileWaiting();
+  };
+  const DigestOutcome outcome = digestListed(grid_, found_, hooks, digestCache_, progress_.read);
   if (outcome.cancelled)
     return;
+  progressBar1_.value = progressBar1_.max;
+  view_.progressChanged(1);
   setStatusText(filesText(outcome.digested));
-  if (outcome.changed == 0)
-    return;
-  findNote_ = changedFilesNote(outcome.changed);
+  if (outcome.changed > 0)
+    findNote_ = changedFilesNote(outcome.changed);
+}
+
+void DuplicateFinder::endFind() {
+  progress_.phase = FindProgress::Phase::Idle;
+  if (progress_.cancelled)
+    findNote_ = kCancelledNote;
   view_.findNoteChanged();
+}
+
+std::string DuplicateFinder::progressText() const {
+  return formatProgress(progress_, [this](RecordId record) { return fullPath(record); });
 }
 
 void DuplicateFinder::find() {
@@ -51,6 +86,8 @@ void DuplicateFinder::find() {
     cancelRequested_ = 0;
     findNote_.clear();
     view_.findNoteChanged();
+    progress_ = FindProgress{};
+    progress_.phase = FindProgress::Phase::Listing;
     view_.setGridVisible(false);
     view_.setPleaseWaitVisible(true);
     view_.setDeleteEnabled(false);
@@ -61,6 +98,7 @@ void DuplicateFinder::find() {
     groupByChosenMode();
 
     scan();
+    startGrouping();
     if (grid_.rowCount() == 0) {
       finishEmpty();
       return;
@@ -81,6 +119,7 @@ void DuplicateFinder::find() {
       }
       startPass();
       digestAndCount();
+      startGrouping();
       grid_.groupOrderClear();
       // Size, CRC-32 and XXH3-128 together: a CRC-32 alone lets different files meet.
       grid_.groupOrderAdd(col::kContent);
@@ -92,6 +131,7 @@ void DuplicateFinder::find() {
 
     finishFind();
   });
+  endFind();
 }
 
 void DuplicateFinder::groupByChosenMode() {
@@ -122,6 +162,7 @@ void DuplicateFinder::fillGroupKeys() {
 void DuplicateFinder::finishFind() {
   // A cancelled pass leaves a half-pruned grid: nothing of it is shown.
   if (cancelRequested_ != 0) {
+    progress_.cancelled = true;
     cancelRequested_ = 0;
     progressBar1_.value = 0;
     view_.progressChanged(1);

@@ -32,6 +32,7 @@ public:
     if (core_.scannedFileCount_ == INT32_MAX)
       raiseOverflow();
     ++core_.scannedFileCount_;
+    ++core_.progress_.files;
     core_.setStatusText(filesText(core_.scannedFileCount_));
     const FileStatus& st = file.status;
     const FileFacts facts{st.identity.device, st.identity.inode, st.mtimeSec,
@@ -101,9 +102,11 @@ void DuplicateFinder::scan() {
     walkSource(lastPathPiece(withoutTrailingSlash(source_), "/"), source, openError);
     if (cancelRequested_ != 0) {
       cancelRequested_ = 0;
+      progress_.cancelled = true;
       setStatusText(filesText(0));
       return;
     }
+    startGrouping();
     rebuildRowsWhileHidden();
   });
 }

@@ -54,6 +54,8 @@ TEST(HashAhead, ResultsAndErrorsArriveInListOrderWhateverOrderWorkersTake) {
   } catch (const AppError& error) {
     EXPECT_EQ(error.number, errnum::kFileNotFound);
   }
+  // The vanished file counts its size though nothing of it was read: the count ends at the total.
+  EXPECT_EQ(ahead.bytesDone(), 1000u + 1001u + 1002u + 1u);
 }
 
 TEST(HashAhead, FilesTakenLongAfterTheFirstAreStillListedRight) {
@@ -135,6 +137,9 @@ TEST(HashAhead, StoppingDoesNotWaitForABigFileToBeRead) {
   // Both workers are inside the file now.
   auto stopAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
   EXPECT_FALSE(ahead->take(0, pump, [&] { return std::chrono::steady_clock::now() > stopAt; }));
+  // Their bytes are counted as they are read, long before either file is done.
+  EXPECT_GT(ahead->bytesDone(), 0u);
+  EXPECT_LT(ahead->bytesDone(), static_cast<std::uint64_t>(kBig));
   const auto start = std::chrono::steady_clock::now();
   ahead.reset();
   // Far below the time a whole read takes; generous for a loaded machine.

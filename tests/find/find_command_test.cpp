@@ -3,6 +3,7 @@
 #include "select/group_stats.h"
 #include "select/selection_helpers.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -16,6 +17,12 @@ namespace {
 std::string realPathOf(const std::string& path) {
   std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
   return real ? std::string(real.get()) + "/" : path;
+}
+
+DigestCacheChoice noCache() {
+  DigestCacheChoice choice;
+  choice.enabled = false;
+  return choice;
 }
 
 using FindTest = FlowTest;
@@ -142,6 +149,7 @@ TEST_F(FindTest, CancelInTheWalkOrTheChecksumPassEndsEmpty) {
   EXPECT_EQ(core.grid().rowCount(), 0u);
   EXPECT_FALSE(core.cancelRequested());
   EXPECT_FALSE(view.deleteEnabled);
+  EXPECT_EQ(core.findNote(), "Cancelled");
 
   bool inChecksums = false;
   CurrentReadFile().clear();
@@ -156,6 +164,104 @@ TEST_F(FindTest, CancelInTheWalkOrTheChecksumPassEndsEmpty) {
   EXPECT_EQ(core.statusText(), "30 files"); // written by the size pruning, before the cancel
   EXPECT_EQ(core.grid().recordCount(), 0u);
   EXPECT_FALSE(core.cancelRequested());
+  EXPECT_EQ(core.progressBar(1).value, 0);
+  EXPECT_EQ(core.findNote(), "Cancelled");
+  EXPECT_EQ(core.progressText(), "");
+
+  view.onEvents = {};
+  find(ByContent);
+  EXPECT_EQ(core.findNote(), "");
+}
+
+// What the find is doing, as the window shows it when its events run: the phases in order with
+// their counts, the file being read, and the bytes of the files read whole reaching their total.
+TEST_F(FindTest, ProgressSaysWhatTheFindIsDoing) {
+  // Every file read, none recalled from an earlier run's cache.
+  core.setDigestCache(noCache());
+  // More than ten rows, so that the size pruning lets events run; the twins are read whole, the
+  // big odd one is cleared by its first block.
+  for (int i = 0; i < 6; ++i)
+    tree.writeEach({"s/a" + std::to_string(i), "s/b" + std::to_string(i)},
+                   std::string(10 + i, 'x'));
+  const std::string big(2 * kEdgeSiftMinSize, 'q');
+  tree.writeEach({"big1", "big2"}, big);
+  tree.write("big-odd", "r" + big.substr(1));
+  std::vector<std::string> texts;
+  std::vector<std::string> phases;
+  view.onEvents = [&] {
+    texts.push_back(core.progressText());
+    const std::string phase = texts.back().substr(0, texts.back().find(':'));
+    if (phases.empty() || phases.back() != phase)
+      phases.push_back(phase);
+  };
+  find(ByContent);
+  ASSERT_EQ(groups().size(), 7u);
+
+  // Listing, Grouping, Reading and Grouping again by content, in this order; the cache's look-up
+  // and the sift may be too quick to be seen.
+  const std::vector<std::string> order = {
+      "Listing", "Grouping", "Looking up remembered checksums", "Comparing first blocks",
+      "Reading", "Grouping"};
+  std::size_t at = 0;
+  for (const std::string& phase : phases) {
+    while (at < order.size() && order[at] != phase)
+      ++at;
+    ASSERT_LT(at, order.size()) << "out of order: " << phase;
+  }
+  const auto seen = [](const std::vector<std::string>& list, const std::string& text) {
+    return std::ranges::find(list, text) != list.end();
+  };
+  for (const char* phase : {"Listing", "Grouping", "Reading"})
+    EXPECT_TRUE(seen(phases, phase)) << phase;
+  EXPECT_TRUE(seen(texts, "Listing: 1 file"));
+  EXPECT_TRUE(seen(texts, "Grouping: 15 files"));
+  // Files named as a worker begins to read them; never the odd one, which the sift cleared.
+  EXPECT_TRUE(std::ranges::any_of(texts, [&](const std::string& text) {
+    return text.starts_with("Reading: ") && text.find(" of 15 files; ") != std::string::npos &&
+           text.find("; " + tree.path()) != std::string::npos;
+  }));
+  EXPECT_TRUE(std::ranges::none_of(
+      texts, [](const std::string& text) { return text.ends_with("big-odd"); }));
+
+  // Every file done, and the bytes of the files read whole (the odd one only sifted) read.
+  const ReadProgress& read = core.progress().read;
+  EXPECT_EQ(read.filesDone, 15u);
+  EXPECT_EQ(read.filesTotal, 15u);
+  EXPECT_EQ(read.bytesTotal, 2 * big.size() + 2 * (10 + 11 + 12 + 13 + 14 + 15));
+  EXPECT_EQ(read.bytesDone, read.bytesTotal);
+  EXPECT_EQ(core.progressText(), "");
+  EXPECT_EQ(core.findNote(), "");
+}
+
+// The bar of the content pass moves by the bytes read, also inside a file being read.
+TEST_F(FindTest, TheContentBarMovesInsideABigFile) {
+  core.setDigestCache(noCache());
+  // Sparse: nothing is written to the disk, and a whole read takes a while.
+  constexpr off_t kBig = off_t{4} << 30;
+  for (const char* name : {"big1", "big2"})
+    ASSERT_EQ(::truncate(tree.write(name, "").c_str(), kBig), 0);
+  float barInside = 0;
+  std::string textInside;
+  constexpr int kMostWaits = 500;
+  int waits = 0;
+  view.onEvents = [&] {
+    const ReadProgress& read = core.progress().read;
+    if (core.progress().phase != FindProgress::Phase::Reading ||
+        read.stage != ReadProgress::Stage::Reading)
+      return;
+    if ((read.bytesDone > 0 && read.filesDone == 0) || ++waits == kMostWaits) {
+      barInside = core.progressBar(1).value;
+      textInside = core.progressText();
+      core.cancel();
+    }
+  };
+  find(ByContent);
+  EXPECT_LT(waits, kMostWaits);
+  EXPECT_GT(barInside, 0);
+  EXPECT_LT(barInside, core.progressBar(1).max);
+  EXPECT_TRUE(textInside.starts_with("Reading: 0 of 2 files; ")) << textInside;
+  EXPECT_NE(textInside.find(" of 8.6 GB; " + tree.path() + "big"), std::string::npos) << textInside;
+  EXPECT_EQ(core.findNote(), "Cancelled");
   EXPECT_EQ(core.progressBar(1).value, 0);
 }
 
