@@ -23,6 +23,7 @@ public:
   void endProgress();
 
   void doEvents() override;
+  void doEventsWhileWaiting() override;
   void setGridVisible(bool) override {}
   void setPleaseWaitVisible(bool) override {}
   void setDeleteEnabled(bool) override {}
@@ -36,6 +37,10 @@ public:
   void showFailureWindow(const std::string&) override {}
 
 private:
+  void stopOnSignal();
+  // Redraws the progress line with what the find is doing, when the interval has passed.
+  void showProgressIfDue();
+
   int comparisonIndex_;
   bool subfolders_;
   bool showProgress_;

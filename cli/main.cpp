@@ -389,13 +389,13 @@ int main(int argc, char** argv) {
   core.setSource(*source);
   core.find();
   view.endProgress();
-  if (!core.findNote().empty())
-    std::cerr << "zandrex-cli: " << core.findNote() << "\n";
-
+  // A stopped find's note says only that it was cancelled; this says by what.
   if (cli::interruptRequested) {
     std::cerr << "zandrex-cli: cancelled by " << stopSignalName() << "\n";
     return stoppedExitCode();
   }
+  if (!core.findNote().empty())
+    std::cerr << "zandrex-cli: " << core.findNote() << "\n";
   if (presenter.errorShown())
     return kExitError;
   Output output;
