@@ -97,6 +97,11 @@ constexpr int kButtonPadding = 12;
 constexpr int kMenuArrowPadding = 16;
 constexpr int kLinePadding = 6;
 
+// The parts of a find's progress text, the path of the file being read last.
+constexpr const char* kProgressPartSeparator = "; ";
+// Fewer characters of a path than this say nothing: the whole progress text is cut instead.
+constexpr int kLeastPathShown = 8;
+
 QPushButton* button(const char* name, const char* caption, QWidget* parent) {
   auto* b = new QPushButton(caption, parent);
   b->setObjectName(name);
@@ -362,6 +367,8 @@ void Form1::buildStatusBar() {
   statusBar()->addWidget(statusPanel2_, 1);
   // The helpers' reports get a field of their own: a status-bar message would hide the two above.
   statusPanel3_ = label("StatusBar1Panel3", "", statusBar());
+  // A find's progress names long paths: they are cut to the field, never widen the window.
+  statusPanel3_->setSizePolicy(QSizePolicy::Ignored, statusPanel3_->sizePolicy().verticalPolicy());
   statusBar()->addWidget(statusPanel3_, 2);
   gridActions_->report = [this](const QString& text) { statusPanel3_->setText(text); };
 }
@@ -748,6 +755,8 @@ void Form1::afterCommand() {
 }
 
 void Form1::flushDisplay() {
+  if (core_.progress().phase != FindProgress::Phase::Idle)
+    showFindProgress();
   if (statusDirty_) {
     statusDirty_ = false;
     statusPanel_->setText(QString::fromStdString(core_.statusText()));
@@ -765,6 +774,28 @@ void Form1::flushDisplay() {
     bars[k]->setRange(range.minimum, range.maximum);
     bars[k]->setValue(range.value);
   }
+}
+
+void Form1::showFindProgress() {
+  const QString text = QString::fromStdString(core_.progressText());
+  const QFontMetrics metrics = statusPanel3_->fontMetrics();
+  const int room = statusPanel3_->contentsRect().width();
+  QString shown = text;
+  if (metrics.horizontalAdvance(text) > room) {
+    // The path, last, gives way first, cut in its middle so that the name stays; when the rest
+    // leaves it no room, the whole text is cut so.
+    const QString separator = kProgressPartSeparator;
+    const qsizetype cut = text.lastIndexOf(separator);
+    const qsizetype pathStart = cut < 0 ? 0 : cut + separator.size();
+    const QString head = text.left(pathStart);
+    const int pathRoom = room - metrics.horizontalAdvance(head);
+    shown = cut >= 0 && pathRoom >= kLeastPathShown * metrics.averageCharWidth()
+                ? head + metrics.elidedText(text.mid(pathStart), Qt::ElideMiddle, pathRoom)
+                : metrics.elidedText(text, Qt::ElideMiddle, room);
+  }
+  if (shown != statusPanel3_->text())
+    statusPanel3_->setText(shown);
+  statusPanel3_->setToolTip(shown == text ? QString() : text);
 }
 
 QString Form1::statusText() const {

@@ -1,8 +1,9 @@
 // The main window "Zandrex": source, "Subfolders", comparison mode, "Find" and "Cancel" on top,
 // the grouped file list in the middle, "Select" and "Delete selected files", the two progress rows
 // and "About" below; the status bar shows the file count, the reclaimable space and what the last
-// selection helper or sort did. The find and the deletion run are DuplicateFinder's; this window is
-// their view. The grid's sorting, helpers, double-click and keys are GridActions'.
+// selection helper or sort did, or what a find is doing. The find and the deletion run are
+// DuplicateFinder's; this window is their view. The grid's sorting, helpers, double-click and keys
+// are GridActions'.
 #pragma once
 
 #include "event_pump.h"
@@ -183,8 +184,11 @@ private:
   void expandGroupsInView();
   // Runs expandGroupsInView once the events that moved the view have been handled.
   void scheduleExpandInView();
-  // Brings the status text and the progress bars up to date with the core.
+  // Brings the status text and the progress bars up to date with the core, and during a find
+  // the third field with what it is doing.
   void flushDisplay();
+  // The find's progress text in the third field, cut to its width; the whole text is then its tip.
+  void showFindProgress();
   // After a command of the core: the display, the pointer and a waiting close.
   void afterCommand();
   void setDefaultDialogs();

@@ -55,7 +55,8 @@ void Form1::setMousePointer(MousePointer pointer) {
 }
 
 void Form1::statusTextChanged() {
-  // The walk reports every file; during a run the text is shown at the next event pass.
+  // The walk reports every file; during a run the text (and the find's progress in the third
+  // field) is shown at the next event pass, a few times a second.
   statusDirty_ = true;
   if (!core_.busy())
     flushDisplay();
@@ -67,10 +68,12 @@ void Form1::statusText2Changed() {
     flushDisplay();
 }
 
-// Files left out because they changed while the find ran: said where the helpers report.
+// Said where the helpers report, in place of the find's progress: files left out because they
+// changed while the find ran, or that it was cancelled; "" as a find starts and after one that
+// has nothing to say.
 void Form1::findNoteChanged() {
-  if (!core_.findNote().empty())
-    statusPanel3_->setText(QString::fromStdString(core_.findNote()));
+  statusPanel3_->setText(QString::fromStdString(core_.findNote()));
+  statusPanel3_->setToolTip({});
 }
 
 void Form1::progressChanged(int bar) {

@@ -1,8 +1,9 @@
 // The main window on the offscreen platform, over a temporary tree and its own settings file with
-// every dialog answered by the test: its controls and stored choices, finds in every mode,
-// "Cancel" and closing during a walk, the system-folder warning; and the work in its grid:
-// sorting, the selection helpers, deletion with failed rows staying ticked, hard-link marks,
-// double-click, Enter and Space, and a big result opening its groups as they come into view.
+// every dialog answered by the test: its controls and stored choices, finds in every mode, what a
+// find is doing in the status bar, "Cancel" and closing during a walk, the system-folder warning;
+// and the work in its grid: sorting, the selection helpers, deletion with failed rows staying
+// ticked, hard-link marks, double-click, Enter and Space, and a big result opening its groups as
+// they come into view.
 #include "desktop_shell.h"
 #include "local_path.h"
 #include "main_window.h"
@@ -434,7 +435,7 @@ TEST_F(MainWindowTest, CancelOrCloseDuringTheWalkEndItAndOtherCommandsAreIgnored
     for (const char* ignored : {"Command2", "Command3", "Command4"})
       click(ignored);
     trigger(kKeepNewestCaption);
-    EXPECT_EQ(window.selectionReport(), "");
+    EXPECT_FALSE(window.selectionReport().startsWith("Ticked")); // the field shows the walk
     EXPECT_TRUE(window.core().busy());
     click("bnCancel");
   };
@@ -469,6 +470,59 @@ TEST_F(MainWindowTest, CancelOrCloseDuringTheWalkEndItAndOtherCommandsAreIgnored
   EXPECT_FALSE(window.core().busy());
   EXPECT_EQ(stored("Settings", "Find duplicates by"), "0");
   EXPECT_FALSE(isLoad("Form1"));
+}
+
+// The third field says what the find is doing, brought up to date only when the throttled pump
+// runs events, never per file; after a cancel it says "Cancelled", and the first two fields keep
+// their texts.
+TEST_F(MainWindowTest, TheThirdFieldFollowsTheFindWhenEventsRunAndSaysCancelled) {
+  for (int k = 0; k < 200; ++k)
+    tree.write("data/many/f" + std::to_string(k) + ".txt", "x" + std::to_string(k % 2));
+  Form1& window = open();
+  choose(data(""));
+  // The pump runs on every tenth look at the clock, which moves just far enough each time.
+  constexpr int kLooksPerRun = 10;
+  int looks = 0;
+  int runs = 0;
+  const EventPump::Clock::time_point start = EventPump::Clock::now();
+  window.eventPump().setCallsPerClockRead(1);
+  window.eventPump().now = [&] {
+    return start +
+           ++looks / kLooksPerRun * (EventPump::kDefaultInterval + std::chrono::milliseconds(1));
+  };
+  window.eventPump().processEvents = [&] {
+    ++runs;
+    QCoreApplication::processEvents();
+  };
+  QString seen;
+  int changes = 0;
+  std::set<std::string> phases;
+  window.onEventPass = [&] {
+    if (window.selectionReport() == seen)
+      return;
+    seen = window.selectionReport();
+    ++changes;
+    phases.insert(seen.section(':', 0, 0).toStdString());
+  };
+  find(ByContent);
+  for (const char* phase : {"Listing", "Grouping", "Reading"})
+    EXPECT_TRUE(phases.contains(phase)) << phase;
+  EXPECT_GT(runs, 0);
+  EXPECT_LE(changes, runs + 1);
+  // Nothing to say after a find that ran to its end.
+  EXPECT_EQ(window.selectionReport(), "");
+  EXPECT_EQ(window.statusText().toStdString(), "205 files");
+
+  // "Cancel" pressed while the files are read.
+  window.onEventPass = [&] {
+    if (window.core().progress().phase == FindProgress::Phase::Reading)
+      click("bnCancel");
+  };
+  find(ByContent);
+  EXPECT_EQ(groups(), 0);
+  EXPECT_EQ(window.selectionReport(), "Cancelled");
+  EXPECT_EQ(window.statusText().toStdString(), "205 files"); // the size pruning's
+  EXPECT_EQ(window.statusText2(), "0 bytes reclaimable");
 }
 
 // The real "Warning" window, opened by the find: "NO!" leaves the grid as it was.
