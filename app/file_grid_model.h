@@ -51,7 +51,8 @@ public:
   ~FileGridModel() override;
 
   void setGroupHeading(GroupHeading heading) { groupHeading_ = std::move(heading); }
-  // The column whose text gets the hard-link mark (the file name); 1 unless set.
+  // The column of the file name: it shows the name as found on disk when the record has one
+  // (the item, lower case, stays the key), with the hard-link mark; 1 unless set.
   void setNameColumn(int column) { nameColumn_ = column; }
   // Resets after changes the grid does not announce (columns added, group heading changed).
   void refresh();
@@ -79,7 +80,9 @@ public:
 
   // True for a file row whose file is listed earlier in its group under another name.
   bool isHardLink(std::size_t position) const;
-  // Announces new tick states of every file row (after a helper ticked many at once).
+  // Announces new tick states of every file row (after a helper ticked many at once) with one
+  // dataChanged over the first column of the top-level rows (CheckStateRole), whatever the
+  // number of groups: a view must read the files' tick boxes again when it repaints them.
   void ticksChanged();
   // Announces new tick states of the files of the group whose group row is at position.
   void ticksChangedInGroup(std::size_t position);
@@ -105,7 +108,6 @@ private:
   // Builds the permutation for sort_ over the current rows.
   void applySort();
   void orderGroups();
-  void orderFiles(std::size_t first, std::size_t count);
   // Re-sorts and moves the view's persistent indexes along (a layout change, not a reset).
   void resort();
   // A group row's grid position when grouped; a file row's when ungrouped.
@@ -127,14 +129,14 @@ private:
   mutable std::vector<bool> hardLink_;
   // Grid positions of the group rows, ascending; empty when the rows are not grouped.
   std::vector<std::uint32_t> groupPositions_;
-  // View row -> ordinal in groupPositions_, and its inverse.
+  // View row -> ordinal in groupPositions_.
   std::vector<std::uint32_t> groupByViewRow_;
-  std::vector<std::uint32_t> viewRowOfGroup_;
   // Grouped: viewFiles_[g + 1 + k] is the grid position of the k-th shown file of the group at
   // g. Ungrouped: viewFiles_[r] is the grid position of top-level row r.
   std::vector<std::uint32_t> viewFiles_;
-  // Grid position of a file row -> its row under its parent (or at the top level).
-  std::vector<std::uint32_t> viewRowOfFile_;
+  // Grid position -> the row of its index: a file's row under its group (or at the top level
+  // when ungrouped), a group's row at the top level.
+  std::vector<std::uint32_t> viewRow_;
   bool grouped_ = false;
   int topLevelCount_ = 0;
   int columnCount_ = 0;

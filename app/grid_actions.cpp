@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTreeView>
@@ -190,11 +191,10 @@ void GridActions::showReport(const std::string& text) {
 void GridActions::keep(KeepRule rule) {
   if (core_.busy())
     return;
-  trapEvent("Form1.mnuSelectKeep_Click", [&] {
-    const SelectionResult result = tickAllButOne(core_.grid(), rule, pathOf());
-    model_.ticksChanged();
-    showReport(tickedReport(result));
-  });
+  // The finder traps, and proves each copy's bytes before it ticks it.
+  const SelectionResult result = core_.keepOneInEachGroup(rule);
+  ticksChanged();
+  showReport(tickedReport(result));
 }
 
 void GridActions::tickFolder(const std::string& folder) {
@@ -202,9 +202,17 @@ void GridActions::tickFolder(const std::string& folder) {
     return;
   trapEvent("Form1.mnuSelectFolder_Click", [&] {
     const SelectionResult result = tickInsideFolder(core_.grid(), folder, pathOf());
-    model_.ticksChanged();
+    ticksChanged();
     showReport(tickedReport(result));
   });
+}
+
+void GridActions::ticksChanged() {
+  model_.ticksChanged();
+  // The model's one signal covers the rows from the first group row to the last, and the tree
+  // view repaints no further: files of the last group shown below every group row would keep
+  // their old tick boxes.
+  view_.viewport()->update();
 }
 
 void GridActions::chooseAndTickFolder() {
@@ -220,7 +228,7 @@ void GridActions::untickAll() {
     return;
   trapEvent("Form1.mnuSelectUntick_Click", [&] {
     const SelectionResult result = zandrex::untickAll(core_.grid());
-    model_.ticksChanged();
+    ticksChanged();
     showReport(untickedReport(result));
   });
 }
@@ -274,10 +282,37 @@ bool GridActions::showInFileManager(const QModelIndex& index) {
   return true;
 }
 
+bool GridActions::selectAll() {
+  QItemSelectionModel* selection = view_.selectionModel();
+  const QAbstractItemView::SelectionMode mode = view_.selectionMode();
+  if (!selection || mode == QAbstractItemView::NoSelection ||
+      mode == QAbstractItemView::SingleSelection)
+    return false;
+  const int rows = model_.rowCount();
+  const int lastColumn = model_.columnCount() - 1;
+  if (rows == 0 || lastColumn < 0)
+    return true;
+  // Whole rows already: with QItemSelectionModel::Rows the selection model would widen each
+  // range and merge it into the ones before, a test of every range against every other.
+  QItemSelection all;
+  all.append(QItemSelectionRange(model_.index(0, 0), model_.index(rows - 1, lastColumn)));
+  for (int row = 0; model_.grouped() && row < rows; ++row) {
+    const QModelIndex group = model_.index(row, 0);
+    const int files = model_.rowCount(group);
+    if (files > 0 && view_.isExpanded(group))
+      all.append(QItemSelectionRange(model_.index(0, 0, group),
+                                     model_.index(files - 1, lastColumn, group)));
+  }
+  selection->select(all, QItemSelectionModel::ClearAndSelect);
+  return true;
+}
+
 bool GridActions::eventFilter(QObject* watched, QEvent* event) {
   if (watched != &view_ || event->type() != QEvent::KeyPress)
     return QObject::eventFilter(watched, event);
   const auto* key = static_cast<QKeyEvent*>(event);
+  if (key->matches(QKeySequence::SelectAll))
+    return selectAll() || QObject::eventFilter(watched, event);
   const bool toggleKey =
       key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space;
   const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;

@@ -72,13 +72,18 @@ public:
   // ascending and the counts and sizes largest first.
   void sortGroupsBy(GroupSort by);
 
+  // Ctrl+A: selects every row the view shows (the group rows and the files of the open groups),
+  // as QTreeView::selectAll does, but as one range per open group: the view's own way took
+  // 8 s for 70,000 files in 20,000 open groups. False when the view selects one row at most.
+  bool selectAll();
   // Toggles the tick of the file row at index (any column); false for a group row or no row.
   bool toggleTick(const QModelIndex& index);
   // Shows the file of the row at index in the file manager; false for a group row or no row.
   bool showInFileManager(const QModelIndex& index);
 
 protected:
-  // The grid's keys: Enter, Return and Space toggle the current file row's tick.
+  // The grid's keys: Enter, Return and Space toggle the current file row's tick; Ctrl+A is
+  // selectAll.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -86,6 +91,8 @@ private:
   void addHelpers(QMenu& menu) const;
   void addGroupSort(QMenu& menu) const;
   void showReport(const std::string& text);
+  // After a helper changed ticks anywhere: the model's announcement and the view's repaint.
+  void ticksChanged();
   PathOf pathOf() const;
   void syncSortChecks();
 

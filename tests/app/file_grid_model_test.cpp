@@ -1,10 +1,24 @@
 // The Qt model over the engine's grid: group rows with their files as children, tick boxes that
-// write the grid, row positions both ways, the model tester's rules, and a million rows.
+// write the grid, row positions both ways, the model tester's rules, a million rows; helpers and
+// sorts that send as many signals for a thousand groups as for four, index hashes that never
+// pile up, and a tree view repainting the tick boxes a helper changed while keeping its state.
+#include "fake_view.h"
 #include "file_grid_model.h"
+#include "grid/file_record.h"
+#include "grid_actions.h"
+#include "select/selection_helpers.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QPaintEvent>
+#include <QRegion>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
 
 namespace zandrex::desktop {
@@ -118,6 +132,282 @@ TEST(FileGridModel, HoldsAMillionRows) {
   EXPECT_EQ(model.data(model.index(1, kNameColumn, last)).toString(), "f999999");
   EXPECT_EQ(model.rowPosition(model.index(1, 0, last)), files.grid.rowCount() - 1);
   EXPECT_EQ(model.indexOfRow(files.grid.rowCount() - 1), model.index(1, 0, last));
+}
+
+// The signals a change sends, by kind.
+struct Signals {
+  explicit Signals(const QAbstractItemModel& model)
+      : data(&model, &QAbstractItemModel::dataChanged),
+        layouts(&model, &QAbstractItemModel::layoutChanged),
+        resets(&model, &QAbstractItemModel::modelReset),
+        rows(&model, &QAbstractItemModel::rowsInserted) {}
+  QSignalSpy data;
+  QSignalSpy layouts;
+  QSignalSpy resets;
+  QSignalSpy rows;
+  std::vector<qsizetype> counts() const {
+    return {data.count(), layouts.count(), resets.count(), rows.count()};
+  }
+};
+
+// A helper over 4 groups sends the very signals it sends over 1,000: one per group made the
+// tree view search its rows once per group, many minutes for a million files.
+TEST(FileGridModel, HelpersAndSortsSendAsManySignalsForThousandsOfGroupsAsForAFew) {
+  std::vector<std::vector<std::vector<qsizetype>>> bySize;
+  for (int groups : {4, 1000}) {
+    FileGrid files;
+    for (int k = 0; k < groups * 3; ++k)
+      files.add("/d" + std::to_string(k % 5) + "/", "f" + std::to_string(k), k / 3);
+    files.groupBy(kSizeColumn);
+    FileGridModel& model = files.model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const PathOf pathOf = [&](RecordId record) {
+      return std::string(files.grid.item(record, kPathColumn).asText()) +
+             std::string(files.grid.item(record, kNameColumn).asText());
+    };
+    std::vector<std::vector<qsizetype>> sent;
+    auto measure = [&](const std::function<void()>& change) {
+      Signals spies(model);
+      change();
+      sent.push_back(spies.counts());
+      // Whatever the signals, the tick boxes read the grid.
+      for (std::size_t position = 0; position < files.grid.rowCount(); ++position) {
+        const GridRow& row = files.grid.row(position);
+        if (row.isGroup())
+          continue;
+        const Qt::CheckState expected = files.grid.ticked(row.record) ? Qt::Checked : Qt::Unchecked;
+        ASSERT_EQ(model.data(model.indexOfRow(position), Qt::CheckStateRole).toInt(), expected);
+      }
+    };
+    measure([&] {
+      tickAllButOne(files.grid, KeepRule::First, pathOf);
+      model.ticksChanged();
+    });
+    measure([&] {
+      untickAll(files.grid);
+      model.ticksChanged();
+    });
+    measure([&] {
+      invertGroup(files.grid, files.grid.rowCount() - 4);
+      model.ticksChangedInGroup(files.grid.rowCount() - 4);
+    });
+    measure([&] { model.sortFiles(kPathColumn, Qt::DescendingOrder); });
+    measure([&] { model.sortGroups(GroupSort::Count, Qt::DescendingOrder); });
+    // The user's tick: one row.
+    Signals one(model);
+    const QModelIndex file = model.index(1, 0, model.index(groups - 1, 0));
+    ASSERT_TRUE(model.setData(file, Qt::Checked, Qt::CheckStateRole));
+    ASSERT_EQ(one.data.count(), 1);
+    EXPECT_EQ(one.data[0][0].value<QModelIndex>(), file);
+    EXPECT_EQ(one.data[0][1].value<QModelIndex>(), file);
+    bySize.push_back(sent);
+  }
+  // {dataChanged, layoutChanged, modelReset, rowsInserted} of each change.
+  const std::vector<std::vector<qsizetype>> expected = {
+      {1, 0, 0, 0}, {1, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {0, 1, 0, 0}};
+  EXPECT_EQ(bySize[0], expected);
+  EXPECT_EQ(bySize[1], expected);
+}
+
+// Qt keeps persistent indexes (a selection holds two per range, a view one per open group) in a
+// hash of 16 x row + column + internalId, with no mixing: cells that hash alike pile up, and
+// each lookup walks its pile. No two file cells may hash alike (Ctrl+A over 10,000 files took
+// nearly two minutes when the cells of neighbouring groups' files did), in the grid's order and
+// sorted.
+TEST(FileGridModel, NoTwoFileCellsHashAlike) {
+  FileGrid files;
+  for (int k = 0; k < 3000; ++k)
+    files.add("/d" + std::to_string(k % 7) + "/", "f" + std::to_string(k), k % 1000);
+  files.groupBy(kSizeColumn);
+  FileGridModel& model = files.model;
+  for (bool sorted : {false, true}) {
+    if (sorted)
+      model.sortGroups(GroupSort::Count, Qt::DescendingOrder);
+    std::set<std::size_t> hashes;
+    std::size_t cells = 0;
+    for (int group = 0; group < model.rowCount(); ++group) {
+      const QModelIndex parent = model.index(group, 0);
+      for (int row = 0; row < model.rowCount(parent); ++row)
+        for (int column = 0; column < model.columnCount(parent); ++column, ++cells)
+          hashes.insert(qHash(model.index(row, column, parent)));
+    }
+    EXPECT_EQ(cells, 9000u);
+    EXPECT_EQ(hashes.size(), cells) << (sorted ? "sorted" : "in the grid's order");
+  }
+}
+
+// Where a view's viewport was asked to repaint since the last clear().
+struct PaintedRegion : QObject {
+  QRegion region;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint)
+      region += static_cast<QPaintEvent*>(event)->region();
+    return false;
+  }
+};
+
+// The window's helpers through GridActions over a tree view that opened only the groups in
+// view, as a big result does: the tick boxes in view repaint with their new states, also those
+// of the last group's files below every group row, and the view keeps its open groups, its
+// selection, its current row and its place.
+TEST(FileGridModel, HelpersRepaintTheTickBoxesInViewAndKeepTheViewsState) {
+  test::FakeView fakeView;
+  MemorySettings settings;
+  DuplicateFinder core(fakeView, settings);
+  core.setUpGrid();
+  ReportGrid& grid = core.grid();
+  FileGridModel model(grid);
+  QWidget owner;
+  QTreeView view(&owner);
+  view.setUniformRowHeights(true);
+  view.setSelectionMode(QAbstractItemView::ExtendedSelection);
+  view.setModel(&model);
+  GridActions actions(core, model, view, &owner);
+  // 300 groups of two files by name, then a last group of 60.
+  auto add = [&](const std::string& folder, const std::string& name, std::int64_t mtime) {
+    const RecordId record = grid.addRecord();
+    grid.addItem(record, GridValue::text(folder));
+    grid.setCheckbox(record, true);
+    grid.addItem(record, GridValue::text(name));
+    grid.addItem(record, GridValue::number(1));
+    grid.addItem(record, GridValue::text("2020.01.01 00:00:00"));
+    FileFacts facts;
+    facts.mtimeSec = mtime;
+    grid.setFacts(record, facts, {});
+  };
+  for (int k = 0; k < 300; ++k) {
+    add("/a/", "n" + std::to_string(1000 + k), k);
+    add("/b/", "n" + std::to_string(1000 + k), 1000 - k);
+  }
+  for (int k = 0; k < 60; ++k)
+    add("/c" + std::to_string(k) + "/", "z", k);
+  grid.rebuildRows();
+  owner.resize(400, 300);
+  view.resize(400, 300);
+  owner.show();
+  QApplication::processEvents();
+  PaintedRegion painted;
+  view.viewport()->installEventFilter(&painted);
+  const int groups = model.rowCount();
+  ASSERT_EQ(groups, 301);
+
+  QScrollBar& bar = *view.verticalScrollBar();
+  auto openGroupsInView = [&] {
+    QApplication::processEvents();
+    for (QModelIndex index = view.indexAt(QPoint(0, 0)); index.isValid();
+         index = view.indexBelow(index)) {
+      if (view.visualRect(index).top() > view.viewport()->height())
+        break;
+      if (!index.parent().isValid())
+        view.expand(index);
+    }
+  };
+  auto groupRowsInView = [&] {
+    int rows = 0;
+    for (QModelIndex index = view.indexAt(QPoint(0, 0)); index.isValid();
+         index = view.indexBelow(index)) {
+      if (view.visualRect(index).top() > view.viewport()->height())
+        break;
+      rows += index.parent().isValid() ? 0 : 1;
+    }
+    return rows;
+  };
+  // Checks the helpers at one place of the list.
+  auto check = [&](const char* where, const std::function<void()>& place) {
+    SCOPED_TRACE(where);
+    place();
+    QApplication::processEvents();
+    QModelIndex file;
+    for (QModelIndex index = view.indexAt(QPoint(0, 0)); index.isValid() && !file.isValid();
+         index = view.indexBelow(index))
+      if (index.parent().isValid())
+        file = index;
+    ASSERT_TRUE(file.isValid());
+    view.setCurrentIndex(file);
+    view.selectionModel()->select(file, QItemSelectionModel::ClearAndSelect |
+                                            QItemSelectionModel::Rows);
+    QApplication::processEvents();
+    const int scroll = view.verticalScrollBar()->value();
+    std::vector<bool> open;
+    for (int row = 0; row < groups; ++row)
+      open.push_back(view.isExpanded(model.index(row, 0)));
+    const QModelIndexList selected = view.selectionModel()->selectedRows();
+
+    for (const std::function<void()>& helper :
+         std::vector<std::function<void()>>{[&] { actions.keep(KeepRule::Newest); },
+                                            [&] { actions.keep(KeepRule::Oldest); },
+                                            [&] { actions.untickAll(); }}) {
+      painted.region = {};
+      helper();
+      QApplication::processEvents();
+      for (QModelIndex index = view.indexAt(QPoint(0, 0)); index.isValid();
+           index = view.indexBelow(index)) {
+        const QRect box = view.visualRect(index) & view.viewport()->rect();
+        if (box.isEmpty())
+          break;
+        if (index.parent().isValid()) {
+          EXPECT_TRUE(painted.region.contains(box))
+              << "file row " << index.row() << " of group " << index.parent().row();
+        }
+      }
+      EXPECT_EQ(view.verticalScrollBar()->value(), scroll);
+      EXPECT_EQ(view.currentIndex(), file);
+      EXPECT_EQ(view.selectionModel()->selectedRows(), selected);
+      for (int row = 0; row < groups; ++row)
+        ASSERT_EQ(view.isExpanded(model.index(row, 0)), open[row]) << "group " << row;
+    }
+  };
+  check("middle", [&] {
+    bar.setValue(bar.maximum() / 2);
+    openGroupsInView();
+    EXPECT_GT(groupRowsInView(), 2);
+  });
+  // Nothing but files of the last group in view: no group row lies below them.
+  check("end", [&] {
+    view.expand(model.index(groups - 1, 0));
+    QApplication::processEvents();
+    bar.setValue(bar.maximum());
+    EXPECT_EQ(groupRowsInView(), 0);
+  });
+}
+
+// Ctrl+A, now GridActions' (the view's own took seconds for tens of thousands of open groups:
+// bench/desktop_grid.sh), selects exactly what the tree view's selectAll selects: the group rows
+// and the files of the open groups, one range per open group and one for the group rows.
+TEST(FileGridModel, CtrlASelectsEveryShownRowInOneRangePerOpenGroup) {
+  test::FakeView fakeView;
+  MemorySettings settings;
+  DuplicateFinder core(fakeView, settings);
+  core.setUpGrid();
+  ReportGrid& grid = core.grid();
+  FileGridModel model(grid);
+  QWidget owner;
+  QTreeView view(&owner);
+  view.setSelectionMode(QAbstractItemView::ExtendedSelection);
+  view.setModel(&model);
+  GridActions actions(core, model, view, &owner);
+  for (int k = 0; k < 90; ++k) {
+    const RecordId record = grid.addRecord();
+    grid.addItem(record, GridValue::text("/d" + std::to_string(k % 3) + "/"));
+    grid.setCheckbox(record, true);
+    grid.addItem(record, GridValue::text("n" + std::to_string(k / 3)));
+  }
+  grid.rebuildRows();
+  for (int row = 0; row < model.rowCount(); row += 2)
+    view.expand(model.index(row, 0));
+  owner.show();
+  QApplication::processEvents();
+
+  view.selectAll();
+  const QModelIndexList byView = view.selectionModel()->selectedIndexes();
+  view.clearSelection();
+  QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+  const QModelIndexList byKey = view.selectionModel()->selectedIndexes();
+  EXPECT_EQ(std::set<QModelIndex>(byKey.begin(), byKey.end()),
+            std::set<QModelIndex>(byView.begin(), byView.end()));
+  // 30 group rows, 15 of them open with 3 files each; every column.
+  EXPECT_EQ(byKey.size(), (30 + 15 * 3) * model.columnCount());
+  EXPECT_EQ(view.selectionModel()->selection().size(), 1 + 15);
 }
 
 } // namespace

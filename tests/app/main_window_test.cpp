@@ -621,6 +621,21 @@ TEST_F(MainWindowTest, TheFileColumnShowsTheNameAsFoundAndATickDeletesThatFile) 
   EXPECT_EQ(shown().front(), Paths{"case/a.txt"});
 }
 
+// Found by name a group is only a candidate: the menu's keep helpers tick a file only when its
+// bytes are those of the file kept.
+TEST_F(MainWindowTest, KeepHelpersFromTheMenuTickOnlyProvenCopies) {
+  write("data/n1/notes.txt", "nineteen bytes here", 8000);
+  write("data/n2/notes.txt", "nineteen bytes here", 9000);
+  write("data/n3/notes.txt", "twenty-eight bytes, unique!!", 8500);
+  Form1& window = openAndFind();
+  trigger(kKeepOldestCaption);
+  EXPECT_TRUE(ticked().contains("n2/notes.txt"));
+  EXPECT_FALSE(ticked().contains("n3/notes.txt"));
+  EXPECT_TRUE(
+      window.selectionReport().contains("1 left unticked: its bytes differ from the kept copy"))
+      << window.selectionReport().toStdString();
+}
+
 // The numbers are the pure layout's (main_window_layout_test); this checks the window applies it.
 TEST_F(MainWindowTest, ResizingKeepsTheBandAlongTheGridAndPleaseWaitOverIt) {
   Form1& window = open();
