@@ -2,6 +2,7 @@
 
 #include "grid/file_record.h"
 #include "local_path.h"
+#include "text/natural_order.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -54,8 +55,7 @@ constexpr std::size_t kInsertionSortMost = 16;
 
 // An item with its sort key, worked out once: a million rows sorted are compared some twenty
 // times each, and looking a value up in the grid costs more than comparing it.
-template <typename Key>
-struct Keyed {
+template <typename Key> struct Keyed {
   Key key;
   std::uint32_t item;
 };
@@ -93,10 +93,15 @@ void stableOrder(std::vector<std::uint32_t>& items, Qt::SortOrder order, Measure
   stableOrder(items.data(), items.size(), order, measure, keyed);
 }
 
-// Grid values as a sort key: compare() gives their grouping order.
+// Grid values as a sort key: texts in natural order ("disk2" before "disk10"), anything else in
+// the grouping order compare() gives.
 struct ValueKey {
   GridValue value;
-  bool operator<(const ValueKey& other) const { return compare(value, other.value) < 0; }
+  bool operator<(const ValueKey& other) const {
+    if (value.isText() && other.value.isText())
+      return naturalCompare(value.asText(), other.value.asText()) < 0;
+    return compare(value, other.value) < 0;
+  }
 };
 
 } // namespace
@@ -159,8 +164,8 @@ void FileGridModel::applySort() {
   viewRow_.assign(rows, 0);
   if (grouped_)
     orderGroups();
-  const int column = sort_.fileColumn >= 0 && sort_.fileColumn < columnCount_ ? sort_.fileColumn
-                                                                              : -1;
+  const int column =
+      sort_.fileColumn >= 0 && sort_.fileColumn < columnCount_ ? sort_.fileColumn : -1;
   std::vector<Keyed<ValueKey>> keys;
   // The files at grid positions first .. first+count-1, in the view's order.
   auto orderFiles = [&](std::size_t first, std::size_t count) {

@@ -214,6 +214,20 @@ TEST(FileGridModel, HelpersAndSortsSendAsManySignalsForThousandsOfGroupsAsForAFe
 // each lookup walks its pile. No two file cells may hash alike (Ctrl+A over 10,000 files took
 // nearly two minutes when the cells of neighbouring groups' files did), in the grid's order and
 // sorted.
+// Names with numbers sort as people count; the groups keep their key order.
+TEST(FileGridModel, SortingByATextColumnPutsDisk2BeforeDisk10) {
+  FileGrid files;
+  for (const char* name : {"disk10", "disk2", "Disk1", "disk02"})
+    files.add("/d/", name, 1);
+  files.groupBy(kSizeColumn);
+  files.model.sortFiles(kNameColumn, Qt::AscendingOrder);
+  const QModelIndex group = files.model.index(0, 0);
+  std::vector<std::string> names;
+  for (int row = 0; row < files.model.rowCount(group); ++row)
+    names.push_back(files.model.index(row, kNameColumn, group).data().toString().toStdString());
+  EXPECT_EQ(names, (std::vector<std::string>{"Disk1", "disk2", "disk02", "disk10"}));
+}
+
 TEST(FileGridModel, NoTwoFileCellsHashAlike) {
   FileGrid files;
   for (int k = 0; k < 3000; ++k)
@@ -324,8 +338,8 @@ TEST(FileGridModel, HelpersRepaintTheTickBoxesInViewAndKeepTheViewsState) {
         file = index;
     ASSERT_TRUE(file.isValid());
     view.setCurrentIndex(file);
-    view.selectionModel()->select(file, QItemSelectionModel::ClearAndSelect |
-                                            QItemSelectionModel::Rows);
+    view.selectionModel()->select(file,
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QApplication::processEvents();
     const int scroll = view.verticalScrollBar()->value();
     std::vector<bool> open;
@@ -333,10 +347,9 @@ TEST(FileGridModel, HelpersRepaintTheTickBoxesInViewAndKeepTheViewsState) {
       open.push_back(view.isExpanded(model.index(row, 0)));
     const QModelIndexList selected = view.selectionModel()->selectedRows();
 
-    for (const std::function<void()>& helper :
-         std::vector<std::function<void()>>{[&] { actions.keep(KeepRule::Newest); },
-                                            [&] { actions.keep(KeepRule::Oldest); },
-                                            [&] { actions.untickAll(); }}) {
+    for (const std::function<void()>& helper : std::vector<std::function<void()>>{
+             [&] { actions.keep(KeepRule::Newest); }, [&] { actions.keep(KeepRule::Oldest); },
+             [&] { actions.untickAll(); }}) {
       painted.region = {};
       helper();
       QApplication::processEvents();
