@@ -1,11 +1,10 @@
 #include "select/selection_helpers.h"
 
-#include "grid/file_identity.h"
 #include "select/group_stats.h"
 #include "select/tick_verifier.h"
 
+#include <algorithm>
 #include <tuple>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -17,7 +16,9 @@ struct Candidate {
   RecordId record = kNoRecord;
   std::int64_t sec = 0;
   std::int64_t nsec = 0;
+  // Built only when the rule or a tie needs it: a path per file is most of a million-file pass.
   std::string path;
+  bool hasPath = false;
 };
 
 // The rule's own measure: negative when a should be kept over b, 0 when they tie.
@@ -47,19 +48,30 @@ RecordId keptOf(const ReportGrid& grid, std::size_t position, KeepRule rule, con
   Candidate best;
   Candidate current;
   tied = false;
+  const bool pathsAlways = rule == KeepRule::First || rule == KeepRule::Shortest;
+  const auto withPath = [&](Candidate& candidate) {
+    if (candidate.hasPath)
+      return;
+    candidate.path = pathOf(candidate.record);
+    candidate.hasPath = true;
+  };
   for (std::size_t k = 1; k <= grid.row(position).childCount; ++k) {
     RecordId record = grid.row(position + k).record;
     const FileFacts& facts = grid.facts(record);
     current.record = record;
     current.sec = facts.mtimeSec;
     current.nsec = facts.mtimeNsec;
-    current.path = pathOf(record);
+    current.hasPath = false;
+    if (pathsAlways)
+      withPath(current);
     if (best.record == kNoRecord) {
       std::swap(best, current);
       continue;
     }
     int order = ruleOrder(rule, current, best);
     if (order == 0 && rule != KeepRule::First) {
+      withPath(best);
+      withPath(current);
       // Keep the best tie-breaker so far; a later, better candidate ends the tie.
       tied = true;
       if (current.path < best.path)
@@ -88,7 +100,8 @@ SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pat
   // Every group's kept file first: a name in one group may be another name of the file kept in
   // another (groups by name), and deleting it would free nothing either.
   std::vector<RecordId> keptFiles;
-  std::unordered_set<FileIdentity, FileIdentityHash> keptIdentities;
+  // Sorted (device, inode) pairs: a million lookups in a hash set cost more than the search.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> keptIdentities;
   for (std::size_t i = 0; i < grid.rowCount(); i += 1 + grid.row(i).childCount) {
     if (!grid.row(i).isGroup() || grid.row(i).childCount == 0)
       continue;
@@ -98,8 +111,9 @@ SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pat
     const FileFacts& facts = grid.facts(keptFiles.back());
     // Records without an identity (inode 0) are no other file's name.
     if (facts.inode != 0)
-      keptIdentities.insert(identityOf(facts));
+      keptIdentities.emplace_back(facts.device, facts.inode);
   }
+  std::sort(keptIdentities.begin(), keptIdentities.end());
   // The ticks are set only once every group is decided, so that a cancel changes none.
   std::vector<std::pair<RecordId, bool>> ticks;
   ticks.reserve(grid.recordCount());
@@ -121,7 +135,9 @@ SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pat
       if (hooks.cancelled())
         return cancelledRun();
       hooks.step();
-      if (keptIdentities.contains(identityOf(grid.facts(record)))) {
+      const FileFacts& facts = grid.facts(record);
+      if (std::binary_search(keptIdentities.begin(), keptIdentities.end(),
+                             std::pair{facts.device, facts.inode})) {
         ++result.hardLinks;
         ticks.emplace_back(record, false);
         continue;
