@@ -158,13 +158,7 @@ std::optional<PodArray<std::uint8_t>> siftByEdges(int sourceFd, const FolderTabl
     return unique;
   // The same order the content pass reads in: a folder's files together, by inode.
   std::vector<std::uint32_t> byPlace = order;
-  std::sort(byPlace.begin(), byPlace.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const HashAhead::File& x = files[a];
-    const HashAhead::File& y = files[b];
-    if (x.folder != y.folder)
-      return x.folder < y.folder;
-    return x.identity.inode != y.identity.inode ? x.identity.inode < y.identity.inode : a < b;
-  });
+  HashAhead::sortForReading(byPlace, files);
   SiftWorkers sift(sourceFd, folders, files, std::move(byPlace), workers);
   if (!sift.wait(hooks))
     return std::nullopt;

@@ -49,6 +49,16 @@ bool HashAhead::unchangedSinceWalk(const FileStatus& now, const File& file) {
          now.mtimeSec == file.mtimeSec && now.mtimeNsec == file.mtimeNsec;
 }
 
+void HashAhead::sortForReading(std::vector<std::uint32_t>& indexes, const PodArray<File>& files) {
+  std::sort(indexes.begin(), indexes.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const File& x = files[a];
+    const File& y = files[b];
+    if (x.folder != y.folder)
+      return x.folder < y.folder;
+    return x.identity.inode != y.identity.inode ? x.identity.inode < y.identity.inode : a < b;
+  });
+}
+
 HashAhead::HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, Memory memory,
                      unsigned workers)
     : sourceFd_(sourceFd), folders_(folders), files_(std::move(files)), order_(files_.size()),
@@ -59,14 +69,7 @@ HashAhead::HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> fi
   for (std::size_t i = 0; i < files_.size(); ++i)
     state_[i].store(kPending, std::memory_order_relaxed);
   std::iota(order_.begin(), order_.end(), 0u);
-  // A folder's files together (its handle is reached once), in inode order within it.
-  std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const File& x = files_[a];
-    const File& y = files_[b];
-    if (x.folder != y.folder)
-      return x.folder < y.folder;
-    return x.identity.inode != y.identity.inode ? x.identity.inode < y.identity.inode : a < b;
-  });
+  sortForReading(order_, files_);
   if (workers == 0)
     workers = std::max(1u, std::thread::hardware_concurrency());
   workers_ = static_cast<unsigned>(std::min<std::size_t>(workers, files_.size()));

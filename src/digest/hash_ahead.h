@@ -68,6 +68,9 @@ public:
   // True when status (of the open file) shows the regular file the walk saw, at the same size and
   // modification time.
   static bool unchangedSinceWalk(const FileStatus& status, const File& file);
+  // Sorts indexes of files into the order files are best read in: a folder's files together (its
+  // handle is reached once), by inode within it (what keeps a cold disk from seeking).
+  static void sortForReading(std::vector<std::uint32_t>& indexes, const PodArray<File>& files);
 
   // Starts workers on files, reaching them from sourceFd through folders; both must outlive
   // this object. workers = 0 picks one per core.
