@@ -1,6 +1,7 @@
 // zandrex-cli: the find of the desktop program, headless, for scripts and terminals.
 #include "cli_output.h"
 #include "cli_view.h"
+#include "reclaim_words.h"
 #include "select/group_stats.h"
 #include "select/selection_helpers.h"
 #include "settings/message_texts.h"
@@ -54,11 +55,21 @@ constexpr const char* kUsage =
     "                    the list is written out in full before the first file is deleted,\n"
     "                    and nothing is deleted when it cannot be written. Prints on standard\n"
     "                    error every file that was not deleted, with the reason\n"
+    "  --trash           as --delete, but move the files into the trash of their own file\n"
+    "                    system (the one the desktop's file manager shows and restores\n"
+    "                    from); a file with no trash on its file system stays where it is\n"
+    "  --link hard|reflink\n"
+    "                    as --delete, but keep every name: each file becomes a hard link of\n"
+    "                    the copy kept (on the same file system), or (reflink) the file\n"
+    "                    system, having compared the bytes itself, stores the two files'\n"
+    "                    bytes once (XFS, Btrfs). A file that cannot be linked is left as\n"
+    "                    it was. --delete, --trash and --link exclude each other\n"
     "  --no-cache        read every file compared by content, neither using nor updating\n"
     "                    the digests remembered in ~/.cache/zandrex/ (or\n"
     "                    $XDG_CACHE_HOME/zandrex/) from earlier finds\n"
     "  --allow-system-folders\n"
-    "                    let --delete delete when FOLDER (its real path) is, contains or lies\n"
+    "                    let --delete (--trash, --link) act when FOLDER (its real path) is, "
+    "contains or lies\n"
     "                    inside a system folder (/usr, /etc); without it --delete refuses\n"
     "                    there before the find, while listing works as always\n"
     "  -h, --help        print this help\n"
@@ -71,11 +82,13 @@ constexpr const char* kUsage =
     "\n"
     "Ctrl-C (SIGINT) and SIGTERM stop the find, or the deletion between two files; a\n"
     "stopped or failed deletion prints on standard error a \"deleted: PATH\" line for each\n"
-    "file it deleted and a \"not deleted: PATH: REASON\" line for each it refused.\n"
+    "file it deleted and a \"not deleted: PATH: REASON\" line for each it refused\n"
+    "(\"trashed\" and \"linked\" for --trash and --link).\n"
     "\n"
     "Exit codes: 0 done; 1 an error ended the command, or the output could not be written;\n"
     "2 bad usage, a folder that cannot be read, or --delete refused in a system folder;\n"
-    "3 some selected files were not deleted; 130 stopped by SIGINT; 143 stopped by SIGTERM.\n";
+    "3 some selected files were not deleted (trashed, linked); 130 stopped by SIGINT;\n"
+    "143 stopped by SIGTERM.\n";
 
 struct Options {
   int mode = ByName;
@@ -84,6 +97,7 @@ struct Options {
   bool select = false;
   KeepRule keep = KeepRule::First;
   bool remove = false;
+  ReclaimWay way = ReclaimWay::Delete;
   bool nullSeparated = false;
   bool allowSystemFolders = false;
   bool digestCache = true;
@@ -215,8 +229,22 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       options.select = true;
       continue;
     }
-    if (arg == "--delete") {
+    if (arg == "--delete" || arg == "--trash" || arg == "--link" || arg.starts_with("--link=")) {
+      std::optional<ReclaimWay> way = ReclaimWay::Delete;
+      if (arg == "--trash")
+        way = ReclaimWay::Trash;
+      if (arg == "--link" || arg.starts_with("--link=")) {
+        std::string value =
+            arg == "--link" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(7);
+        way = cli::linkWayFromName(value);
+        if (!way)
+          return usageError("unknown link " + cli::quotedAlways(value) +
+                            " for --link (hard or reflink)");
+      }
+      if (options.remove && options.way != *way)
+        return usageError("--delete, --trash and --link exclude each other; give one of them");
       options.remove = true;
+      options.way = *way;
       continue;
     }
     return usageError("unknown option " + cli::quotedAlways(arg) +
@@ -225,7 +253,8 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
   if (options.folder.empty())
     return usageError("no FOLDER given");
   if (options.remove && !options.select)
-    return usageError("--delete needs --select: say which copy of each group to keep");
+    return usageError(std::string(cli::reclaimWords(options.way).option) +
+                      " needs --select: say which copy of each group to keep");
   if (options.select && options.json)
     return usageError("--select prints paths; it does not combine with --json");
   if (options.nullSeparated && options.json)
@@ -271,8 +300,9 @@ std::optional<int> refuseSystemFolder(const std::string& source, const Options& 
     from = end + 2;
   }
   const std::string folder = source.size() > 1 ? source.substr(0, source.size() - 1) : source;
-  std::cerr << "zandrex-cli: refusing to delete in a system folder: " << cli::quotedName(folder)
-            << " is, contains or lies inside " << folders
+  std::cerr << "zandrex-cli: refusing to " << (options.way == ReclaimWay::Delete ? "delete" : "act")
+            << " in a system folder: " << cli::quotedName(folder) << " is, contains or lies inside "
+            << folders
             << "; nothing was searched or deleted (give --allow-system-folders to delete there "
                "anyway)\n";
   return kExitUsage;
@@ -284,12 +314,14 @@ std::optional<int> refuseSystemFolder(const std::string& source, const Options& 
 // nothing is deleted.
 int selectAndDelete(DuplicateFinder& core, const Options& options,
                     const cli::CliErrorPresenter& presenter, Output& output) {
+  const cli::ReclaimWords words = cli::reclaimWords(options.way);
+  const std::string nothingDone = "nothing was " + std::string(words.done);
   const SelectionResult result = core.keepOneInEachGroup(options.keep);
   if (presenter.errorShown())
     return kExitError;
   if (result.cancelled) {
     std::cerr << "zandrex-cli: cancelled by " << stopSignalName() << "; nothing was selected"
-              << (options.remove ? " or deleted\n" : "\n");
+              << (options.remove ? " or " + std::string(words.done) + "\n" : "\n");
     return stoppedExitCode();
   }
   const ReportGrid& grid = core.grid();
@@ -307,14 +339,14 @@ int selectAndDelete(DuplicateFinder& core, const Options& options,
   }
   if (!output.flushed()) {
     if (options.remove)
-      std::cerr << "zandrex-cli: nothing was deleted\n";
+      std::cerr << "zandrex-cli: " << nothingDone << "\n";
     return kExitError;
   }
   std::cerr << tickedReport(result) << "\n";
   if (!options.remove)
     return kExitDone;
   if (cli::interruptRequested) {
-    std::cerr << "zandrex-cli: cancelled by " << stopSignalName() << "; nothing was deleted\n";
+    std::cerr << "zandrex-cli: cancelled by " << stopSignalName() << "; " << nothingDone << "\n";
     return stoppedExitCode();
   }
 
@@ -325,7 +357,7 @@ int selectAndDelete(DuplicateFinder& core, const Options& options,
     if (step == "removed")
       deleted.push_back(core.fullPath(record));
   });
-  core.deleteTicked();
+  core.reclaimTicked(options.way);
   core.setDeletionStepHook({});
 
   const bool stopped = cli::interruptRequested != 0;
@@ -334,12 +366,12 @@ int selectAndDelete(DuplicateFinder& core, const Options& options,
   // stop or an error only these lines say which ones went.
   if (stopped || failed)
     for (const std::string& path : deleted)
-      std::cerr << "deleted: " << cli::quotedName(path) << "\n";
+      std::cerr << words.done << ": " << cli::quotedName(path) << "\n";
   const ReportGrid& failures = core.failures().grid();
   for (std::size_t i = 0; i < failures.recordCount(); ++i) {
     RecordId record = failures.recordAt(i);
-    std::cerr << "not deleted: " << cli::quotedName(core.failures().fullPath(record)) << ": "
-              << failures.item(record, failcol::kReason).asText() << "\n";
+    std::cerr << "not " << words.done << ": " << cli::quotedName(core.failures().fullPath(record))
+              << ": " << failures.item(record, failcol::kReason).asText() << "\n";
   }
   const std::uint64_t deletedCount = deleted.size();
   const std::string deletedText =
@@ -348,13 +380,15 @@ int selectAndDelete(DuplicateFinder& core, const Options& options,
     const std::uint64_t notReached = selected.size() - deleted.size() - failures.recordCount();
     std::cerr << "zandrex-cli: "
               << (stopped ? std::string("cancelled by ") + stopSignalName()
-                          : std::string("an error ended the deletion"))
-              << ": deleted " << deletedText << " of " << withThousands(selected.size())
-              << " selected; " << withThousands(failures.recordCount()) << " not deleted, "
+                          : "an error ended the " + std::string(words.run))
+              << ": " << words.done << " " << deletedText << " of "
+              << withThousands(selected.size()) << " selected; "
+              << withThousands(failures.recordCount()) << " not " << words.done << ", "
               << withThousands(notReached) << " not reached\n";
     return stopped ? stoppedExitCode() : kExitError;
   }
-  std::cerr << "Deleted " << deletedText << "; " << core.statusText2() << "\n";
+  std::cerr << words.summary << " " << deletedText << words.summaryTail << "; "
+            << core.statusText2() << "\n";
   return failures.recordCount() == 0 ? kExitDone : kExitNotAllDeleted;
 }
 

@@ -1,6 +1,7 @@
 #include "delete/delete_ticked.h"
 
 #include "delete/deletion_guard.h"
+#include "delete/reclaim_action.h"
 #include "errors/err_trap.h"
 #include "grid/file_record.h"
 #include "platform/platform.h"
@@ -24,9 +25,16 @@ std::int32_t removeFile(const std::string& lpFileName, int folderFd, const std::
 DeletionRun deleteTickedFiles(ReportGrid& grid, FailureList& failures, const FoundTree& found,
                               bool contentMode, const PassHooks& hooks,
                               const DeletionStepHook& onStep) {
+  return reclaimTickedFiles(grid, failures, found, contentMode, ReclaimWay::Delete, hooks, onStep);
+}
+
+DeletionRun reclaimTickedFiles(ReportGrid& grid, FailureList& failures, const FoundTree& found,
+                               bool contentMode, ReclaimWay way, const PassHooks& hooks,
+                               const DeletionStepHook& onStep) {
   return trapInner("Form1.RunRename", [&] {
     DeletionRun run;
-    DeletionGuard guard(grid, found, contentMode);
+    ReclaimAction action(way, grid, found);
+    DeletionGuard guard(grid, found, contentMode, action.linksToKept());
     // A byte compare of two big files lets the window answer, and "Cancel" stop it.
     const std::function<bool()> keepGoing = [&] {
       hooks.whileWaiting();
@@ -50,13 +58,13 @@ DeletionRun deleteTickedFiles(ReportGrid& grid, FailureList& failures, const Fou
         onStep(record, kStepRemove);
       if (reason.empty())
         reason = guard.lastLook(record);
-      if (reason.empty() &&
-          removeFile(fullPathOf(grid, record), guard.folderFd(), diskNameOf(grid, record)) == 0)
-        reason = platform::systemMessage(static_cast<std::uint32_t>(errno));
+      if (reason.empty())
+        reason = action.apply(guard, record, keepGoing);
       if (reason.empty()) {
         if (onStep)
           onStep(record, kStepRemoved);
-        guard.deleted(record);
+        if (takesNameAway(way))
+          guard.deleted(record);
         grid.removeAt(grid.recordIndex(record));
         continue;
       }

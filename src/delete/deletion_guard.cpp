@@ -22,6 +22,9 @@ constexpr const char* kReasonTwinDiffers = "The copy being kept no longer has th
 constexpr const char* kReasonTwinGone = "The copy being kept no longer exists";
 constexpr const char* kReasonTwinReplaced = "The copy being kept was replaced";
 constexpr const char* kReasonCancelled = "Cancelled";
+constexpr const char* kReasonNoKeptCopy = "No copy is being kept to link to";
+constexpr const char* kReasonKeptElsewhere = "The copy being kept is on another file system";
+constexpr const char* kReasonNotSameContent = "Not the same content as the copy being kept";
 
 std::string systemReason(int error) {
   return platform::systemMessage(static_cast<std::uint32_t>(error));
@@ -47,8 +50,10 @@ struct OpenTwin {
 
 } // namespace
 
-DeletionGuard::DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode)
-    : grid_(grid), contentMode_(contentMode), source_(found.reopenSource()) {
+DeletionGuard::DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode,
+                             bool linkToKept)
+    : grid_(grid), contentMode_(contentMode), linkToKept_(linkToKept),
+      source_(found.reopenSource()) {
   const int sourceFd = source_ ? source_->fd() : -1;
   files_.emplace(sourceFd, found.folders);
   twins_.emplace(sourceFd, found.folders);
@@ -95,8 +100,12 @@ std::string DeletionGuard::fileRefusal(RecordId record) {
 
 std::string DeletionGuard::refusal(RecordId record, const std::function<bool()>& keepGoing) {
   folderFd_ = -1;
+  keptRecord_ = kNoRecord;
+  keptFolderFd_ = -1;
+  keptFd_.reset();
+  fileFd_.reset();
   std::string reason = fileRefusal(record);
-  if (!reason.empty() || !contentMode_)
+  if (!reason.empty() || !(contentMode_ || linkToKept_))
     return reason;
   return twinRefusal(record, keepGoing);
 }
@@ -112,7 +121,7 @@ std::string DeletionGuard::lastLook(RecordId record) {
 std::string DeletionGuard::twinRefusal(RecordId record, const std::function<bool()>& keepGoing) {
   auto it = groupOf_.find(record);
   if (it == groupOf_.end() || groups_[it->second].kept.empty())
-    return {};
+    return linkToKept_ ? kReasonNoKeptCopy : std::string();
   const FileIdentity self = identityOf(grid_.facts(record));
   const char* refusal = kReasonTwinGone;
   for (RecordId twin : groups_[it->second].kept) {
@@ -123,6 +132,10 @@ std::string DeletionGuard::twinRefusal(RecordId record, const std::function<bool
       return kReasonFileReplaced;
 
     const FileFacts twinSeen = grid_.facts(twin);
+    if (linkToKept_ && identityOf(twinSeen).device != self.device) {
+      refusal = kReasonKeptElsewhere;
+      continue;
+    }
     const int twinFolder = twins_->resolve(twinSeen.folder);
     if (twinFolder < 0) {
       if (twins_->outcome() == Reach::Replaced)
@@ -144,13 +157,17 @@ std::string DeletionGuard::twinRefusal(RecordId record, const std::function<bool
     }
     switch (compareOpenFiles(kept.get(), file.get(), keepGoing)) {
     case CompareOutcome::Same:
+      keptRecord_ = twin;
+      keptFolderFd_ = twinFolder;
+      keptFd_ = std::move(kept);
+      fileFd_ = std::move(file);
       return {};
     case CompareOutcome::Stopped:
       return kReasonCancelled;
     case CompareOutcome::FileUnreadable:
       return systemReason(errno);
     case CompareOutcome::Differs:
-      refusal = kReasonTwinDiffers;
+      refusal = contentMode_ ? kReasonTwinDiffers : kReasonNotSameContent;
       break;
     case CompareOutcome::KeptUnreadable:
       break;

@@ -8,7 +8,9 @@
 // relative to that folder handle. Its device, inode, size and modification time (to the
 // nanosecond) must be those of the find, in every mode. By content, a kept copy of its group,
 // reached the same way, must be the file the find saw and another file than this one, and must
-// hold the very same bytes, compared through the two open descriptors.
+// hold the very same bytes, compared through the two open descriptors. A guard for linking
+// makes that last check in every mode (the kept copy is what the name will be linked to) and
+// also asks for a kept copy on the same file system.
 //
 // What remains: between lastLook() and the removal of the name (microseconds, in the folder
 // already checked) someone allowed to write to that folder could rename another file to this
@@ -30,7 +32,10 @@ class DeletionGuard {
 public:
   // Reads the groups, the ticks and the kept files from grid's current rows. The grid and the
   // folders must stay unchanged, but for records removed, while the guard is used.
-  DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode);
+  // linkToKept: the files are to become links of a kept copy, which must then exist, be on the
+  // same file system and hold the same bytes, whatever the mode.
+  DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode,
+                bool linkToKept = false);
 
   // Why the file of record must not be deleted; "" when it may (its folder handle is then
   // folderFd()). keepGoing is called during a byte compare; false ends it with a refusal.
@@ -39,6 +44,13 @@ public:
   std::string lastLook(RecordId record);
   // The handle of the folder of the record checked last; valid until the next refusal().
   int folderFd() const { return folderFd_; }
+  // After refusal() let a file go having compared it with a kept copy: that copy's record, its
+  // folder's handle and the two files open (read to their ends); valid until the next refusal().
+  // kNoRecord and -1 when no copy was compared.
+  RecordId keptRecord() const { return keptRecord_; }
+  int keptFolderFd() const { return keptFolderFd_; }
+  int keptFd() const { return keptFd_.get(); }
+  int fileFd() const { return fileFd_.get(); }
 
   void deleted(RecordId record);
   // Groups whose every member this run deleted.
@@ -56,10 +68,15 @@ private:
 
   const ReportGrid& grid_;
   bool contentMode_ = false;
+  bool linkToKept_ = false;
   std::optional<SourceAnchor> source_;
   std::optional<FolderResolver> files_;
   std::optional<FolderResolver> twins_;
   int folderFd_ = -1;
+  RecordId keptRecord_ = kNoRecord;
+  int keptFolderFd_ = -1;
+  UniqueFd keptFd_;
+  UniqueFd fileFd_;
   std::vector<Group> groups_;
   std::unordered_map<RecordId, std::size_t> groupOf_;
   std::unordered_map<FileIdentity, std::uint32_t, FileIdentityHash> keptIdentities_;

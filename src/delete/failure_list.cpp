@@ -21,8 +21,13 @@ FailureList::FailureList() {
   grid_.setColumnInterned(failcol::kPath, true);
 }
 
-void FailureList::clear() {
+void FailureList::clear(ReclaimWay way) {
   grid_.deleteAll();
+  way_ = way;
+}
+
+std::string FailureList::title() const {
+  return std::string(reclaimNoun(way_)) + " failure";
 }
 
 void FailureList::add(const std::string& folder, const std::string& name, const std::string& date,
@@ -45,7 +50,7 @@ void FailureList::add(const std::string& folder, const std::string& name, const 
 
 void FailureList::finish() {
   grid_.rebuildRows();
-  countLabel_ = failureCountText(grid_.recordCount());
+  countLabel_ = failureCountText(grid_.recordCount(), way_);
 }
 
 std::string FailureList::fullPath(RecordId record) const {
@@ -55,8 +60,8 @@ std::string FailureList::fullPath(RecordId record) const {
   return path;
 }
 
-std::string failureCountText(std::size_t count) {
-  return "Deletion failed for " + std::to_string(count) + " file(s)";
+std::string failureCountText(std::size_t count, ReclaimWay way) {
+  return std::string(reclaimNoun(way)) + " failed for " + std::to_string(count) + " file(s)";
 }
 
 } // namespace zandrex

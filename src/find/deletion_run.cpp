@@ -1,4 +1,5 @@
-// "Delete selected files": the guarded deletion of every ticked file, then the failures shown.
+// "Delete selected files" and its siblings (trash, links): the guarded run over every ticked
+// file, then the failures shown.
 #include "delete/delete_ticked.h"
 #include "errors/err_trap.h"
 #include "find/busy_scope.h"
@@ -8,9 +9,21 @@ namespace zandrex {
 
 namespace {
 constexpr const char* kCancelMessage = "Some of the files have been deleted.";
+constexpr const char* kTrashCancelMessage = "Some of the files have been moved to the trash.";
+constexpr const char* kLinkCancelMessage = "Some of the files have been replaced with links.";
+
+const char* cancelMessage(ReclaimWay way) {
+  if (way == ReclaimWay::Trash)
+    return kTrashCancelMessage;
+  return takesNameAway(way) ? kCancelMessage : kLinkCancelMessage;
+}
 } // namespace
 
 void DuplicateFinder::deleteTicked() {
+  reclaimTicked(ReclaimWay::Delete);
+}
+
+void DuplicateFinder::reclaimTicked(ReclaimWay way) {
   // A second run must never work on the records of a run (or a find) under way.
   if (busy_)
     return;
@@ -18,27 +31,27 @@ void DuplicateFinder::deleteTicked() {
   trapEvent("Form1.Command4_Click", [&] {
     if (grid_.rowCount() == 0)
       return;
-    runDeletion();
+    runDeletion(way);
   });
 }
 
-bool DuplicateFinder::runDeletion() {
+bool DuplicateFinder::runDeletion(ReclaimWay way) {
   return trapInner("Form1.fRename", [&] {
     progressBar2_ = ProgressBar{0, 0, static_cast<float>(grid_.recordCount())};
     view_.progressChanged(2);
     cancelRequested_ = 0;
-    failures_.clear();
+    failures_.clear(way);
     const auto& order = grid_.groupOrder();
     const bool contentMode = order.size() == 1 && order.front() == col::kContent;
     groupsLostLastRun_ = 0;
-    groupsLostLastRun_ =
-        deleteTickedFiles(grid_, failures_, found_, contentMode, passHooks(2), beforeDeletionStep_)
-            .groupsLost;
+    groupsLostLastRun_ = reclaimTickedFiles(grid_, failures_, found_, contentMode, way,
+                                            passHooks(2), beforeDeletionStep_)
+                             .groupsLost;
     grid_.rebuildRows();
     updateStatusText2(true);
     if (cancelRequested_ != 0) {
       cancelRequested_ = 0;
-      view_.showExclamation(kCancelMessage);
+      view_.showExclamation(cancelMessage(way));
       return false;
     }
     if (failures_.grid().recordCount() >= 1) {

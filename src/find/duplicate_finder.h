@@ -89,6 +89,10 @@ public:
   // "Delete selected files": the guarded deletion of every ticked file; traps as an event
   // handler. Ignored while a find or a deletion runs, and when the grid has no rows.
   void deleteTicked();
+  // "Move to Trash", "Replace with hard links", "Replace with reflinks": every ticked file
+  // reclaimed by way through the same guard and run as a deletion (Delete is deleteTicked()),
+  // the failures shown in the same window under the way's title. Ignored as deleteTicked() is.
+  void reclaimTicked(ReclaimWay way);
   // "Keep the newest (oldest, first, shortest) in each group": in each group unticks the file
   // the rule keeps and ticks each other file proven a copy of it, never another name (hard link)
   // of it; traps as an event handler. Grouped by content the find's digests are the proof;
@@ -161,7 +165,7 @@ private:
   void startGrouping();
   // Ends the find's progress and says how the find ended.
   void endFind();
-  bool runDeletion();
+  bool runDeletion(ReclaimWay way);
   // The hooks a pass over the rows gets: events, cancel, and bar's progress.
   PassHooks passHooks(int bar);
   void addProgress(int bar);
