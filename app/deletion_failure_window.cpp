@@ -247,6 +247,8 @@ void Form3::refreshFromCore() {
   load();
   w_->model->refresh();
   w_->count->setText(QString::fromStdString(core_.countLabel()));
+  // The last run's way: "Deletion failure", "Moving to the trash failure", "Linking failure".
+  setWindowTitle(QString::fromStdString(core_.title()));
 }
 
 // Client areas are centred on each other: our frame is not known before the first showing, and

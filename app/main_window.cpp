@@ -6,6 +6,7 @@
 #include "folder_chooser.h"
 #include "local_path.h"
 #include "qt_settings.h"
+#include "reclaim_actions.h"
 #include "select/group_stats.h"
 #include "shellaid/loaded_windows.h"
 #include "source/path_routines.h"
@@ -349,6 +350,7 @@ void Form1::buildGridArea() {
   bnSelect_->setToolButtonStyle(Qt::ToolButtonTextOnly);
   bnSelect_->setPopupMode(QToolButton::InstantPopup);
   bnSelect_->setMenu(gridActions_->selectMenu());
+  addReclaimActions(*gridActions_->selectMenu(), [this](ReclaimWay way) { reclaimTicked(way); });
   bnSelect_->setEnabled(false);
 
   lblprb1_ = label("lblprb1", "Searching:", client_);
@@ -653,6 +655,13 @@ void Form1::Command4_Click() {
   if (core_.busy())
     return;
   core_.deleteTicked();
+  afterCommand();
+}
+
+void Form1::reclaimTicked(ReclaimWay way) {
+  if (core_.busy())
+    return;
+  core_.reclaimTicked(way);
   afterCommand();
 }
 

@@ -168,6 +168,8 @@ private:
   void Command3_Click();
   void bnCancel_Click();
   void Command4_Click();
+  // "Move to Trash" and the link items of the "Select" menu: as Command4_Click, by way.
+  void reclaimTicked(ReclaimWay way);
   void bnAbout_Click();
   void chSubfolders_Click();
   void ReportControl1_RowExpanded(const QModelIndex& index);
