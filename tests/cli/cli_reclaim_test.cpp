@@ -1,0 +1,103 @@
+#include "test_support.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <vector>
+
+namespace zandrex::test {
+namespace {
+
+struct CliRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs zandrex-cli with args (each quoted for the shell) and the home trash in dataHome.
+CliRun runCli(const std::vector<std::string>& args, const std::string& dataHome) {
+  TempDir scratch;
+  std::string command = "XDG_DATA_HOME='" + dataHome + "' '" + ZANDREX_CLI_PATH + "'";
+  for (const std::string& arg : args)
+    command += " '" + arg + "'";
+  command += " 2>'" + scratch.path() + "err' </dev/null";
+  CliRun result;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe)
+    return result;
+  char buffer[4096];
+  while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+    result.out.append(buffer, got);
+  const int status = ::pclose(pipe);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.err = readFile(scratch.path() + "err");
+  return result;
+}
+
+ino_t inodeOf(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+class CliReclaimTest : public ::testing::Test {
+protected:
+  TempDir tree;
+  TempDir data;
+  std::string dataHome = data.path().substr(0, data.path().size() - 1);
+
+  CliRun run(std::vector<std::string> args) {
+    args.push_back(tree.path());
+    return runCli(args, dataHome);
+  }
+};
+
+TEST_F(CliReclaimTest, TrashMovesTheSelectedFilesIntoTheTrashAndSaysSo) {
+  tree.writeEach({"a/x", "b/x"}, "1");
+  const CliRun result = run({"--select", "first", "--trash"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, tree.path() + "b/x\n");
+  EXPECT_NE(result.err.find("Moved 1 file to the trash; "), std::string::npos) << result.err;
+  EXPECT_EQ(inodeOf(tree.path() + "b/x"), 0u);
+  EXPECT_EQ(readFile(data.path() + "Trash/files/x"), "1");
+}
+
+TEST_F(CliReclaimTest, HardLinksKeepEveryNameAndRefusalsAreListedWithExitThree) {
+  tree.writeEach({"a/x", "b/x"}, "same");
+  tree.write("a/y", "one");
+  tree.write("b/y", "two");
+  const CliRun result = run({"--select", "first", "--link", "hard"});
+  EXPECT_EQ(result.exitCode, 3) << result.err;
+  EXPECT_EQ(inodeOf(tree.path() + "b/x"), inodeOf(tree.path() + "a/x"));
+  EXPECT_NE(inodeOf(tree.path() + "b/y"), inodeOf(tree.path() + "a/y"));
+  EXPECT_NE(result.err.find("not linked: " + tree.path() +
+                            "b/y: Not the same content as the copy being kept\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("Linked 1 file; "), std::string::npos) << result.err;
+}
+
+TEST_F(CliReclaimTest, TheWaysExcludeEachOtherAndEachNeedsSelect) {
+  tree.writeEach({"a/x", "b/x"}, "1");
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"--trash"}, "--trash needs --select"},
+      {{"--link=reflink"}, "--link reflink needs --select"},
+      {{"--select", "first", "--delete", "--trash"}, "exclude each other"},
+      {{"--select", "first", "--link", "hard", "--link", "reflink"}, "exclude each other"},
+      {{"--select", "first", "--link", "soft"}, "unknown link 'soft' for --link"},
+  };
+  for (const Case& c : cases) {
+    const CliRun result = run(c.args);
+    EXPECT_EQ(result.exitCode, 2) << c.message;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+  }
+  EXPECT_NE(inodeOf(tree.path() + "b/x"), 0u);
+}
+
+} // namespace
+} // namespace zandrex::test
