@@ -6,6 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libxxhash-dev libsqlite3-dev
   qt6-base-dev qt6-qpa-plugins libgl1-mesa-dev
   xvfb xauth python3 desktop-file-utils
+  xfsprogs trash-cli
 )
 missing=()
 for p in "${packages[@]}"; do
