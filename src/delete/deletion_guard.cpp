@@ -1,6 +1,7 @@
 #include "delete/deletion_guard.h"
 
 #include "delete/content_compare.h"
+#include "delete/link_refusals.h"
 #include "grid/file_identity.h"
 #include "grid/file_record.h"
 #include "platform/platform.h"
@@ -22,8 +23,6 @@ constexpr const char* kReasonTwinDiffers = "The copy being kept no longer has th
 constexpr const char* kReasonTwinGone = "The copy being kept no longer exists";
 constexpr const char* kReasonTwinReplaced = "The copy being kept was replaced";
 constexpr const char* kReasonCancelled = "Cancelled";
-constexpr const char* kReasonNoKeptCopy = "No copy is being kept to link to";
-constexpr const char* kReasonKeptElsewhere = "The copy being kept is on another file system";
 constexpr const char* kReasonNotSameContent = "Not the same content as the copy being kept";
 
 std::string systemReason(int error) {

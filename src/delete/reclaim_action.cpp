@@ -1,6 +1,7 @@
 #include "delete/reclaim_action.h"
 
 #include "delete/delete_ticked.h"
+#include "delete/link_refusals.h"
 #include "grid/file_identity.h"
 #include "grid/file_record.h"
 #include "platform/platform.h"
@@ -17,8 +18,6 @@ namespace {
 constexpr const char* kReasonKeptReplaced = "The copy being kept was replaced";
 constexpr const char* kReasonContentsDiffer = "The contents differ";
 constexpr const char* kReasonNotSupported = "Not supported by this file system";
-constexpr const char* kReasonKeptElsewhere = "The copy being kept is on another file system";
-constexpr const char* kReasonNoKeptCopy = "No copy is being kept to link to";
 constexpr const char* kReasonCancelled = "Cancelled";
 
 std::string systemReason(int error) {

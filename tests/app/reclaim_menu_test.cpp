@@ -2,6 +2,7 @@
 // offscreen platform: each runs the guarded run with its way, and its failures reach the failure
 // window with the way's count line, while "Delete selected files" stays a deletion.
 #include "deletion_failure_window.h"
+#include "grid_actions.h"
 #include "main_window.h"
 #include "qt_settings.h"
 #include "reclaim_actions.h"
@@ -50,7 +51,7 @@ protected:
     form->findChild<QPushButton*>("Command2")->click();
     form->findChild<QPushButton*>("Command3")->click();
     // Keep the first in path order: b/x and c/x ticked.
-    selectMenu().findChild<QAction*>("actKeepFirst")->trigger();
+    choose(kKeepFirstCaption);
   }
   void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
 
@@ -73,7 +74,7 @@ TEST_F(ReclaimMenuTest, HardLinksKeepEveryNameAndTrashRefusalsShowTheirCountLine
   tree.write("d/y", "1");
   tree.write("e/y", "1");
   form->findChild<QPushButton*>("Command3")->click();
-  selectMenu().findChild<QAction*>("actKeepFirst")->trigger();
+  choose(kKeepFirstCaption);
   ASSERT_EQ(::mkdir((data.path() + "Trash").c_str(), 0777), 0);
   ::chmod((data.path() + "Trash").c_str(), 0777);
   choose(kMoveToTrashCaption);

@@ -212,6 +212,26 @@ TEST_F(ReclaimTest, TheTickedNameBecomesAHardLinkOfTheKeptCopy) {
   EXPECT_EQ(core.groupsLostLastRun(), 0u);
 }
 
+// Swapped after the guard compared it: the name would now link to another file.
+TEST_F(ReclaimTest, AKeptCopyReplacedJustBeforeTheLinkIsNotLinkedTo) {
+  tree.writeEach({"a/x", "b/x"}, "same");
+  find(ByContent);
+  tick({"b/x"});
+  core.setDeletionStepHook([&](RecordId, std::string_view step) {
+    if (step != "remove")
+      return;
+    tree.write("a/other", "different");
+    ::rename((tree.path() + "a/other").c_str(), (tree.path() + "a/x").c_str());
+  });
+  const Stat before = statOf(tree.path() + "b/x");
+  reclaim(ReclaimWay::HardLink);
+  EXPECT_EQ(failureColumn(failcol::kReason),
+            std::vector<std::string>{"The copy being kept was replaced"});
+  EXPECT_EQ(statOf(tree.path() + "b/x").st.st_ino, before.st.st_ino);
+  EXPECT_EQ(readFile(tree.path() + "b/x"), "same");
+  EXPECT_EQ(namesIn(tree.path() + "b"), std::set<std::string>{"x"});
+}
+
 TEST_F(ReclaimTest, LinkingNeedsAKeptCopyWithTheSameBytesInEveryMode) {
   tree.write("a/x", "one");
   tree.write("b/x", "two");

@@ -193,7 +193,9 @@ TrashMover::Can TrashMover::openHome() {
   // The data folder is the user's setting, followed as the user set it; the trash below it is
   // opened without following links.
   UniqueFd data = openCreatingParents(slash == 0 ? "/" : homeTrash_.substr(0, slash));
-  if (!data.valid())
+  // The home trash serves the file system of the data folder, even when it turns out unusable:
+  // another trash of that file system is not the user's.
+  if (!data.valid() || !deviceOf(data.get(), can.device))
     return can;
   can.refusal.clear();
   UniqueFd trash = openOwnFolder(data.get(), homeTrash_.c_str() + slash + 1, can.refusal);
@@ -201,7 +203,8 @@ TrashMover::Can TrashMover::openHome() {
     can.files = openOwnFolder(trash.get(), kFilesFolder, can.refusal);
   if (can.files.valid())
     can.info = openOwnFolder(trash.get(), kInfoFolder, can.refusal);
-  if (!can.info.valid() || !deviceOf(can.files.get(), can.device)) {
+  std::uint64_t filesDevice = 0;
+  if (!can.info.valid() || !deviceOf(can.files.get(), filesDevice) || filesDevice != can.device) {
     can.files.reset();
     can.info.reset();
     if (can.refusal.empty())
@@ -258,7 +261,7 @@ TrashMover::Can* TrashMover::canFor(int folderFd, std::uint64_t device) {
     homeTried_ = true;
     homeCan_ = openHome();
   }
-  if (homeCan_.files.valid() && homeCan_.device == device)
+  if (homeCan_.device == device)
     return &homeCan_;
   for (Can& can : topCans_)
     if (can.device == device)
