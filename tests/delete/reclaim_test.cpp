@@ -179,18 +179,6 @@ TEST_F(ReclaimTest, ATrashThatIsALinkOrOpenToOthersIsNotUsedAndTheFileStays) {
   EXPECT_TRUE(namesIn(data.path() + "Trash").empty());
 }
 
-// The same checks as a deletion, and nothing left behind in the trash by a refusal.
-TEST_F(ReclaimTest, AChangedFileIsNotTrashedAndLeavesNoInfoFile) {
-  tree.writeEach({"a/x", "b/x"}, "1");
-  find(ByName);
-  tick({"b/x"});
-  tree.write("b/x", "22");
-  reclaim(ReclaimWay::Trash);
-  EXPECT_TRUE(exists("b/x"));
-  EXPECT_EQ(failureColumn(failcol::kReason), std::vector<std::string>{"Changed since the search"});
-  EXPECT_TRUE(namesIn(trash + "info").empty());
-}
-
 TEST_F(ReclaimTest, TheTickedNameBecomesAHardLinkOfTheKeptCopy) {
   tree.writeEach({"a/x", "b/x", "c/x"}, "same bytes");
   find(ByContent);
@@ -249,36 +237,6 @@ TEST_F(ReclaimTest, LinkingNeedsAKeptCopyWithTheSameBytesInEveryMode) {
                                       "No copy is being kept to link to",
                                       "Not the same content as the copy being kept"}));
   EXPECT_EQ(view.failureWindows, std::vector<std::string>{"Linking failed for 3 file(s)"});
-}
-
-TEST_F(ReclaimTest, ReflinksOnAFileSystemWithoutSharedExtentsAreListedAndChangeNothing) {
-  tree.writeEach({"a/x", "b/x"}, "same bytes");
-  find(ByContent);
-  tick({"b/x"});
-  reclaim(ReclaimWay::Reflink);
-  if (view.failureWindows.empty())
-    GTEST_SKIP() << "the temporary folder's file system shares extents";
-  EXPECT_EQ(failureColumn(failcol::kReason),
-            std::vector<std::string>{"Not supported by this file system"});
-  EXPECT_EQ(readFile(tree.path() + "b/x"), "same bytes");
-  EXPECT_EQ(fileRows(), 2u);
-}
-
-TEST_F(ReclaimTest, CancellingATrashRunSaysWhatWasDone) {
-  for (int i = 0; i < 6; ++i)
-    tree.write("d" + std::to_string(i) + "/x", "1");
-  find(ByName);
-  for (int i = 1; i < 6; ++i)
-    tick({"d" + std::to_string(i) + "/x"});
-  int visited = 0;
-  view.onEvents = [&] {
-    if (++visited == 3)
-      core.cancel();
-  };
-  reclaim(ReclaimWay::Trash);
-  EXPECT_EQ(view.exclamations,
-            std::vector<std::string>{"Some of the files have been moved to the trash."});
-  EXPECT_EQ(namesIn(trash + "files").size(), 2u);
 }
 
 // Tests with a second file system, loop-mounted at m/ inside the searched tree.
