@@ -150,6 +150,21 @@ bool writeAll(int fd, const std::string& text) {
   return true;
 }
 
+// Renames without replacing an existing name. File systems that cannot promise it (network
+// ones) get a look first: the exclusive .trashinfo already keeps trash-aware programs away.
+bool renameNoReplace(int fromFd, const char* from, int toFd, const char* to) {
+  if (::renameat2(fromFd, from, toFd, to, RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL)
+    return false;
+  struct stat st;
+  if (::fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return errno == ENOENT && ::renameat(fromFd, from, toFd, to) == 0;
+}
+
 } // namespace
 
 std::string homeTrashPath() {
@@ -313,7 +328,7 @@ std::string TrashMover::moveToTrash(int folderFd, const std::string& folderRealP
       return systemReason(error);
     }
     // Never over a file already in the trash whose .trashinfo went missing.
-    if (::renameat2(folderFd, name, can->files.get(), trashName.c_str(), RENAME_NOREPLACE) == 0)
+    if (renameNoReplace(folderFd, name, can->files.get(), trashName.c_str()))
       return {};
     const int error = errno;
     dropInfo();
