@@ -136,6 +136,9 @@ private:
 
 // A subfolder of folderFd opened for listing, never through a link; invalid with errno set.
 UniqueFd openSubfolder(int folderFd, const char* name);
+// A subfolder of folderFd opened only to pass through (to open names in it), never through a
+// link: enough where the user may search the folder but not list it. Invalid with errno set.
+UniqueFd openPassage(int folderFd, const char* name);
 // The parent of folderFd, checked to be the folder with identity; invalid when it is not.
 UniqueFd openParentChecked(int folderFd, FileIdentity identity);
 // The status of name in folderFd without following a link; false with errno set.
