@@ -85,7 +85,7 @@ void TreeWalk::enterRoot(const SourceAnchor& anchor, const WalkRoot& root, Folde
       lastSlash == std::string_view::npos ? std::string_view() : root.below.substr(0, lastSlash);
   const std::string ownName(
       root.below.substr(lastSlash == std::string_view::npos ? 0 : lastSlash + 1));
-  // The folders on the way are passed, not listed: they may be closed to the user but for "x".
+  // The folders on the way are passed, not listed: the user may have the right to pass alone.
   FolderId parent = kSourceFolder;
   UniqueFd passed;
   std::string name;
