@@ -3,7 +3,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -102,6 +104,24 @@ TEST_F(SeveralFoldersTest, AFolderThatCannotBeOpenedLeavesTheOthersListed) {
   find(ByName);
   EXPECT_EQ(groups(), (Groups{{"a/x", "b/x"}}));
   EXPECT_EQ(presenter.shown, 0);
+}
+
+TEST_F(SeveralFoldersTest, TheWarningNamesEachSystemFolderOnceAndNoDeclinesTheWholeFind) {
+  tree.writeEach({"sys/a/x", "sys/b/x", "plain/x"}, "1");
+  std::unique_ptr<char, decltype(&std::free)> real(::realpath(tree.path().c_str(), nullptr),
+                                                   &std::free);
+  const std::string system = std::string(real.get()) + "/sys";
+  setSpecialFolderOverride([&](int number) -> std::string {
+    return number == CSIDL_PROGRAM_FILES ? system : "/nonexistent-system";
+  });
+  view.continueAnyway = false;
+  useSources({"plain", "sys/a", "sys/b", "sys"});
+  find(ByName);
+  EXPECT_EQ(view.warnings, std::vector<std::string>{system + "\r\n"});
+  EXPECT_EQ(core.grid().recordCount(), 0u);
+  view.continueAnyway = true;
+  find(ByName);
+  EXPECT_EQ(groups(), (Groups{{"plain/x", "sys/a/x", "sys/b/x"}}));
 }
 
 TEST(CommonFolder, ComparesWholeNames) {
