@@ -3,6 +3,7 @@
 #include "about_window.h"
 #include "deletion_failure_window.h"
 #include "errors/err_trap.h"
+#include "filter_controls.h"
 #include "folder_chooser.h"
 #include "local_path.h"
 #include "qt_settings.h"
@@ -316,6 +317,7 @@ void Form1::buildSourceAndFind() {
   cmbBy_->setObjectName("cmbBy");
   Command3_ = button("Command3", "Find", Frame1_);
   bnCancel_ = button("bnCancel", "Cancel", Frame1_);
+  filters_ = new FilterControls(core_, settings_, client_);
 }
 
 void Form1::buildGridArea() {
@@ -404,6 +406,7 @@ void Form1::placeFixedControls() {
   subfolders.setWidth(std::max(subfolders.width(), chSubfolders_->sizeHint().width()));
   chSubfolders_->setGeometry(subfolders);
   chSubfolders_->raise();
+  filters_->place(dots);
   cmbBy_->setGeometry(twipsToPixels(design::cmbBy, dots));
   Command3_->setGeometry(twipsToPixels(design::Command3, dots));
   bnCancel_->setGeometry(twipsToPixels(design::bnCancel, dots));
@@ -431,6 +434,7 @@ void Form1::IniSettings(const std::string& pTemplateName) {
       "Form1.IniSettings(pTemplateName)",
       [&] {
         setSource(settings_.GetSetting(kAppTitle, "Path", "Path", ""));
+        filters_->load();
         const int subfolders = integerSetting(settings_, "Path", "Subfolders", kDefaultSubfolders,
                                               kSubfoldersUnticked, kSubfoldersGreyed);
         if (subfolders == kSubfoldersGreyed) {

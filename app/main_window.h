@@ -39,6 +39,7 @@ inline constexpr int kSubfoldersUnticked = 0;
 inline constexpr int kSubfoldersTicked = 1;
 inline constexpr int kSubfoldersGreyed = 2;
 
+class FilterControls;
 class Form3;
 class Form4;
 
@@ -96,6 +97,7 @@ public:
   DuplicateFinder& core() { return core_; }
   FileGridModel* gridModel() const { return model_; }
   GridActions* gridActions() const { return gridActions_; }
+  FilterControls* filterControls() const { return filters_; }
   EventPump& eventPump() { return pump_; }
   // Shows the window in front, un-minimised (keeping it maximised if it was), with the focus; a
   // modal window open over it comes along on top.
@@ -203,6 +205,7 @@ private:
   EventPump pump_;
   FileGridModel* model_ = nullptr;
   GridActions* gridActions_ = nullptr;
+  FilterControls* filters_ = nullptr;
   QPointer<Form3> failureWindow_;
   // The last warning shown; replaced by the next one.
   std::unique_ptr<Form4> warningWindow_;

@@ -216,8 +216,15 @@ void printJson(std::ostream& out, const DuplicateFinder& core, int mode) {
   std::size_t files = 0;
   for (std::size_t i = 0; i < grid.rowCount(); ++i)
     files += grid.row(i).isGroup() ? 0 : 1;
-  out << "{\"source\":" << jsonString(core.scannedSource())
-      << ",\"mode\":" << jsonString(kModeNames[mode]) << ",\"files\":" << files << ",\"groups\":[";
+  const std::vector<std::string>& sources = core.scannedSources();
+  out << '{';
+  // "source" names the one folder of a find given one; "sources" lists them all, always.
+  if (sources.size() == 1)
+    out << "\"source\":" << jsonString(sources.front()) << ',';
+  out << "\"sources\":[";
+  for (std::size_t k = 0; k < sources.size(); ++k)
+    out << (k > 0 ? "," : "") << jsonString(sources[k]);
+  out << "],\"mode\":" << jsonString(kModeNames[mode]) << ",\"files\":" << files << ",\"groups\":[";
   bool firstGroup = true;
   bool firstFile = true;
   auto valueJson = [](const GridValue& value) {

@@ -8,6 +8,7 @@
 #include "shellaid/program_environment.h"
 #include "source/path_routines.h"
 #include "source/system_folder_guard.h"
+#include "walk/scan_filter.h"
 
 #include <cerrno>
 #include <climits>
@@ -34,14 +35,24 @@ constexpr int kExitNotAllDeleted = 3;
 constexpr int kExitSignalBase = 128;
 
 constexpr const char* kUsage =
-    "Usage: zandrex-cli [OPTION]... [--] FOLDER\n"
+    "Usage: zandrex-cli [OPTION]... [--] FOLDER...\n"
     "\n"
-    "Finds duplicate files in FOLDER (and its subfolders) and lists them by group.\n"
+    "Finds duplicate files in each FOLDER (and its subfolders) and lists them by group;\n"
+    "a group may hold files of several FOLDERs. Every folder is searched once however the\n"
+    "FOLDERs nest: one given twice, inside another, or reached again through a link or a\n"
+    "bind mount adds nothing.\n"
     "  --by MODE         how duplicates are recognised: filename (the default), size,\n"
     "                    filename-size or content\n"
-    "  --no-subfolders   list only the files directly in FOLDER\n"
+    "  --no-subfolders   list only the files directly in each FOLDER\n"
+    "  --min-size SIZE   leave out files smaller than SIZE bytes (a file of exactly SIZE is\n"
+    "                    kept); SIZE may end in k, M or G for KiB, MiB or GiB: 512k, 1M\n"
+    "  --exclude PATTERN leave out files and folders whose name matches the shell pattern\n"
+    "                    PATTERN (*, ?, [...]; matched against the name alone, so it cannot\n"
+    "                    hold \"/\"); a folder left out is not searched. May be repeated.\n"
+    "                    A FOLDER given is searched whatever its name\n"
     "  --json            print one JSON document; bytes of names that are not UTF-8 are\n"
-    "                    written as \\udcXX escapes\n"
+    "                    written as \\udcXX escapes. \"sources\" lists the FOLDERs as\n"
+    "                    searched (real paths); \"source\" is there too when one was given\n"
     "  -0, --null        for scripts: print each path exactly as it is on disk, followed by a\n"
     "                    NUL byte, with no headings and no status text; after each group's\n"
     "                    last path one more NUL (an empty record) ends the group. With\n"
@@ -68,7 +79,7 @@ constexpr const char* kUsage =
     "                    the digests remembered in ~/.cache/zandrex/ (or\n"
     "                    $XDG_CACHE_HOME/zandrex/) from earlier finds\n"
     "  --allow-system-folders\n"
-    "                    let --delete (--trash, --link) act when FOLDER (its real path)\n"
+    "                    let --delete (--trash, --link) act when a FOLDER (its real path)\n"
     "                    is, contains or lies inside a system folder (/usr, /etc); without\n"
     "                    it --delete (--trash, --link) refuses\n"
     "                    there before the find, while listing works as always\n"
@@ -101,7 +112,8 @@ struct Options {
   bool nullSeparated = false;
   bool allowSystemFolders = false;
   bool digestCache = true;
-  std::string folder;
+  ScanFilter filter;
+  std::vector<std::string> folders;
 };
 
 // The first of SIGINT and SIGTERM that arrived; 0 while none did.
@@ -177,11 +189,9 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
-      if (!options.folder.empty())
-        return usageError("only one FOLDER may be given");
       if (arg.empty())
-        return usageError("the FOLDER is empty");
-      options.folder = arg;
+        return usageError("a FOLDER is empty");
+      options.folders.push_back(arg);
       continue;
     }
     if (arg == "--") {
@@ -229,6 +239,25 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       options.select = true;
       continue;
     }
+    if (arg == "--min-size" || arg.starts_with("--min-size=")) {
+      std::string value =
+          arg == "--min-size" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(11);
+      auto size = parseSizeText(value);
+      if (!size)
+        return usageError("not a size for --min-size: " + cli::quotedAlways(value) +
+                          " (bytes, or a number followed by k, M or G)");
+      options.filter.minSize = *size;
+      continue;
+    }
+    if (arg == "--exclude" || arg.starts_with("--exclude=")) {
+      std::string value =
+          arg == "--exclude" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(10);
+      const std::string problem = patternProblem(value);
+      if (!problem.empty())
+        return usageError("cannot use " + cli::quotedAlways(value) + " for --exclude: " + problem);
+      options.filter.excludedNames.push_back(value);
+      continue;
+    }
     if (arg == "--delete" || arg == "--trash" || arg == "--link" || arg.starts_with("--link=")) {
       std::optional<ReclaimWay> way = ReclaimWay::Delete;
       if (arg == "--trash")
@@ -250,7 +279,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     return usageError("unknown option " + cli::quotedAlways(arg) +
                       " (a FOLDER that starts with \"-\" goes after --)");
   }
-  if (options.folder.empty())
+  if (options.folders.empty())
     return usageError("no FOLDER given");
   if (options.remove && !options.select)
     return usageError(std::string(cli::reclaimWords(options.way).option) +
@@ -401,11 +430,15 @@ int main(int argc, char** argv) {
   if (auto code = parse(argc, argv, options))
     return *code;
   int exitCode = kExitDone;
-  auto source = resolveFolder(options.folder, exitCode);
-  if (!source)
-    return exitCode;
-  if (auto code = refuseSystemFolder(*source, options))
-    return *code;
+  std::vector<std::string> sources;
+  for (const std::string& folder : options.folders) {
+    auto source = resolveFolder(folder, exitCode);
+    if (!source)
+      return exitCode;
+    if (auto code = refuseSystemFolder(*source, options))
+      return *code;
+    sources.push_back(*source);
+  }
 
   installStopHandlers();
   cli::CliErrorPresenter presenter;
@@ -420,7 +453,8 @@ int main(int argc, char** argv) {
   }
   view.attach(core);
   core.setUpGrid();
-  core.setSource(*source);
+  core.setSources(sources);
+  core.setFilter(options.filter);
   core.find();
   view.endProgress();
   // A stopped find's note says only that it was cancelled; this says by what.

@@ -80,6 +80,15 @@ public:
   // so that the folder texts of its files (folder + name) stay paths.
   void setSource(const std::string& folder);
   const std::string& source() const { return source_; }
+  // Several folders to search in one find (the first is source()), each given a "/" as above.
+  // Each file is listed once however the folders nest or alias one another, with its folder
+  // text starting with the text of the first folder, in the order of their real paths, that
+  // reaches it. Empty texts are dropped.
+  void setSources(const std::vector<std::string>& folders);
+  const std::vector<std::string>& sources() const { return sources_; }
+  // What the walk leaves out (by default nothing); read by each scan.
+  void setFilter(ScanFilter filter) { filter_ = std::move(filter); }
+  const ScanFilter& filter() const { return filter_; }
 
   // "Find": one whole find; traps as an event handler. Ignored while a find or a deletion runs.
   void find();
@@ -141,6 +150,8 @@ public:
   std::string fullPath(RecordId record) const { return fullPathOf(grid_, record); }
   // The source folder the records of the grid were walked from ("" before any walk).
   const std::string& scannedSource() const { return scannedSource_; }
+  // Every folder the records of the grid were walked from, as given.
+  const std::vector<std::string>& scannedSources() const { return scannedSources_; }
 
   // Called by the deletion run at each step of each ticked file (see DeletionStepHook): how the
   // command line learns which files went, and how tests step in between the checks.
@@ -153,8 +164,12 @@ private:
   static constexpr std::int16_t kCancelled = -1;
   class WalkToGrid;
 
-  // Walks the opened source (nothing when it could not be opened, openError saying why).
-  void walkSource(const std::string& topName, std::optional<SourceAnchor>& source, int openError);
+  // Walks the opened sources (nothing of one that could not be opened; when none could,
+  // openError says why).
+  void walkSources(const std::vector<std::optional<SourceAnchor>>& opened, int openError);
+  // The system folders the opened sources (or, where one could not be opened, its text as
+  // given) are, contain or lie inside, as the warning lists them.
+  std::string systemFoldersOf(const std::vector<std::optional<SourceAnchor>>& opened) const;
   void addFileRecord(const std::string& pParentName, const std::string& pPatn,
                      const std::string& pFileName, const std::string& pDate, double pSize,
                      std::string_view diskName, const FileFacts& facts);
@@ -187,6 +202,8 @@ private:
   FinderView& view_;
   SettingsStore& settings_;
   std::string source_;
+  std::vector<std::string> sources_;
+  ScanFilter filter_;
   // 0 = go on; set by cancel(), cleared where each command says.
   std::int16_t cancelRequested_ = 0;
   std::int32_t scannedFileCount_ = 0;
@@ -201,6 +218,7 @@ private:
   ProgressBar progressBar2_;
   bool busy_ = false;
   std::string scannedSource_;
+  std::vector<std::string> scannedSources_;
   // Records were added without their name-and-size key since the grid was last emptied.
   bool nameSizeKeysMissing_ = false;
   std::uint32_t groupsLostLastRun_ = 0;

@@ -55,37 +55,119 @@ private:
 
 void DuplicateFinder::setSource(const std::string& folder) {
   source_ = withTrailingSlash(folder);
+  sources_.clear();
+  if (!source_.empty())
+    sources_.push_back(source_);
 }
 
-void DuplicateFinder::walkSource(const std::string& topName, std::optional<SourceAnchor>& source,
-                                 int openError) {
+void DuplicateFinder::setSources(const std::vector<std::string>& folders) {
+  sources_.clear();
+  for (const std::string& folder : folders)
+    if (!folder.empty())
+      sources_.push_back(withTrailingSlash(folder));
+  source_ = sources_.empty() ? std::string() : sources_.front();
+}
+
+std::string
+DuplicateFinder::systemFoldersOf(const std::vector<std::optional<SourceAnchor>>& opened) const {
+  auto listFor = [&](std::size_t k) {
+    return SystemFolder(opened[k] ? withTrailingSlash(opened[k]->realPath()) : sources_[k]);
+  };
+  if (opened.size() == 1)
+    return listFor(0);
+  // Each system folder once, however many of the sources it concerns.
+  std::vector<std::string> folders;
+  for (std::size_t k = 0; k < opened.size(); ++k) {
+    const std::string list = listFor(k);
+    for (std::size_t from = 0; from < list.size();) {
+      std::size_t end = list.find("\r\n", from);
+      if (end == std::string::npos)
+        end = list.size();
+      std::string folder = list.substr(from, end - from);
+      if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+        folders.push_back(std::move(folder));
+      from = end + 2;
+    }
+  }
+  std::string joined;
+  for (const std::string& folder : folders)
+    joined += folder + "\r\n";
+  return joined;
+}
+
+void DuplicateFinder::walkSources(const std::vector<std::optional<SourceAnchor>>& opened,
+                                  int openError) {
   found_.clear();
-  if (!source) {
-    // A source that cannot be listed contributes nothing; a process out of descriptors is not that.
-    const int error = openError;
+  std::vector<std::size_t> order;
+  for (std::size_t k = 0; k < opened.size(); ++k)
+    if (opened[k])
+      order.push_back(k);
+  // However the folders are given, the same ones are listed the same way: an enclosing folder
+  // before the folders inside it, which it then already holds.
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return opened[a]->realPath() < opened[b]->realPath();
+  });
+  const std::string topName = lastPathPiece(withoutTrailingSlash(source_), "/");
+  // A source that cannot be listed contributes nothing; a process out of descriptors is not that.
+  auto raiseIfExhausted = [&](int error) {
     if (isResourceExhaustion(error))
       trapInner(
           "mScanCD.ShowDir3_FillPreview(pParentName,sParentPath)",
           [error] { raiseSystemError(error); }, topName, source_);
+  };
+  if (order.empty()) {
+    raiseIfExhausted(openError);
     return;
   }
-  found_.sourceRealPath = source->realPath();
-  found_.sourceIdentity = source->identity();
+  std::vector<std::string> realPaths;
+  for (std::size_t k : order)
+    realPaths.push_back(opened[k]->realPath());
+  const std::string common = commonFolder(realPaths);
+  // Every file is reached from one folder: the one that holds all sources, opened like them.
+  std::optional<SourceAnchor> holder;
+  const SourceAnchor* anchor = &*opened[order.front()];
+  if (anchor->realPath() != common) {
+    holder = SourceAnchor::open(common);
+    if (!holder) {
+      raiseIfExhausted(errno);
+      return;
+    }
+    anchor = &*holder;
+  }
+  // The texts first: the roots view them.
+  std::vector<std::string> topNames;
+  std::vector<std::string> belows;
+  for (std::size_t k : order) {
+    topNames.push_back(lastPathPiece(withoutTrailingSlash(sources_[k]), "/"));
+    belows.push_back(pathBelow(opened[k]->realPath(), common));
+  }
+  std::vector<WalkRoot> roots;
+  for (std::size_t i = 0; i < order.size(); ++i)
+    roots.push_back({sources_[order[i]], topNames[i], belows[i], opened[order[i]]->identity()});
+  found_.sourceRealPath = anchor->realPath();
+  found_.sourceIdentity = anchor->identity();
+  // A copy: the filter may be changed while events run during the walk.
+  const ScanFilter filter = filter_;
   WalkToGrid sink(*this);
-  walk_.run(*source, source_, topName, found_.folders, sink);
+  walk_.run(*anchor, roots, found_.folders, sink, filter);
 }
 
 void DuplicateFinder::scan() {
   trapEvent("Form1.bnFillPreview_Click", [&] {
-    if (source_.empty())
+    if (sources_.empty())
       return;
-    // The folder walked is the source's real path, links resolved: the warning is decided on
-    // it, so that an alias (/bin, a link to /usr/bin) warns as its target does. The very folder
-    // checked is the one walked. One that cannot be opened is checked as given (nothing of it
-    // is listed).
-    std::optional<SourceAnchor> source = SourceAnchor::open(source_);
-    const int openError = source ? 0 : errno;
-    std::string list = SystemFolder(source ? withTrailingSlash(source->realPath()) : source_);
+    // The folders walked are the sources' real paths, links resolved: the warning is decided
+    // on them, so that an alias (/bin, a link to /usr/bin) warns as its target does. The very
+    // folders checked are the ones walked. One that cannot be opened is checked as given
+    // (nothing of it is listed).
+    std::vector<std::optional<SourceAnchor>> opened;
+    int openError = 0;
+    for (const std::string& source : sources_) {
+      opened.push_back(SourceAnchor::open(source));
+      if (!opened.back() && openError == 0)
+        openError = errno;
+    }
+    std::string list = systemFoldersOf(opened);
     // A stored switch that is not a number counts as on: the warning errs on the safe side.
     auto check = toInteger16(settings_.GetSetting(kAppTitle, "Settings", "CheckForSystemFolders",
                                                   std::to_string(kWarningOn)));
@@ -99,7 +181,8 @@ void DuplicateFinder::scan() {
     cancelRequested_ = 0;
     scannedFileCount_ = 0;
     scannedSource_ = source_;
-    walkSource(lastPathPiece(withoutTrailingSlash(source_), "/"), source, openError);
+    scannedSources_ = sources_;
+    walkSources(opened, openError);
     if (cancelRequested_ != 0) {
       cancelRequested_ = 0;
       progress_.cancelled = true;

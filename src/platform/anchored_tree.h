@@ -4,7 +4,8 @@
 // each folder on the way must be the very one the walk recorded (device and inode); files are
 // opened, stat'ed and removed relative to their folder's handle. So a folder swapped for a link,
 // moved or replaced after the walk is refused instead of followed out of the tree, and paths of
-// any length and trees of any depth work.
+// any length and trees of any depth work. A find of several folders is anchored at the deepest
+// folder holding them all, and reaches each of them from there the same way.
 #pragma once
 
 #include "platform/file_identity.h"
@@ -20,7 +21,8 @@
 namespace zandrex {
 
 using FolderId = std::uint32_t;
-// The searched folder itself is always the first folder a walk records.
+// The anchor (the searched folder, or the one holding all the searched folders) is always the
+// first folder a walk records.
 inline constexpr FolderId kSourceFolder = 0;
 inline constexpr FolderId kNoFolder = UINT32_MAX;
 
@@ -87,8 +89,8 @@ private:
   FileIdentity identity_;
 };
 
-// Where a find's files are: the searched folder's real path and identity, and the folders the
-// walk entered. Every step after the walk reaches the files through it.
+// Where a find's files are: the anchor's real path and identity, and the folders the walk passed
+// or entered. Every step after the walk reaches the files through it.
 struct FoundTree {
   std::string sourceRealPath; // "" before a walk
   FileIdentity sourceIdentity;
@@ -136,6 +138,9 @@ private:
 
 // A subfolder of folderFd opened for listing, never through a link; invalid with errno set.
 UniqueFd openSubfolder(int folderFd, const char* name);
+// A subfolder of folderFd opened only to pass through (to open names in it), never through a
+// link: enough where the user may search the folder but not list it. Invalid with errno set.
+UniqueFd openPassage(int folderFd, const char* name);
 // The parent of folderFd, checked to be the folder with identity; invalid when it is not.
 UniqueFd openParentChecked(int folderFd, FileIdentity identity);
 // The status of name in folderFd without following a link; false with errno set.

@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "text/utf8.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cwctype>
@@ -112,6 +113,33 @@ std::string lastPathPiece(const std::string& sFullPath, const std::string& point
         return sFullPath.substr(last + point.size());
       },
       sFullPath, point);
+}
+
+std::string commonFolder(const std::vector<std::string>& realPaths) {
+  if (realPaths.empty())
+    return {};
+  std::string common = realPaths.front();
+  for (const std::string& path : realPaths) {
+    std::size_t same = 0;
+    while (same < common.size() && same < path.size() && common[same] == path[same])
+      ++same;
+    // Cut back to a whole name: both end there, or both go on with "/".
+    const bool wholeName = (same == common.size() || common[same] == '/') &&
+                           (same == path.size() || path[same] == '/');
+    if (!wholeName)
+      same = common.rfind('/', same == 0 ? 0 : same - 1);
+    common.resize(same);
+  }
+  while (common.size() > 1 && common.back() == '/')
+    common.pop_back();
+  return common.empty() ? "/" : common;
+}
+
+std::string pathBelow(const std::string& realPath, const std::string& folder) {
+  std::size_t from = std::min(folder.size(), realPath.size());
+  while (from < realPath.size() && realPath[from] == '/')
+    ++from;
+  return realPath.substr(from);
 }
 
 namespace {

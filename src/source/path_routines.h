@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zandrex {
 
@@ -21,6 +22,14 @@ std::string withTrailingSlash(const std::string& sPath);
 std::string withoutTrailingSlash(const std::string& sBrowse);
 // The last piece of sFullPath split at every point, when there are at least two pieces; else "".
 std::string lastPathPiece(const std::string& sFullPath, const std::string& point);
+
+// The deepest folder holding every one of the absolute real paths (no trailing "/" but for
+// "/" itself), compared name by name: "/a/b" and "/a/bc" give "/a". "/" when they share none;
+// "" for no paths.
+std::string commonFolder(const std::vector<std::string>& realPaths);
+// realPath below folder (commonFolder of it and others), as names joined by "/"; "" when it is
+// folder itself.
+std::string pathBelow(const std::string& realPath, const std::string& folder);
 
 // Lower case of a file name: ASCII and valid UTF-8 letters are lowered, every other byte is kept
 // as it is, so names that are not UTF-8 are never corrupted.

@@ -32,11 +32,19 @@ constexpr std::size_t kHeldFolders = 64;
 } // namespace
 
 void TreeWalk::run(const SourceAnchor& source, std::string_view sourceText,
-                   std::string_view topName, FolderTable& folders, WalkSink& sink) {
+                   std::string_view topName, FolderTable& folders, WalkSink& sink,
+                   const ScanFilter& filter) {
+  const WalkRoot root{sourceText, topName, "", source.identity()};
+  run(source, std::span(&root, 1), folders, sink, filter);
+}
+
+void TreeWalk::run(const SourceAnchor& anchor, std::span<const WalkRoot> roots,
+                   FolderTable& folders, WalkSink& sink, const ScanFilter& filter) {
   folders.clear();
   entered_.clear();
+  passages_.clear();
   depth_ = 0;
-  path_.assign(sourceText);
+  path_.clear();
   // However the walk ends: after running out of descriptors, the error report needs some.
   struct GiveHandlesBack {
     std::deque<Frame>& frames;
@@ -54,21 +62,77 @@ void TreeWalk::run(const SourceAnchor& source, std::string_view sourceText,
   trapInner(
       "mScanCD.ShowDir3_FillPreview(pParentName,sParentPath)",
       [&] {
-        // A description of its own: listing moves the offset, which the anchor's must keep.
-        UniqueFd top = openSubfolder(source.fd(), ".");
-        if (!top.valid()) {
-          raiseIfExhausted(errno);
-          return;
-        }
-        entered_.insert(source.identity());
-        enter(std::move(top), folders.add(kNoFolder, "", source.identity()), topName);
-        while (depth_ > 0) {
+        folders.add(kNoFolder, "", anchor.identity());
+        for (const WalkRoot& root : roots) {
           if (sink.cancelled())
             return;
-          step(folders, sink);
+          enterRoot(anchor, root, folders);
+          while (depth_ > 0) {
+            if (sink.cancelled())
+              return;
+            step(folders, sink, filter);
+          }
         }
       },
       currentName, currentPath);
+}
+
+void TreeWalk::enterRoot(const SourceAnchor& anchor, const WalkRoot& root, FolderTable& folders) {
+  if (entered_.contains(root.identity))
+    return;
+  const std::size_t lastSlash = root.below.rfind('/');
+  const std::string_view between =
+      lastSlash == std::string_view::npos ? std::string_view() : root.below.substr(0, lastSlash);
+  const std::string ownName(
+      root.below.substr(lastSlash == std::string_view::npos ? 0 : lastSlash + 1));
+  // The folders on the way are passed, not listed: the user may have the right to pass alone.
+  FolderId parent = kSourceFolder;
+  UniqueFd passed;
+  std::string name;
+  for (std::size_t from = 0; from < between.size();) {
+    const std::size_t end = std::min(between.find('/', from), between.size());
+    name.assign(between.substr(from, end - from));
+    from = end + 1;
+    UniqueFd next = openPassage(passed.valid() ? passed.get() : anchor.fd(), name.c_str());
+    FileStatus status;
+    if (!next.valid() || !statOpen(next.get(), status)) {
+      raiseIfExhausted(errno);
+      return;
+    }
+    parent = recordPassage(parent, name, status.identity, folders);
+    if (parent == kNoFolder)
+      return;
+    passed = std::move(next);
+  }
+  // A description of its own: listing moves the offset, which the anchor's must keep.
+  const int parentFd = passed.valid() ? passed.get() : anchor.fd();
+  UniqueFd fd = openSubfolder(parentFd, ownName.empty() ? "." : ownName.c_str());
+  FileStatus status;
+  if (!fd.valid() || !statOpen(fd.get(), status)) {
+    raiseIfExhausted(errno);
+    return;
+  }
+  // Replaced since it was chosen: what is there now was not asked for.
+  if (status.identity != root.identity || !entered_.insert(status.identity).second)
+    return;
+  const FolderId folder =
+      ownName.empty() ? kSourceFolder : recordPassage(parent, ownName, status.identity, folders);
+  if (folder == kNoFolder)
+    return;
+  path_.assign(root.text);
+  enter(std::move(fd), folder, root.topName);
+}
+
+FolderId TreeWalk::recordPassage(FolderId parent, const std::string& name, FileIdentity identity,
+                                 FolderTable& folders) {
+  for (const Passage& passage : passages_) {
+    if (passage.parent != parent || passage.name != name)
+      continue;
+    return folders.identity(passage.folder) == identity ? passage.folder : kNoFolder;
+  }
+  const FolderId folder = folders.add(parent, name, identity);
+  passages_.push_back({parent, name, folder});
+  return folder;
 }
 
 void TreeWalk::enter(UniqueFd fd, FolderId folder, std::string_view name) {
@@ -133,7 +197,7 @@ void TreeWalk::enterSubfolder(std::string_view name, FolderTable& folders) {
   enter(std::move(fd), folder, name);
 }
 
-void TreeWalk::step(FolderTable& folders, WalkSink& sink) {
+void TreeWalk::step(FolderTable& folders, WalkSink& sink, const ScanFilter& filter) {
   Frame& frame = frames_[depth_ - 1];
   if (frame.next >= frame.order.size()) {
     leave(folders);
@@ -149,6 +213,8 @@ void TreeWalk::step(FolderTable& folders, WalkSink& sink) {
     return; // links, FIFOs, sockets, devices
   if (kind == FolderListing::Folder && name.front() == '.')
     return;
+  if (filter.leavesOutName(name.data()))
+    return;
   if (kind == FolderListing::Folder) {
     if (sink.subfolders())
       enterSubfolder(name, folders);
@@ -162,7 +228,7 @@ void TreeWalk::step(FolderTable& folders, WalkSink& sink) {
       enterSubfolder(name, folders);
     return;
   }
-  if (!status.regular)
+  if (!status.regular || filter.leavesOutSize(status.size))
     return;
   sink.file({frame.name, std::string_view(path_).substr(0, frame.pathLength), name, frame.folder,
              status});

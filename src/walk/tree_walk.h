@@ -10,11 +10,18 @@
 // skipped; a folder already entered (bind mounts, loops) is not entered again. A folder that
 // cannot be listed contributes nothing, silently; running out of descriptors or memory is not
 // that, and raises the system's error.
+//
+// Several folders are walked from one anchor, a folder holding them all: each is reached from
+// it one checked name at a time, the folders passed on the way are recorded but not listed, so
+// every file stays reachable from the anchor as a single folder's are. A folder met twice (given
+// twice, inside another given folder, or the same one by another path) is walked once.
 #pragma once
 
 #include "platform/anchored_tree.h"
+#include "walk/scan_filter.h"
 
 #include <deque>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -44,12 +51,25 @@ public:
   virtual void file(const WalkedFile& file) = 0;
 };
 
+// A folder to walk, at or below the anchor.
+struct WalkRoot {
+  std::string_view text;    // its folder text, ending with "/": its files' folder texts start so
+  std::string_view topName; // its own name, the parent name of the files directly in it
+  std::string_view below;   // its path below the anchor, names joined by "/"; "" for the anchor
+  FileIdentity identity;    // the folder found there must be this one, or it is not walked
+};
+
 class TreeWalk {
 public:
   // Walks from source, whose folder text is sourceText (ending with "/") and whose own name is
   // topName. Records every folder entered in folders, the source first (kSourceFolder).
   void run(const SourceAnchor& source, std::string_view sourceText, std::string_view topName,
-           FolderTable& folders, WalkSink& sink);
+           FolderTable& folders, WalkSink& sink, const ScanFilter& filter = {});
+  // Walks each root in the given order, skipping one whose folder was already entered. Records
+  // the anchor first (kSourceFolder), then every folder passed or entered. A root that cannot
+  // be reached, or is no longer the folder of its identity, contributes nothing.
+  void run(const SourceAnchor& anchor, std::span<const WalkRoot> roots, FolderTable& folders,
+           WalkSink& sink, const ScanFilter& filter = {});
 
 private:
   struct Frame {
@@ -62,7 +82,19 @@ private:
     std::size_t next = 0;
   };
 
-  void step(FolderTable& folders, WalkSink& sink);
+  // A folder recorded on the way from the anchor to a root, found again for the next root.
+  struct Passage {
+    FolderId parent;
+    std::string name;
+    FolderId folder;
+  };
+
+  void enterRoot(const SourceAnchor& anchor, const WalkRoot& root, FolderTable& folders);
+  // The folder recorded for name in parent, recorded now when it was not; kNoFolder when the
+  // one recorded is not the folder with identity (replaced between two roots).
+  FolderId recordPassage(FolderId parent, const std::string& name, FileIdentity identity,
+                         FolderTable& folders);
+  void step(FolderTable& folders, WalkSink& sink, const ScanFilter& filter);
   void enter(UniqueFd fd, FolderId folder, std::string_view name);
   void enterSubfolder(std::string_view name, FolderTable& folders);
   void leave(FolderTable& folders);
@@ -73,6 +105,7 @@ private:
   std::size_t depth_ = 0; // frames in use
   std::string path_;
   std::unordered_set<FileIdentity, FileIdentityHash> entered_;
+  std::vector<Passage> passages_;
 };
 
 } // namespace zandrex

@@ -210,7 +210,7 @@ TEST(Cli, ContentModeAsJson) {
 
 TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
   // No folder, unknown words, options that do not go together, a file for a folder, an option
-  // word where the folder should be, two folders.
+  // word where the folder should be, filters that cannot be read.
   const Args cases[] = {{},
                         {"--by", "colour", "/tmp"},
                         {"--frobnicate", "/tmp"},
@@ -220,8 +220,12 @@ TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
                         {"-0", "--by", "size", "--json", "/tmp"},
                         {"/etc/passwd"},
                         {"-x"},
-                        {"--", "/tmp", "/tmp"},
-                        {"/tmp", "--", "/tmp"}};
+                        {"/tmp", "/etc/passwd"},
+                        {"--min-size", "1.5M", "/tmp"},
+                        {"--min-size=", "/tmp"},
+                        {"/tmp", "--min-size"},
+                        {"--exclude", "sub/*.tmp", "/tmp"},
+                        {"--exclude=", "/tmp"}};
   for (const Args& args : cases) {
     const RunResult r = runCli(args);
     EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
@@ -235,10 +239,85 @@ TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
 TEST(Cli, HelpNamesEveryOptionAndExitCode) {
   const RunResult r = runCli({"--help"});
   EXPECT_EQ(r.exitCode, 0);
-  for (const char* word : {"--by", "--no-subfolders", "--json", "-0, --null", "--select",
-                           "--delete", "--allow-system-folders", "--help", "  -- ", "SIGTERM",
-                           "130", "143", "0 done", "1 an error", "2 bad usage", "3 some"})
+  for (const char* word :
+       {"--by", "--no-subfolders", "--min-size", "--exclude", "--json", "\"sources\"", "-0, --null",
+        "--select", "--delete", "--allow-system-folders", "--help", "  -- ", "SIGTERM", "130",
+        "143", "0 done", "1 an error", "2 bad usage", "3 some"})
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
+}
+
+TEST(Cli, SeveralFoldersListEachFileOnceHoweverTheyNestAndJsonNamesThemAll) {
+  TempDir tree;
+  tree.writeEach({"a/x", "a/b/x", "c/x"}, "1");
+  ASSERT_EQ(::symlink("a/b", (tree.path() + "link").c_str()), 0);
+  const std::string listing = "File: x (3 files, not verified)\n" + tree.path() + "a/b/x\n" +
+                              tree.path() + "a/x\n" + tree.path() + "c/x\n\n3 files\n";
+  for (const Args& args :
+       {Args{tree.path() + "a", tree.path() + "c"},
+        Args{tree.path() + "c", tree.path() + "a/b", tree.path() + "a"},
+        Args{tree.path() + "link", tree.path() + "c", tree.path() + "a", tree.path() + "c/"}}) {
+    const RunResult r = runCli(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, listing) << ::testing::PrintToString(args);
+  }
+  // "source" only for one folder, "sources" always; each as its real path.
+  RunResult r = runCli({"--json", tree.path() + "link"});
+  EXPECT_TRUE(r.out.starts_with("{\"source\":\"" + tree.path() + "a/b/\",\"sources\":[\"" +
+                                tree.path() + "a/b/\"],\"mode\":"))
+      << r.out;
+  r = runCli({"--json", tree.path() + "c", tree.path() + "a"});
+  EXPECT_TRUE(r.out.starts_with("{\"sources\":[\"" + tree.path() + "c/\",\"" + tree.path() +
+                                "a/\"],\"mode\":"))
+      << r.out;
+}
+
+TEST(Cli, DeleteAcrossTwoFoldersRemovesTheCopyInTheSecondAndRefusesAnySystemFolder) {
+  TempDir first;
+  TempDir second;
+  first.write("one/photo.jpg", "same bytes");
+  second.write("two/deep/photo.jpg", "same bytes");
+  second.write("two/deep/other.jpg", "other bytes");
+  RunResult r = runCli({"--by", "content", "--select", "shortest", "--delete", first.path() + "one",
+                        second.path() + "two"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, second.path() + "two/deep/photo.jpg\n");
+  EXPECT_TRUE(exists(first.path() + "one/photo.jpg"));
+  EXPECT_FALSE(exists(second.path() + "two/deep/photo.jpg"));
+  EXPECT_TRUE(exists(second.path() + "two/deep/other.jpg"));
+
+  if (runCli({"--help"}, unprivileged()).exitCode == kCannotRunUnprivileged)
+    GTEST_SKIP() << "no user here who may not write into /etc";
+  // The refusal looks at every folder, not only the first.
+  ::chmod(first.path().c_str(), 0755);
+  r = runCli({"--no-subfolders", "--select", "first", "--delete", first.path(), "/etc"},
+             unprivileged());
+  EXPECT_EQ(r.exitCode, 2) << r.err;
+  EXPECT_NE(r.err.find("refusing to delete in a system folder: /etc"), std::string::npos) << r.err;
+}
+
+TEST(Cli, MinSizeAndExcludeLeaveOutFilesAndFoldersWhileTheDefaultsChangeNothing) {
+  TempDir tree;
+  tree.writeEach({"small/a", "small/b"}, "x");
+  tree.writeEach({"exact/a", "exact/b"}, std::string(1024, 'x'));
+  tree.writeEach({"drop/a.tmp", "drop/b.tmp", "cache/a", "cache/b", "empty/a", "empty/b"}, "");
+  const std::string all = runCli({"--by", "size", "--json", tree.path()}).out;
+  EXPECT_NE(all.find("\"files\":10,"), std::string::npos) << all;
+  EXPECT_EQ(runCli({"--by", "size", "--json", "--min-size", "0", tree.path()}).out, all);
+  EXPECT_EQ(runCli({"--by", "size", "--json", "--exclude", "no-such-*", tree.path()}).out, all);
+
+  RunResult r = runCli({"--by", "size", "--min-size=1k", tree.path()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "Size: 1024 (2 files, not verified)\n" + tree.path() + "exact/a\n" +
+                       tree.path() + "exact/b\n\n2 files\n");
+  r = runCli(
+      {"--by", "size", "--exclude", "*.tmp", "--exclude=cache", "--exclude", "[es]*", tree.path()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "0 files\n");
+  // Folders given are searched whatever their names; what lies in them is filtered.
+  r = runCli({"--exclude", "cache", "--exclude", "[es]*", "--exclude", "b", tree.path() + "cache",
+              tree.path() + "empty"});
+  EXPECT_EQ(r.out, "File: a (2 files, not verified)\n" + tree.path() + "cache/a\n" + tree.path() +
+                       "empty/a\n\n2 files\n");
 }
 
 TEST(Cli, SystemFolderSourceWarnsOnStandardErrorAndGoesOn) {

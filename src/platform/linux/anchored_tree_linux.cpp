@@ -188,6 +188,10 @@ UniqueFd openSubfolder(int folderFd, const char* name) {
   return UniqueFd(::openat(folderFd, name, kFolderFlags));
 }
 
+UniqueFd openPassage(int folderFd, const char* name) {
+  return UniqueFd(::openat(folderFd, name, kPassFlags));
+}
+
 UniqueFd openParentChecked(int folderFd, FileIdentity identity) {
   UniqueFd parent(::openat(folderFd, "..", kFolderFlags));
   FileIdentity seen;
