@@ -17,6 +17,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -57,6 +58,10 @@ constexpr const char* kUsage =
     "  --no-cache        read every file compared by content, neither using nor updating\n"
     "                    the digests remembered in ~/.cache/zandrex/ (or\n"
     "                    $XDG_CACHE_HOME/zandrex/) from earlier finds\n"
+    "  --protect DIR     never select or delete a file in DIR or below it (repeatable). DIR\n"
+    "                    is known by its identity, wherever a link or FOLDER leads to it;\n"
+    "                    its files are still listed: in the text output a tab and\n"
+    "                    \"(protected)\" follow the path, in --json \"protected\" is true\n"
     "  --allow-system-folders\n"
     "                    let --delete delete when FOLDER (its real path) is, contains or lies\n"
     "                    inside a system folder (/usr, /etc); without it --delete refuses\n"
@@ -88,6 +93,7 @@ struct Options {
   bool allowSystemFolders = false;
   bool digestCache = true;
   std::string folder;
+  std::vector<std::string> protectedFolders;
 };
 
 // The first of SIGINT and SIGTERM that arrived; 0 while none did.
@@ -219,6 +225,15 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       options.remove = true;
       continue;
     }
+    if (arg == "--protect" || arg.starts_with("--protect=")) {
+      if (arg == "--protect" && i + 1 >= args.size())
+        return usageError("--protect needs a folder");
+      std::string value = arg == "--protect" ? args[++i] : arg.substr(10);
+      if (value.empty())
+        return usageError("the folder of --protect is empty");
+      options.protectedFolders.push_back(std::move(value));
+      continue;
+    }
     return usageError("unknown option " + cli::quotedAlways(arg) +
                       " (a FOLDER that starts with \"-\" goes after --)");
   }
@@ -251,6 +266,25 @@ std::optional<std::string> resolveFolder(const std::string& folder, int& exitCod
   }
   closedir(dir);
   return withTrailingSlash(resolved);
+}
+
+// Each --protect folder must be a folder now (a link to one counts); otherwise a message and the
+// usage exit code.
+std::optional<int> checkProtectedFolders(const Options& options) {
+  for (const std::string& folder : options.protectedFolders) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+      std::cerr << "zandrex-cli: cannot protect " << cli::quotedAlways(folder) << ": "
+                << std::strerror(errno) << "\n";
+      return kExitUsage;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+      std::cerr << "zandrex-cli: cannot protect " << cli::quotedAlways(folder)
+                << ": not a folder\n";
+      return kExitUsage;
+    }
+  }
+  return std::nullopt;
 }
 
 // --delete in a system folder: a message and the exit code when it must not run. The guard
@@ -372,6 +406,8 @@ int main(int argc, char** argv) {
     return exitCode;
   if (auto code = refuseSystemFolder(*source, options))
     return *code;
+  if (auto code = checkProtectedFolders(options))
+    return *code;
 
   installStopHandlers();
   cli::CliErrorPresenter presenter;
@@ -387,6 +423,13 @@ int main(int argc, char** argv) {
   view.attach(core);
   core.setUpGrid();
   core.setSource(*source);
+  // A folder that passed the check but cannot be opened now would protect nothing.
+  const std::vector<std::string> unopened = core.setProtectedFolders(options.protectedFolders);
+  if (!unopened.empty()) {
+    std::cerr << "zandrex-cli: cannot protect " << cli::quotedAlways(unopened.front())
+              << ": it cannot be opened as a folder\n";
+    return kExitUsage;
+  }
   core.find();
   view.endProgress();
   // A stopped find's note says only that it was cancelled; this says by what.

@@ -23,10 +23,11 @@ std::int32_t removeFile(const std::string& lpFileName, int folderFd, const std::
 
 DeletionRun deleteTickedFiles(ReportGrid& grid, FailureList& failures, const FoundTree& found,
                               bool contentMode, const PassHooks& hooks,
-                              const DeletionStepHook& onStep) {
+                              const DeletionStepHook& onStep,
+                              const ProtectedMarks* protectedFiles) {
   return trapInner("Form1.RunRename", [&] {
     DeletionRun run;
-    DeletionGuard guard(grid, found, contentMode);
+    DeletionGuard guard(grid, found, contentMode, protectedFiles);
     // A byte compare of two big files lets the window answer, and "Cancel" stop it.
     const std::function<bool()> keepGoing = [&] {
       hooks.whileWaiting();

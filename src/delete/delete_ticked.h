@@ -14,6 +14,8 @@
 
 namespace zandrex {
 
+class ProtectedMarks;
+
 struct DeletionRun {
   // Groups whose every member the run deleted.
   std::uint32_t groupsLost = 0;
@@ -29,10 +31,12 @@ using DeletionStepHook = std::function<void(RecordId, std::string_view)>;
 // visited), letting events run and counting a step for each. A deleted file's record is removed
 // from grid; a refused one stays, ticked, and is added to failures. The rows are left stale.
 // A cancel stops the run before the next record. In the content mode (grouped by the content
-// key) a file goes only when a kept copy of its group holds the very same bytes.
+// key) a file goes only when a kept copy of its group holds the very same bytes. A file
+// protectedFiles marks is never deleted.
 DeletionRun deleteTickedFiles(ReportGrid& grid, FailureList& failures, const FoundTree& found,
                               bool contentMode, const PassHooks& hooks,
-                              const DeletionStepHook& onStep = {});
+                              const DeletionStepHook& onStep = {},
+                              const ProtectedMarks* protectedFiles = nullptr);
 
 // Removes name from the folder folderFd: nonzero on success, 0 on failure with errno left as the
 // system set it. The path is only for the error report.

@@ -4,6 +4,7 @@
 #include "grid/file_identity.h"
 #include "grid/file_record.h"
 #include "platform/platform.h"
+#include "select/protected_folders.h"
 
 #include <cerrno>
 
@@ -22,6 +23,7 @@ constexpr const char* kReasonTwinDiffers = "The copy being kept no longer has th
 constexpr const char* kReasonTwinGone = "The copy being kept no longer exists";
 constexpr const char* kReasonTwinReplaced = "The copy being kept was replaced";
 constexpr const char* kReasonCancelled = "Cancelled";
+constexpr const char* kReasonProtected = "In a protected folder";
 
 std::string systemReason(int error) {
   return platform::systemMessage(static_cast<std::uint32_t>(error));
@@ -47,8 +49,10 @@ struct OpenTwin {
 
 } // namespace
 
-DeletionGuard::DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode)
-    : grid_(grid), contentMode_(contentMode), source_(found.reopenSource()) {
+DeletionGuard::DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode,
+                             const ProtectedMarks* protectedFiles)
+    : grid_(grid), contentMode_(contentMode), protectedFiles_(protectedFiles),
+      source_(found.reopenSource()) {
   const int sourceFd = source_ ? source_->fd() : -1;
   files_.emplace(sourceFd, found.folders);
   twins_.emplace(sourceFd, found.folders);
@@ -65,11 +69,15 @@ DeletionGuard::DeletionGuard(const ReportGrid& grid, const FoundTree& found, boo
     Group& group = groups_.back();
     ++group.members;
     groupOf_.emplace(row.record, groups_.size() - 1);
-    if (grid_.ticked(row.record))
+    if (grid_.ticked(row.record) && !isProtected(row.record))
       continue;
     group.kept.push_back(row.record);
     ++keptIdentities_[identityOf(grid_.facts(row.record))];
   }
+}
+
+bool DeletionGuard::isProtected(RecordId record) const {
+  return protectedFiles_ && protectedFiles_->file(grid_, record);
 }
 
 std::string DeletionGuard::fileRefusal(RecordId record) {
@@ -95,6 +103,8 @@ std::string DeletionGuard::fileRefusal(RecordId record) {
 
 std::string DeletionGuard::refusal(RecordId record, const std::function<bool()>& keepGoing) {
   folderFd_ = -1;
+  if (isProtected(record))
+    return kReasonProtected;
   std::string reason = fileRefusal(record);
   if (!reason.empty() || !contentMode_)
     return reason;

@@ -8,7 +8,8 @@
 // relative to that folder handle. Its device, inode, size and modification time (to the
 // nanosecond) must be those of the find, in every mode. By content, a kept copy of its group,
 // reached the same way, must be the file the find saw and another file than this one, and must
-// hold the very same bytes, compared through the two open descriptors.
+// hold the very same bytes, compared through the two open descriptors. A file in a protected
+// folder is refused whatever else holds, and stands as a kept copy of its group: it stays.
 //
 // What remains: between lastLook() and the removal of the name (microseconds, in the folder
 // already checked) someone allowed to write to that folder could rename another file to this
@@ -26,11 +27,15 @@
 
 namespace zandrex {
 
+class ProtectedMarks;
+
 class DeletionGuard {
 public:
-  // Reads the groups, the ticks and the kept files from grid's current rows. The grid and the
-  // folders must stay unchanged, but for records removed, while the guard is used.
-  DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode);
+  // Reads the groups, the ticks and the kept files from grid's current rows. The grid, the
+  // folders and protectedFiles (none when null) must stay unchanged, but for records removed,
+  // while the guard is used.
+  DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode,
+                const ProtectedMarks* protectedFiles = nullptr);
 
   // Why the file of record must not be deleted; "" when it may (its folder handle is then
   // folderFd()). keepGoing is called during a byte compare; false ends it with a refusal.
@@ -54,8 +59,11 @@ private:
   std::string twinRefusal(RecordId record, const std::function<bool()>& keepGoing);
   std::string fileRefusal(RecordId record);
 
+  bool isProtected(RecordId record) const;
+
   const ReportGrid& grid_;
   bool contentMode_ = false;
+  const ProtectedMarks* protectedFiles_ = nullptr;
   std::optional<SourceAnchor> source_;
   std::optional<FolderResolver> files_;
   std::optional<FolderResolver> twins_;

@@ -31,9 +31,9 @@ bool DuplicateFinder::runDeletion() {
     const auto& order = grid_.groupOrder();
     const bool contentMode = order.size() == 1 && order.front() == col::kContent;
     groupsLostLastRun_ = 0;
-    groupsLostLastRun_ =
-        deleteTickedFiles(grid_, failures_, found_, contentMode, passHooks(2), beforeDeletionStep_)
-            .groupsLost;
+    groupsLostLastRun_ = deleteTickedFiles(grid_, failures_, found_, contentMode, passHooks(2),
+                                           beforeDeletionStep_, &protectedMarks_)
+                             .groupsLost;
     grid_.rebuildRows();
     updateStatusText2(true);
     if (cancelRequested_ != 0) {

@@ -60,6 +60,8 @@ void DuplicateFinder::setSource(const std::string& folder) {
 void DuplicateFinder::walkSource(const std::string& topName, std::optional<SourceAnchor>& source,
                                  int openError) {
   found_.clear();
+  sourceAncestors_.clear();
+  markProtected();
   if (!source) {
     // A source that cannot be listed contributes nothing; a process out of descriptors is not that.
     const int error = openError;
@@ -73,12 +75,18 @@ void DuplicateFinder::walkSource(const std::string& topName, std::optional<Sourc
   found_.sourceIdentity = source->identity();
   WalkToGrid sink(*this);
   walk_.run(*source, source_, topName, found_.folders, sink);
+  sourceAncestors_ = ancestorIdentities(source->fd());
+  markProtected();
 }
 
 void DuplicateFinder::scan() {
   trapEvent("Form1.bnFillPreview_Click", [&] {
     if (source_.empty())
       return;
+    // Looked up before the source is opened: a protected folder's path may name another folder
+    // by now, which is then protected as well.
+    protectedFolders_.refresh();
+    markProtected();
     // The folder walked is the source's real path, links resolved: the warning is decided on
     // it, so that an alias (/bin, a link to /usr/bin) warns as its target does. The very folder
     // checked is the one walked. One that cannot be opened is checked as given (nothing of it

@@ -1,0 +1,164 @@
+#include "flow_fixture.h"
+#include "select/protected_folders.h"
+#include "select/selection_helpers.h"
+#include "settings/protected_folder_settings.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace zandrex::test {
+namespace {
+
+class ProtectedFoldersTest : public FlowTest {
+protected:
+  PathOf pathOf = [this](RecordId r) { return core.fullPath(r); };
+
+  void protect(std::vector<std::string> relatives) {
+    for (std::string& relative : relatives)
+      relative = tree.path() + relative;
+    EXPECT_TRUE(core.setProtectedFolders(std::move(relatives)).empty());
+  }
+
+  std::vector<std::string> ticked() const {
+    std::vector<std::string> out;
+    const ReportGrid& grid = core.grid();
+    for (std::size_t i = 0; i < grid.rowCount(); ++i)
+      if (!grid.row(i).isGroup() && grid.ticked(grid.row(i).record))
+        out.push_back(core.fullPath(grid.row(i).record).substr(tree.path().size()));
+    return out;
+  }
+
+  std::vector<std::string> protectedFiles() const {
+    std::vector<std::string> out;
+    const ReportGrid& grid = core.grid();
+    for (std::size_t i = 0; i < grid.rowCount(); ++i)
+      if (!grid.row(i).isGroup() && core.isProtected(grid.row(i).record))
+        out.push_back(core.fullPath(grid.row(i).record).substr(tree.path().size()));
+    return out;
+  }
+
+  void rename(const std::string& from, const std::string& to) {
+    ASSERT_EQ(std::rename((tree.path() + from).c_str(), (tree.path() + to).c_str()), 0);
+  }
+};
+
+// The newest copy lies outside: the kept one is still a protected file, the rule choosing among
+// the protected ones alone, and no other protected file is ticked. A group of protected files
+// only keeps them all. The same whether the find compared content or not.
+TEST_F(ProtectedFoldersTest, KeepHelpersKeepAProtectedCopyAndTickNoProtectedFile) {
+  for (int mode : {ByName, ByContent}) {
+    SCOPED_TRACE(mode);
+    tree.writeEach({"lib/a", "lib/deep/er/a", "out/a", "zz/a"}, "same");
+    tree.writeEach({"lib/b", "lib/deep/b"}, "bee");
+    tree.setMtime("lib/a", 1000);
+    tree.setMtime("lib/deep/er/a", 2000);
+    tree.setMtime("out/a", 3000);
+    tree.setMtime("zz/a", 500);
+    protect({"lib"});
+    find(mode);
+    tick({"lib/a", "lib/deep/b"});
+    const SelectionResult result = core.keepOneInEachGroup(KeepRule::Newest);
+    EXPECT_EQ(ticked(), (std::vector<std::string>{"out/a", "zz/a"}));
+    EXPECT_EQ(tickedReport(result), "Ticked 2 files in 2 groups; 2 protected files left unticked");
+    // zz/a is older than every protected copy, yet a protected one stays.
+    core.keepOneInEachGroup(KeepRule::Oldest);
+    EXPECT_EQ(ticked(), (std::vector<std::string>{"out/a", "zz/a"}));
+  }
+}
+
+// "Tick every file in a folder..." over a tree holding a protected folder, and "Invert ticks in
+// this group", tick none of its files; a tick set by hand is neither added nor taken.
+TEST_F(ProtectedFoldersTest, FolderAndInvertHelpersSkipProtectedFiles) {
+  tree.writeEach({"lib/a", "lib/sub/a", "out/a"}, "same");
+  protect({"lib"});
+  find(ByName);
+  const ProtectedMarks* marks = &core.protectedMarks();
+  SelectionResult folder = tickInsideFolder(core.grid(), tree.path(), pathOf, marks);
+  EXPECT_EQ(ticked(), (std::vector<std::string>{"out/a"}));
+  EXPECT_EQ(tickedReport(folder), "Ticked 1 file in 1 group; 2 protected files left unticked");
+
+  tick({"lib/sub/a"});
+  SelectionResult inverted = invertGroup(core.grid(), 0, marks);
+  EXPECT_EQ(ticked(), (std::vector<std::string>{"lib/sub/a"}));
+  EXPECT_EQ(tickedReport(inverted), "Ticked 0 files in 1 group; 1 protected file left unticked");
+}
+
+// Ticked by hand, a protected file is refused by the deletion guard and listed with its reason;
+// the copy outside goes, checked against the protected one by content.
+TEST_F(ProtectedFoldersTest, TheGuardRefusesAProtectedFileTickedByHand) {
+  for (int mode : {ByName, ByContent}) {
+    SCOPED_TRACE(mode);
+    tree.writeEach({"lib/a", "out/a"}, "same");
+    protect({"lib"});
+    find(mode);
+    tick({"lib/a", "out/a"});
+    core.deleteTicked();
+    EXPECT_TRUE(exists("lib/a"));
+    EXPECT_FALSE(exists("out/a"));
+    EXPECT_EQ(failureColumn(failcol::kReason), std::vector<std::string>{"In a protected folder"});
+    EXPECT_EQ(view.failureWindows.size(), 1u);
+    view.failureWindows.clear();
+  }
+}
+
+// The folder is decided by identity: chosen through a link, renamed after it was chosen, or the
+// search reached through a link, it is the same folder; a sibling whose name merely starts with
+// its name is not it; a search inside a protected folder protects everything it finds.
+TEST_F(ProtectedFoldersTest, AProtectedFolderIsKnownByIdentityNotByPath) {
+  tree.writeEach({"lib/a", "lib/sub/a", "library/a", "out/a"}, "same");
+  ASSERT_EQ(::symlink("lib", (tree.path() + "to-lib").c_str()), 0);
+  ASSERT_EQ(::symlink(".", (tree.path() + "here").c_str()), 0);
+  const std::vector<std::string> inLib{"lib/a", "lib/sub/a"};
+
+  protect({"to-lib"});
+  find(ByName);
+  EXPECT_EQ(protectedFiles(), inLib);
+
+  protect({"lib"});
+  rename("lib", "moved");
+  find(ByName);
+  EXPECT_EQ(protectedFiles(), (std::vector<std::string>{"moved/a", "moved/sub/a"}));
+  rename("moved", "lib");
+
+  protect({"lib"});
+  useSource(tree.path() + "here/");
+  find(ByName);
+  ASSERT_EQ(groups().size(), 1u);
+  EXPECT_EQ(protectedFiles(), (std::vector<std::string>{"here/lib/a", "here/lib/sub/a"}));
+
+  // Set after the find: the rows shown are marked at once.
+  protect({"lib/sub"});
+  EXPECT_EQ(protectedFiles(), (std::vector<std::string>{"here/lib/sub/a"}));
+
+  protect({""});
+  useSource(tree.path() + "lib/");
+  find(ByName);
+  EXPECT_EQ(protectedFiles(), (std::vector<std::string>{"lib/a", "lib/sub/a"}));
+}
+
+TEST_F(ProtectedFoldersTest, AFolderThatCannotBeOpenedIsReportedAndKept) {
+  const std::string missing = tree.path() + "later";
+  EXPECT_EQ(core.setProtectedFolders({missing}), std::vector<std::string>{missing});
+  EXPECT_EQ(core.protectedFolders(), std::vector<std::string>{missing});
+  // Created before the find: the find looks it up again.
+  tree.writeEach({"later/a", "out/a"}, "same");
+  find(ByName);
+  EXPECT_EQ(protectedFiles(), std::vector<std::string>{"later/a"});
+}
+
+TEST(ProtectedFolderSettings, RoundTripAndBadCounts) {
+  MemorySettings store;
+  EXPECT_TRUE(loadProtectedFolders(store).empty());
+  const std::vector<std::string> folders{"/data/photos", "/home/me/keep, this;one"};
+  saveProtectedFolders(store, folders);
+  EXPECT_EQ(loadProtectedFolders(store), folders);
+  saveProtectedFolders(store, {"/only"});
+  EXPECT_EQ(loadProtectedFolders(store), std::vector<std::string>{"/only"});
+  for (const char* count : {"-1", "many", "30000"}) {
+    store.SaveSetting(kAppTitle, "Protected", "Count", count);
+    EXPECT_TRUE(loadProtectedFolders(store).empty()) << count;
+  }
+}
+
+} // namespace
+} // namespace zandrex::test
