@@ -54,6 +54,8 @@ TEST_F(ProtectedFoldersTest, KeepHelpersKeepAProtectedCopyAndTickNoProtectedFile
     tree.setMtime("lib/deep/er/a", 2000);
     tree.setMtime("out/a", 3000);
     tree.setMtime("zz/a", 500);
+    tree.setMtime("lib/b", 100);
+    tree.setMtime("lib/deep/b", 200);
     protect({"lib"});
     find(mode);
     tick({"lib/a", "lib/deep/b"});
