@@ -103,6 +103,23 @@ TEST_F(ProtectedFoldersTest, TheGuardRefusesAProtectedFileTickedByHand) {
   }
 }
 
+// Both copies ticked by hand, found by content: the protected one stays, so it stands as the
+// copy kept, and the other goes only while it still holds the same bytes.
+TEST_F(ProtectedFoldersTest, AProtectedCopyTickedByHandStillStandsAsTheKeptCopy) {
+  tree.writeEach({"lib/a", "out/a"}, "same");
+  tree.setMtime("lib/a", 1000);
+  protect({"lib"});
+  find(ByContent);
+  tick({"lib/a", "out/a"});
+  tree.write("lib/a", "diff");
+  tree.setMtime("lib/a", 1000);
+  core.deleteTicked();
+  EXPECT_TRUE(exists("lib/a") && exists("out/a"));
+  EXPECT_EQ(failureColumn(failcol::kReason),
+            (std::vector<std::string>{"The copy being kept no longer has the same content",
+                                      "In a protected folder"}));
+}
+
 // The folder is decided by identity: chosen through a link, renamed after it was chosen, or the
 // search reached through a link, it is the same folder; a sibling whose name merely starts with
 // its name is not it; a search inside a protected folder protects everything it finds.
