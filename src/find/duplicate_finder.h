@@ -94,7 +94,8 @@ public:
   // the rule keeps and ticks each other file proven a copy of it, never another name (hard link)
   // of it; traps as an event handler. Grouped by content the find's digests are the proof;
   // otherwise both files' bytes are compared through the find's anchored tree, while events run
-  // and "Cancel" stops the run with no tick changed. What was left unticked and why is counted.
+  // and "Cancel" stops the run with no tick changed. A group holding files in a protected folder
+  // keeps one of them and ticks none. What was left unticked and why is counted.
   // Ignored (an empty result) while a find or a deletion runs.
   SelectionResult keepOneInEachGroup(KeepRule rule);
   // The folders whose files are listed but never ticked by a helper nor deleted, looked up now
