@@ -1,5 +1,7 @@
 // The protected folders as the settings store keeps them: section "Protected", key "Count" and
-// one key per folder, "Folder1" to "FolderN", each a folder path as the user chose it.
+// one key per folder, "Folder1" to "FolderN", each a folder path as the user chose it. A path is
+// bytes, and a store may keep only text: each byte that is not part of valid UTF-8, and each "%",
+// is stored as "%" and two hex digits, so that every folder comes back as the very same bytes.
 #pragma once
 
 #include "settings/settings_store.h"

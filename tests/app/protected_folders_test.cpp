@@ -36,6 +36,16 @@ TEST(ProtectedFoldersDialog, AddsEachFolderOnceRemovesTheSelectedAndKeepsTheByte
   EXPECT_EQ(dialog.folders(), Paths{odd});
 }
 
+// The desktop's store keeps text: a folder whose name is not UTF-8 still comes back as its bytes.
+TEST(ProtectedFoldersWindow, TheStoredListKeepsEveryFoldersBytes) {
+  test::TempDir settingsDir;
+  const Paths folders{"/data/odd-\xff", "/data/new\nline", "/data/\xc3\xa9t\xc3\xa9 50%"};
+  saveProtectedFolders(
+      *std::make_unique<QtSettings>(QString::fromStdString(settingsDir.path() + "z.ini")), folders);
+  QtSettings reopened(QString::fromStdString(settingsDir.path() + "z.ini"));
+  EXPECT_EQ(loadProtectedFolders(reopened), folders);
+}
+
 void trigger(const QMenu& menu, const char* caption) {
   for (QAction* action : menu.actions())
     if (action->text() == caption)

@@ -148,9 +148,14 @@ TEST_F(ProtectedFoldersTest, AProtectedFolderIsKnownByIdentityNotByPath) {
 TEST(ProtectedFolderSettings, RoundTripAndBadCounts) {
   MemorySettings store;
   EXPECT_TRUE(loadProtectedFolders(store).empty());
-  const std::vector<std::string> folders{"/data/photos", "/home/me/keep, this;one"};
+  const std::vector<std::string> folders{"/data/photos", "/home/me/keep, this;one",
+                                         "/odd-\xff 100%"};
   saveProtectedFolders(store, folders);
   EXPECT_EQ(loadProtectedFolders(store), folders);
+  // Stored as text: a stray byte and "%" escaped; a "%" of a hand edit that escapes nothing stays.
+  EXPECT_EQ(store.find("Protected", "Folder3"), "/odd-%FF 100%25");
+  store.SaveSetting(kAppTitle, "Protected", "Folder3", "/50%/%4");
+  EXPECT_EQ(loadProtectedFolders(store).back(), "/50%/%4");
   saveProtectedFolders(store, {"/only"});
   EXPECT_EQ(loadProtectedFolders(store), std::vector<std::string>{"/only"});
   for (const char* count : {"-1", "many"}) {
