@@ -46,9 +46,12 @@ public:
   void mark(const FolderTable& folders, const ProtectedFolders& protectedFolders,
             bool sourceInside);
   void clear();
-  bool folder(FolderId folder) const { return folder < flags_.size() && flags_[folder] != 0; }
+  bool folder(FolderId folder) const {
+    return any_ && folder < flags_.size() && flags_[folder] != 0;
+  }
+  // Reads the record's facts only when some folder is protected.
   bool file(const ReportGrid& grid, RecordId record) const {
-    return !flags_.empty() && folder(grid.facts(record).folder);
+    return any_ && folder(grid.facts(record).folder);
   }
   // Some folder of the find is protected.
   bool any() const { return any_; }
