@@ -34,6 +34,9 @@ std::size_t groupOfChildId(quintptr id) {
 }
 
 constexpr const char* kHardLinkMark = " (hard link)";
+constexpr const char* kProtectedMark = " (protected)";
+constexpr const char* kProtectedTip =
+    "In a protected folder: the helpers never tick it, and it is never deleted";
 constexpr const char* kHardLinkTip =
     "Another name of a file listed above in this group: deleting it frees no space";
 constexpr const char* kHeaderTip = "Click to sort the files of each group by this column, again to "
@@ -397,6 +400,7 @@ QVariant FileGridModel::data(const QModelIndex& index, int role) const {
     return QString::fromStdString(groupHeading_(grid_, position));
   }
   const bool markedName = column == nameColumn_ && isHardLink(position);
+  const bool isProtected = protectedTest_ && protectedTest_(row.record);
   switch (role) {
   case Qt::DisplayRole: {
     // The name column shows the name as found on disk (a.txt and A.TXT told apart); its item,
@@ -409,6 +413,8 @@ QVariant FileGridModel::data(const QModelIndex& index, int role) const {
                                   : QString::fromStdString(value.displayText());
     if (markedName)
       text += QLatin1String(kHardLinkMark);
+    if (isProtected && column == nameColumn_)
+      text += QLatin1String(kProtectedMark);
     return text;
   }
   case Qt::CheckStateRole:
@@ -422,13 +428,16 @@ QVariant FileGridModel::data(const QModelIndex& index, int role) const {
   case Qt::FontRole:
     return markedName ? QVariant(hardLinkFont_) : QVariant();
   case Qt::ForegroundRole:
-    return markedName ? QVariant(QGuiApplication::palette().color(QPalette::PlaceholderText))
-                      : QVariant();
+    return markedName || isProtected
+               ? QVariant(QGuiApplication::palette().color(QPalette::PlaceholderText))
+               : QVariant();
   case Qt::ToolTipRole: {
     // The path cell elides in the middle; its tip is the file's whole path.
     QString tip = column == col::kPath ? localPath(fullPathOf(grid_, row.record)) : QString();
     if (isHardLink(position))
       tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + QLatin1String(kHardLinkTip);
+    if (isProtected)
+      tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + QLatin1String(kProtectedTip);
     return tip.isEmpty() ? QVariant() : QVariant(tip);
   }
   default:

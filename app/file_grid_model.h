@@ -51,6 +51,9 @@ public:
   ~FileGridModel() override;
 
   void setGroupHeading(GroupHeading heading) { groupHeading_ = std::move(heading); }
+  // Whether a record's file lies in a protected folder: its row is then greyed and its name
+  // marked. None is unless set.
+  void setProtectedTest(std::function<bool(RecordId)> test) { protectedTest_ = std::move(test); }
   // The column of the file name: it shows the name as found on disk when the record has one
   // (the item, lower case, stays the key), with the hard-link mark; 1 unless set.
   void setNameColumn(int column) { nameColumn_ = column; }
@@ -121,6 +124,7 @@ private:
 
   ReportGrid& grid_;
   GroupHeading groupHeading_;
+  std::function<bool(RecordId)> protectedTest_;
   int nameColumn_ = 1;
   GridSort sort_;
   mutable std::vector<GroupStats> groupStats_;

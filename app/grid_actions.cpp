@@ -3,6 +3,7 @@
 #include "desktop_shell.h"
 #include "errors/err_trap.h"
 #include "local_path.h"
+#include "protected_folders_dialog.h"
 #include "source/path_routines.h"
 
 #include <QAction>
@@ -69,6 +70,7 @@ GridActions::GridActions(DuplicateFinder& core, FileGridModel& model, QTreeView&
     : QObject(owner), core_(core), model_(model), view_(view), owner_(owner) {
   chooseFolder = [](const QString&) { return QString(); };
   report = [](const QString&) {};
+  editProtectedFolders = [] {};
 
   addAction("actKeepNewest", kKeepNewestCaption, [this] { keep(KeepRule::Newest); });
   addAction("actKeepOldest", kKeepOldestCaption, [this] { keep(KeepRule::Oldest); });
@@ -77,6 +79,10 @@ GridActions::GridActions(DuplicateFinder& core, FileGridModel& model, QTreeView&
   addAction("actTickFolder", kTickFolderCaption, [this] { chooseAndTickFolder(); });
   addAction("actUntickAll", kUntickAllCaption, [this] { untickAll(); });
   addAction("actInvertGroup", kInvertGroupCaption, [this] { invertGroupAt(view_.currentIndex()); });
+  addAction("actProtectedFolders", kProtectedFoldersCaption, [this] {
+    if (!core_.busy())
+      editProtectedFolders();
+  });
   sortGroup_ = new QActionGroup(this);
   for (const GroupSortDesign& design : kGroupSorts) {
     QAction* sort =
@@ -90,6 +96,8 @@ GridActions::GridActions(DuplicateFinder& core, FileGridModel& model, QTreeView&
   selectMenu_->setObjectName("mnuSelect");
   addHelpers(*selectMenu_);
   selectMenu_->addAction(action(kInvertGroupCaption));
+  selectMenu_->addSeparator();
+  selectMenu_->addAction(action(kProtectedFoldersCaption));
 
   view_.installEventFilter(this);
   view_.setContextMenuPolicy(Qt::CustomContextMenu);
@@ -168,6 +176,9 @@ std::unique_ptr<QMenu> GridActions::gridMenu(const QModelIndex& at) {
   menu->addSeparator();
   QMenu* sort = menu->addMenu(QString::fromUtf8(kSortGroupsCaption));
   addGroupSort(*sort);
+  // Here too: before the first find the "Select" button is not enabled.
+  menu->addSeparator();
+  menu->addAction(action(kProtectedFoldersCaption));
   return menu;
 }
 
@@ -201,7 +212,8 @@ void GridActions::tickFolder(const std::string& folder) {
   if (core_.busy() || folder.empty())
     return;
   trapEvent("Form1.mnuSelectFolder_Click", [&] {
-    const SelectionResult result = tickInsideFolder(core_.grid(), folder, pathOf());
+    const SelectionResult result =
+        tickInsideFolder(core_.grid(), folder, pathOf(), &core_.protectedMarks());
     ticksChanged();
     showReport(tickedReport(result));
   });
@@ -242,7 +254,7 @@ void GridActions::invertGroupAt(const QModelIndex& index) {
     return;
   }
   trapEvent("Form1.mnuSelectInvert_Click", [&] {
-    const SelectionResult result = invertGroup(core_.grid(), group);
+    const SelectionResult result = invertGroup(core_.grid(), group, &core_.protectedMarks());
     model_.ticksChangedInGroup(group);
     showReport(tickedReport(result));
   });

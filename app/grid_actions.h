@@ -48,9 +48,11 @@ public:
   std::function<QString(const QString& start)> chooseFolder;
   // Shows what a helper or a sort did (next to the status bar's permanent fields).
   std::function<void(const QString& text)> report;
+  // "Protected folders...": lets the user change the list (the window saves and applies it).
+  std::function<void()> editProtectedFolders;
 
   // The "Select" button's menu (owned by this object): the helpers; "Invert ticks in this group"
-  // works on the current row's group.
+  // works on the current row's group. It and the grid's menu end with "Protected folders...".
   QMenu* selectMenu() const { return selectMenu_; }
   // The grid's context menu for the row at index (invalid: no row): the helpers, "Tick every
   // file in <folder>" and "Invert ticks in this group" for that row, and the group sort.
@@ -60,7 +62,8 @@ public:
   // The shared action with this caption (one of the constants above); nullptr when none.
   QAction* action(const QString& caption) const;
 
-  // The helpers themselves; each is ignored while a find or a deletion runs.
+  // The helpers themselves; each is ignored while a find or a deletion runs. None ticks a file in
+  // a protected folder.
   void keep(KeepRule rule);
   // folder: "/"-terminated.
   void tickFolder(const std::string& folder);

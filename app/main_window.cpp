@@ -6,9 +6,11 @@
 #include "filter_controls.h"
 #include "folder_chooser.h"
 #include "local_path.h"
+#include "protected_folders_dialog.h"
 #include "qt_settings.h"
 #include "reclaim_actions.h"
 #include "select/group_stats.h"
+#include "settings/protected_folder_settings.h"
 #include "shellaid/loaded_windows.h"
 #include "source/path_routines.h"
 #include "warning_window.h"
@@ -165,6 +167,7 @@ Form1::Form1(SettingsStore& settings, QWidget* parent)
   model_ = new FileGridModel(core_.grid(), this);
   model_->setGroupHeading(groupHeading);
   model_->setNameColumn(col::kFile);
+  model_->setProtectedTest([this](RecordId record) { return core_.isProtected(record); });
   pump_.beforeEvents = [this] { flushDisplay(); };
   setDefaultDialogs();
   setAcceptDrops(true);
@@ -274,6 +277,14 @@ void Form1::setDefaultDialogs() {
     warningWindow_->exec();
     return warningWindow_->ContinueAnyway;
   };
+  dialogs.protectedFolders =
+      [this](const std::vector<std::string>& folders) -> std::optional<std::vector<std::string>> {
+    ProtectedFoldersDialog dialog(
+        folders, [this](const QString& start) { return dialogs.chooseFolder(start); }, this);
+    if (dialog.exec() != QDialog::Accepted)
+      return std::nullopt;
+    return dialog.folders();
+  };
   dialogs.exclamation = [this](const QString& text) {
     QMessageBox::warning(this, kAppTitle, text);
   };
@@ -346,6 +357,7 @@ void Form1::buildGridArea() {
 
   gridActions_ = new GridActions(core_, *model_, *ReportControl1_, this);
   gridActions_->chooseFolder = [this](const QString& start) { return dialogs.chooseFolder(start); };
+  gridActions_->editProtectedFolders = [this] { protectedFolders_Click(); };
   bnSelect_ = new QToolButton(client_);
   bnSelect_->setObjectName("bnSelect");
   bnSelect_->setText("Select");
@@ -435,6 +447,7 @@ void Form1::IniSettings(const std::string& pTemplateName) {
       [&] {
         setSource(settings_.GetSetting(kAppTitle, "Path", "Path", ""));
         filters_->load();
+        core_.setProtectedFolders(loadProtectedFolders(settings_));
         const int subfolders = integerSetting(settings_, "Path", "Subfolders", kDefaultSubfolders,
                                               kSubfoldersUnticked, kSubfoldersGreyed);
         if (subfolders == kSubfoldersGreyed) {
@@ -689,6 +702,21 @@ void Form1::ReportControl1_RowCollapsed(const QModelIndex& index) {
   const std::size_t position = model_->rowPosition(index);
   if (position != SIZE_MAX)
     core_.grid().setRowExpanded(position, false);
+}
+
+void Form1::protectedFolders_Click() {
+  if (core_.busy())
+    return;
+  trapEvent("Form1.mnuProtectedFolders_Click", [&] {
+    const std::optional<std::vector<std::string>> folders =
+        dialogs.protectedFolders(core_.protectedFolders());
+    if (!folders)
+      return;
+    saveProtectedFolders(settings_, *folders);
+    core_.setProtectedFolders(*folders);
+    // The marks are read as the rows are drawn.
+    ReportControl1_->viewport()->update();
+  });
 }
 
 void Form1::gridRowsReset() {

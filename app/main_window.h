@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QMimeData;
@@ -83,6 +84,9 @@ struct Form1Dialogs {
   std::function<void()> about;
   // The deletion-failure window, modal; countLabel is its count line.
   std::function<void(const std::string& countLabel)> failureWindow;
+  // "Protected folders...", modal over the list as stored; the new list, or none when cancelled.
+  std::function<std::optional<std::vector<std::string>>(const std::vector<std::string>& folders)>
+      protectedFolders;
 };
 
 class Form1 : public QMainWindow, public FinderView {
@@ -176,6 +180,8 @@ private:
   void chSubfolders_Click();
   void ReportControl1_RowExpanded(const QModelIndex& index);
   void ReportControl1_RowCollapsed(const QModelIndex& index);
+  // Asks for the protected folders; a new list is saved, and the rows shown are marked anew.
+  void protectedFolders_Click();
 
   void setSource(const std::string& path);
   // Hides the columns the grid does not show; with widths, also fits their widths.

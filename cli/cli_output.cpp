@@ -13,6 +13,10 @@ namespace zandrex::cli {
 
 namespace {
 
+// After a protected file's path in the text output. A path printed as it is holds no tab, and a
+// quoted one no control character, so the tab tells the mark from any name.
+constexpr const char* kProtectedMark = "\t(protected)";
+
 void forEachRow(const ReportGrid& grid, auto&& onGroup, auto&& onFile) {
   for (std::size_t i = 0; i < grid.rowCount(); ++i) {
     const GridRow& row = grid.row(i);
@@ -190,7 +194,8 @@ void printText(std::ostream& out, const DuplicateFinder& core) {
       },
       [&](RecordId record) {
         first = false;
-        out << quotedName(core.fullPath(record)) << '\n';
+        out << quotedName(core.fullPath(record)) << (core.isProtected(record) ? kProtectedMark : "")
+            << '\n';
       });
   if (!first)
     out << '\n';
@@ -252,7 +257,8 @@ void printJson(std::ostream& out, const DuplicateFinder& core, int mode) {
             << ",\"name\":" << jsonString(grid.item(record, col::kFile).asText())
             << ",\"size\":" << grid.item(record, col::kSize).displayText()
             << ",\"date\":" << jsonString(grid.item(record, col::kDate).asText())
-            << ",\"checksum\":" << jsonString(grid.item(record, col::kChecksum).asText()) << '}';
+            << ",\"checksum\":" << jsonString(grid.item(record, col::kChecksum).asText())
+            << ",\"protected\":" << (core.isProtected(record) ? "true" : "false") << '}';
       });
   if (!firstGroup)
     out << "]}";

@@ -15,16 +15,16 @@ inline constexpr const char* kModeNames[] = {"filename", "size", "filename-size"
 
 // The groups as the grid lists them: a heading line per group, one full path per file, a blank
 // line between groups, then the status text. Paths, and names in headings, as quotedName gives
-// them.
+// them; a file in a protected folder has a tab and "(protected)" after its path.
 void printText(std::ostream& out, const DuplicateFinder& core);
 
 // The groups for scripts: every file's full path as it is on disk, each followed by a NUL; after
 // each group's last path one more NUL (an empty record). No headings, no status text.
 void printNullSeparated(std::ostream& out, const DuplicateFinder& core);
 
-// One JSON document. Text is written as UTF-8; a byte that is not part of valid UTF-8 is written
-// as the escape \udcXX (XX its value), the lone-surrogate convention that lets a reader restore
-// the exact bytes.
+// One JSON document; each file says whether it lies in a protected folder. Text is written as
+// UTF-8; a byte that is not part of valid UTF-8 is written as the escape \udcXX (XX its value), the
+// lone-surrogate convention that lets a reader restore the exact bytes.
 void printJson(std::ostream& out, const DuplicateFinder& core, int mode);
 
 // A JSON string literal of text, quotes included, escaped as described above.

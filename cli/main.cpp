@@ -19,6 +19,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -78,6 +79,10 @@ constexpr const char* kUsage =
     "  --no-cache        read every file compared by content, neither using nor updating\n"
     "                    the digests remembered in ~/.cache/zandrex/ (or\n"
     "                    $XDG_CACHE_HOME/zandrex/) from earlier finds\n"
+    "  --protect DIR     never select or delete a file in DIR or below it (repeatable). DIR\n"
+    "                    is known by its identity, wherever a link or FOLDER leads to it;\n"
+    "                    its files are still listed: in the text output a tab and\n"
+    "                    \"(protected)\" follow the path, in --json \"protected\" is true\n"
     "  --allow-system-folders\n"
     "                    let --delete (--trash, --link) act when a FOLDER (its real path)\n"
     "                    is, contains or lies inside a system folder (/usr, /etc); without\n"
@@ -114,6 +119,7 @@ struct Options {
   bool digestCache = true;
   ScanFilter filter;
   std::vector<std::string> folders;
+  std::vector<std::string> protectedFolders;
 };
 
 // The first of SIGINT and SIGTERM that arrived; 0 while none did.
@@ -276,6 +282,15 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       options.way = *way;
       continue;
     }
+    if (arg == "--protect" || arg.starts_with("--protect=")) {
+      if (arg == "--protect" && i + 1 >= args.size())
+        return usageError("--protect needs a folder");
+      std::string value = arg == "--protect" ? args[++i] : arg.substr(10);
+      if (value.empty())
+        return usageError("the folder of --protect is empty");
+      options.protectedFolders.push_back(std::move(value));
+      continue;
+    }
     return usageError("unknown option " + cli::quotedAlways(arg) +
                       " (a FOLDER that starts with \"-\" goes after --)");
   }
@@ -309,6 +324,25 @@ std::optional<std::string> resolveFolder(const std::string& folder, int& exitCod
   }
   closedir(dir);
   return withTrailingSlash(resolved);
+}
+
+// Each --protect folder must be a folder now (a link to one counts); otherwise a message and the
+// usage exit code.
+std::optional<int> checkProtectedFolders(const Options& options) {
+  for (const std::string& folder : options.protectedFolders) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+      std::cerr << "zandrex-cli: cannot protect " << cli::quotedAlways(folder) << ": "
+                << std::strerror(errno) << "\n";
+      return kExitUsage;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+      std::cerr << "zandrex-cli: cannot protect " << cli::quotedAlways(folder)
+                << ": not a folder\n";
+      return kExitUsage;
+    }
+  }
+  return std::nullopt;
 }
 
 // --delete in a system folder: a message and the exit code when it must not run. The guard
@@ -439,6 +473,8 @@ int main(int argc, char** argv) {
       return *code;
     sources.push_back(*source);
   }
+  if (auto code = checkProtectedFolders(options))
+    return *code;
 
   installStopHandlers();
   cli::CliErrorPresenter presenter;
@@ -455,6 +491,13 @@ int main(int argc, char** argv) {
   core.setUpGrid();
   core.setSources(sources);
   core.setFilter(options.filter);
+  // A folder that passed the check but cannot be opened now would protect nothing.
+  const std::vector<std::string> unopened = core.setProtectedFolders(options.protectedFolders);
+  if (!unopened.empty()) {
+    std::cerr << "zandrex-cli: cannot protect " << cli::quotedAlways(unopened.front())
+              << ": it cannot be opened as a folder\n";
+    return kExitUsage;
+  }
   core.find();
   view.endProgress();
   // A stopped find's note says only that it was cancelled; this says by what.

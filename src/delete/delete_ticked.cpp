@@ -24,17 +24,20 @@ std::int32_t removeFile(const std::string& lpFileName, int folderFd, const std::
 
 DeletionRun deleteTickedFiles(ReportGrid& grid, FailureList& failures, const FoundTree& found,
                               bool contentMode, const PassHooks& hooks,
-                              const DeletionStepHook& onStep) {
-  return reclaimTickedFiles(grid, failures, found, contentMode, ReclaimWay::Delete, hooks, onStep);
+                              const DeletionStepHook& onStep,
+                              const ProtectedMarks* protectedFiles) {
+  return reclaimTickedFiles(grid, failures, found, contentMode, ReclaimWay::Delete, hooks, onStep,
+                            protectedFiles);
 }
 
 DeletionRun reclaimTickedFiles(ReportGrid& grid, FailureList& failures, const FoundTree& found,
                                bool contentMode, ReclaimWay way, const PassHooks& hooks,
-                               const DeletionStepHook& onStep) {
+                               const DeletionStepHook& onStep,
+                               const ProtectedMarks* protectedFiles) {
   return trapInner("Form1.RunRename", [&] {
     DeletionRun run;
     ReclaimAction action(way, grid, found);
-    DeletionGuard guard(grid, found, contentMode, action.linksToKept());
+    DeletionGuard guard(grid, found, contentMode, action.linksToKept(), protectedFiles);
     // A byte compare of two big files lets the window answer, and "Cancel" stop it.
     const std::function<bool()> keepGoing = [&] {
       hooks.whileWaiting();

@@ -16,6 +16,8 @@
 
 namespace zandrex {
 
+class ProtectedMarks;
+
 struct DeletionRun {
   // Groups whose every member the run deleted.
   std::uint32_t groupsLost = 0;
@@ -35,15 +37,17 @@ using DeletionStepHook = std::function<void(RecordId, std::string_view)>;
 // only when a kept copy of its group holds the very same bytes; a file to be linked, in every
 // mode, only when a kept copy on its file system does (the copy it is then linked to). The
 // "remove" and "removed" steps are those of the way's action. Only deleted and trashed files
-// count towards the groups lost.
+// count towards the groups lost. A file protectedFiles marks is never reclaimed.
 DeletionRun reclaimTickedFiles(ReportGrid& grid, FailureList& failures, const FoundTree& found,
                                bool contentMode, ReclaimWay way, const PassHooks& hooks,
-                               const DeletionStepHook& onStep = {});
+                               const DeletionStepHook& onStep = {},
+                               const ProtectedMarks* protectedFiles = nullptr);
 
 // reclaimTickedFiles() by deletion.
 DeletionRun deleteTickedFiles(ReportGrid& grid, FailureList& failures, const FoundTree& found,
                               bool contentMode, const PassHooks& hooks,
-                              const DeletionStepHook& onStep = {});
+                              const DeletionStepHook& onStep = {},
+                              const ProtectedMarks* protectedFiles = nullptr);
 
 // Removes name from the folder folderFd: nonzero on success, 0 on failure with errno left as the
 // system set it. The path is only for the error report.

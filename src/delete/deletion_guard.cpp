@@ -5,6 +5,7 @@
 #include "grid/file_identity.h"
 #include "grid/file_record.h"
 #include "platform/platform.h"
+#include "select/protected_folders.h"
 
 #include <cerrno>
 
@@ -24,6 +25,7 @@ constexpr const char* kReasonTwinGone = "The copy being kept no longer exists";
 constexpr const char* kReasonTwinReplaced = "The copy being kept was replaced";
 constexpr const char* kReasonCancelled = "Cancelled";
 constexpr const char* kReasonNotSameContent = "Not the same content as the copy being kept";
+constexpr const char* kReasonProtected = "In a protected folder";
 
 std::string systemReason(int error) {
   return platform::systemMessage(static_cast<std::uint32_t>(error));
@@ -50,8 +52,9 @@ struct OpenTwin {
 } // namespace
 
 DeletionGuard::DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode,
-                             bool linkToKept)
+                             bool linkToKept, const ProtectedMarks* protectedFiles)
     : grid_(grid), contentMode_(contentMode), linkToKept_(linkToKept),
+      protectedFiles_(protectedFiles),
       source_(found.reopenSource()) {
   const int sourceFd = source_ ? source_->fd() : -1;
   files_.emplace(sourceFd, found.folders);
@@ -69,11 +72,15 @@ DeletionGuard::DeletionGuard(const ReportGrid& grid, const FoundTree& found, boo
     Group& group = groups_.back();
     ++group.members;
     groupOf_.emplace(row.record, groups_.size() - 1);
-    if (grid_.ticked(row.record))
+    if (grid_.ticked(row.record) && !isProtected(row.record))
       continue;
     group.kept.push_back(row.record);
     ++keptIdentities_[identityOf(grid_.facts(row.record))];
   }
+}
+
+bool DeletionGuard::isProtected(RecordId record) const {
+  return protectedFiles_ && protectedFiles_->file(grid_, record);
 }
 
 std::string DeletionGuard::fileRefusal(RecordId record) {
@@ -103,6 +110,8 @@ std::string DeletionGuard::refusal(RecordId record, const std::function<bool()>&
   keptFolderFd_ = -1;
   keptFd_.reset();
   fileFd_.reset();
+  if (isProtected(record))
+    return kReasonProtected;
   std::string reason = fileRefusal(record);
   if (!reason.empty() || !(contentMode_ || linkToKept_))
     return reason;

@@ -11,6 +11,8 @@
 // hold the very same bytes, compared through the two open descriptors. A guard for linking
 // makes that last check in every mode (the kept copy is what the name will be linked to) and
 // also asks for a kept copy on the same file system.
+// A file in a protected folder is refused whatever else holds, and stands as a kept copy of
+// its group: it stays.
 //
 // What remains: between lastLook() and the removal of the name (microseconds, in the folder
 // already checked) someone allowed to write to that folder could rename another file to this
@@ -28,14 +30,17 @@
 
 namespace zandrex {
 
+class ProtectedMarks;
+
 class DeletionGuard {
 public:
-  // Reads the groups, the ticks and the kept files from grid's current rows. The grid and the
-  // folders must stay unchanged, but for records removed, while the guard is used.
+  // Reads the groups, the ticks and the kept files from grid's current rows. The grid, the
+  // folders and protectedFiles (none when null) must stay unchanged, but for records removed,
+  // while the guard is used.
   // linkToKept: the files are to become links of a kept copy, which must then exist, be on the
   // same file system and hold the same bytes, whatever the mode.
   DeletionGuard(const ReportGrid& grid, const FoundTree& found, bool contentMode,
-                bool linkToKept = false);
+                bool linkToKept = false, const ProtectedMarks* protectedFiles = nullptr);
 
   // Why the file of record must not be deleted; "" when it may (its folder handle is then
   // folderFd()). keepGoing is called during a byte compare; false ends it with a refusal.
@@ -66,9 +71,12 @@ private:
   std::string twinRefusal(RecordId record, const std::function<bool()>& keepGoing);
   std::string fileRefusal(RecordId record);
 
+  bool isProtected(RecordId record) const;
+
   const ReportGrid& grid_;
   bool contentMode_ = false;
   bool linkToKept_ = false;
+  const ProtectedMarks* protectedFiles_ = nullptr;
   std::optional<SourceAnchor> source_;
   std::optional<FolderResolver> files_;
   std::optional<FolderResolver> twins_;

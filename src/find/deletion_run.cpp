@@ -45,7 +45,7 @@ bool DuplicateFinder::runDeletion(ReclaimWay way) {
     const bool contentMode = order.size() == 1 && order.front() == col::kContent;
     groupsLostLastRun_ = 0;
     groupsLostLastRun_ = reclaimTickedFiles(grid_, failures_, found_, contentMode, way,
-                                            passHooks(2), beforeDeletionStep_)
+                                            passHooks(2), beforeDeletionStep_, &protectedMarks_)
                              .groupsLost;
     grid_.rebuildRows();
     updateStatusText2(true);

@@ -80,18 +80,29 @@ SelectionResult DuplicateFinder::keepOneInEachGroup(KeepRule rule) {
     const PassHooks hooks = passHooks(2);
     const PathOf pathOf = [this](RecordId record) { return fullPath(record); };
     if (groupedByContent(grid_)) {
-      result = tickAllButOne(grid_, rule, pathOf, nullptr, hooks);
+      result = tickAllButOne(grid_, rule, pathOf, nullptr, hooks, &protectedMarks_);
     } else {
       // A byte compare of two big files lets the window answer, and "Cancel" stop it.
       TickVerifier verifier(grid_, found_, [&] {
         hooks.whileWaiting();
         return !hooks.cancelled();
       });
-      result = tickAllButOne(grid_, rule, pathOf, &verifier, hooks);
+      result = tickAllButOne(grid_, rule, pathOf, &verifier, hooks, &protectedMarks_);
     }
     cancelRequested_ = 0;
   });
   return result;
+}
+
+std::vector<std::string> DuplicateFinder::setProtectedFolders(std::vector<std::string> folders) {
+  std::vector<std::string> missing = protectedFolders_.set(std::move(folders));
+  markProtected();
+  return missing;
+}
+
+void DuplicateFinder::markProtected() {
+  protectedMarks_.mark(found_.folders, protectedFolders_,
+                       insideProtected(sourceAncestors_, protectedFolders_));
 }
 
 void DuplicateFinder::rebuildRowsWhileHidden() {

@@ -12,6 +12,7 @@
 #include "grid/file_record.h"
 #include "grid/report_grid.h"
 #include "platform/anchored_tree.h"
+#include "select/protected_folders.h"
 #include "select/selection_helpers.h"
 #include "settings/settings_store.h"
 #include "walk/tree_walk.h"
@@ -106,9 +107,18 @@ public:
   // the rule keeps and ticks each other file proven a copy of it, never another name (hard link)
   // of it; traps as an event handler. Grouped by content the find's digests are the proof;
   // otherwise both files' bytes are compared through the find's anchored tree, while events run
-  // and "Cancel" stops the run with no tick changed. What was left unticked and why is counted.
+  // and "Cancel" stops the run with no tick changed. A group holding files in a protected folder
+  // keeps one of them and ticks none. What was left unticked and why is counted.
   // Ignored (an empty result) while a find or a deletion runs.
   SelectionResult keepOneInEachGroup(KeepRule rule);
+  // The folders whose files are listed but never ticked by a helper nor deleted, looked up now
+  // (by identity) and again as each find starts; the rows shown are marked again at once.
+  // Returns the folders that could not be opened now (kept in the list all the same).
+  std::vector<std::string> setProtectedFolders(std::vector<std::string> folders);
+  const std::vector<std::string>& protectedFolders() const { return protectedFolders_.folders(); }
+  // Whether the file of record lies, at any depth, in a protected folder.
+  bool isProtected(RecordId record) const { return protectedMarks_.file(grid_, record); }
+  const ProtectedMarks& protectedMarks() const { return protectedMarks_; }
   // The scan alone: the system-folder warning, decided on the source's real path (the folder
   // the walk takes), then the walk into a fresh grid; traps as an event handler. Called by find().
   // The files' folder texts start with the source as given.
@@ -170,6 +180,8 @@ private:
   // The system folders the opened sources (or, where one could not be opened, its text as
   // given) are, contain or lie inside, as the warning lists them.
   std::string systemFoldersOf(const std::vector<std::optional<SourceAnchor>>& opened) const;
+  // Marks the walked folders that lie in a protected folder.
+  void markProtected();
   void addFileRecord(const std::string& pParentName, const std::string& pPatn,
                      const std::string& pFileName, const std::string& pDate, double pSize,
                      std::string_view diskName, const FileFacts& facts);
@@ -225,6 +237,10 @@ private:
   TreeWalk walk_;
   // Where the grid's files are, for every step after the walk.
   FoundTree found_;
+  ProtectedFolders protectedFolders_;
+  // The folders above the searched one, by identity, as the last walk found them.
+  std::vector<FileIdentity> sourceAncestors_;
+  ProtectedMarks protectedMarks_;
   DeletionStepHook beforeDeletionStep_;
   DigestMemory digestCache_;
 };

@@ -98,6 +98,8 @@ DuplicateFinder::systemFoldersOf(const std::vector<std::optional<SourceAnchor>>&
 void DuplicateFinder::walkSources(const std::vector<std::optional<SourceAnchor>>& opened,
                                   int openError) {
   found_.clear();
+  sourceAncestors_.clear();
+  markProtected();
   std::vector<std::size_t> order;
   for (std::size_t k = 0; k < opened.size(); ++k)
     if (opened[k])
@@ -150,12 +152,18 @@ void DuplicateFinder::walkSources(const std::vector<std::optional<SourceAnchor>>
   const ScanFilter filter = filter_;
   WalkToGrid sink(*this);
   walk_.run(*anchor, roots, found_.folders, sink, filter);
+  sourceAncestors_ = ancestorIdentities(anchor->fd());
+  markProtected();
 }
 
 void DuplicateFinder::scan() {
   trapEvent("Form1.bnFillPreview_Click", [&] {
     if (sources_.empty())
       return;
+    // Looked up before the sources are opened: a protected folder's path may name another folder
+    // by now, which is then protected as well.
+    protectedFolders_.refresh();
+    markProtected();
     // The folders walked are the sources' real paths, links resolved: the warning is decided
     // on them, so that an alias (/bin, a link to /usr/bin) warns as its target does. The very
     // folders checked are the ones walked. One that cannot be opened is checked as given

@@ -143,6 +143,9 @@ UniqueFd openSubfolder(int folderFd, const char* name);
 UniqueFd openPassage(int folderFd, const char* name);
 // The parent of folderFd, checked to be the folder with identity; invalid when it is not.
 UniqueFd openParentChecked(int folderFd, FileIdentity identity);
+// The identities of the folders above folderFd, its parent first, up to the root, each reached
+// by ".." from the one below; shorter when one cannot be opened.
+std::vector<FileIdentity> ancestorIdentities(int folderFd);
 // The status of name in folderFd without following a link; false with errno set.
 bool statIn(int folderFd, const char* name, FileStatus& status);
 // The status of an open file; false with errno set.

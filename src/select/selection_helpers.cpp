@@ -1,6 +1,7 @@
 #include "select/selection_helpers.h"
 
 #include "select/group_stats.h"
+#include "select/protected_folders.h"
 #include "select/tick_verifier.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@ struct Candidate {
   // Built only when the rule or a tie needs it: a path per file is most of a million-file pass.
   std::string path;
   bool hasPath = false;
+  bool isProtected = false;
 };
 
 // The rule's own measure: negative when a should be kept over b, 0 when they tie.
@@ -41,10 +43,19 @@ std::string plural(std::uint64_t n, const char* one, const char* many) {
   return withThousands(n) + " " + (n == 1 ? one : many);
 }
 
-// The record the rule keeps among the files of the group row at position; tied says whether
-// equal times or lengths were broken by path order.
+bool isProtected(const ProtectedMarks* protectedFiles, const ReportGrid& grid, RecordId record) {
+  return protectedFiles && protectedFiles->file(grid, record);
+}
+
+// The same from facts already read: a second read per file is a tenth of a million-file pass.
+bool isProtected(const ProtectedMarks* protectedFiles, const FileFacts& facts) {
+  return protectedFiles && protectedFiles->folder(facts.folder);
+}
+
+// The record the rule keeps among the files of the group row at position, a protected one when
+// the group has any; tied says whether equal times or lengths were broken by path order.
 RecordId keptOf(const ReportGrid& grid, std::size_t position, KeepRule rule, const PathOf& pathOf,
-                bool& tied) {
+                const ProtectedMarks* protectedFiles, bool& tied) {
   Candidate best;
   Candidate current;
   tied = false;
@@ -62,10 +73,19 @@ RecordId keptOf(const ReportGrid& grid, std::size_t position, KeepRule rule, con
     current.sec = facts.mtimeSec;
     current.nsec = facts.mtimeNsec;
     current.hasPath = false;
+    current.isProtected = isProtected(protectedFiles, facts);
     if (pathsAlways)
       withPath(current);
     if (best.record == kNoRecord) {
       std::swap(best, current);
+      continue;
+    }
+    // A protected file stays whatever the rule says; the rule chooses among those alone.
+    if (current.isProtected != best.isProtected) {
+      if (current.isProtected) {
+        std::swap(best, current);
+        tied = false;
+      }
       continue;
     }
     int order = ruleOrder(rule, current, best);
@@ -95,7 +115,8 @@ SelectionResult cancelledRun() {
 } // namespace
 
 SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pathOf,
-                              TickVerifier* verifier, const PassHooks& hooks) {
+                              TickVerifier* verifier, const PassHooks& hooks,
+                              const ProtectedMarks* protectedFiles) {
   SelectionResult result;
   // Every group's kept file first: a name in one group may be another name of the file kept in
   // another (groups by name), and deleting it would free nothing either.
@@ -106,7 +127,7 @@ SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pat
     if (!grid.row(i).isGroup() || grid.row(i).childCount == 0)
       continue;
     bool tied = false;
-    keptFiles.push_back(keptOf(grid, i, rule, pathOf, tied));
+    keptFiles.push_back(keptOf(grid, i, rule, pathOf, protectedFiles, tied));
     result.ties += tied ? 1 : 0;
     const FileFacts& facts = grid.facts(keptFiles.back());
     // Records without an identity (inode 0) are no other file's name.
@@ -136,6 +157,11 @@ SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pat
         return cancelledRun();
       hooks.step();
       const FileFacts& facts = grid.facts(record);
+      if (isProtected(protectedFiles, facts)) {
+        ++result.protectedLeft;
+        ticks.emplace_back(record, false);
+        continue;
+      }
       if (std::binary_search(keptIdentities.begin(), keptIdentities.end(),
                              std::pair{facts.device, facts.inode})) {
         ++result.hardLinks;
@@ -162,8 +188,8 @@ SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pat
   return tickAllButOne(grid, rule, pathOf, nullptr, PassHooks{});
 }
 
-SelectionResult tickInsideFolder(ReportGrid& grid, const std::string& folder,
-                                 const PathOf& pathOf) {
+SelectionResult tickInsideFolder(ReportGrid& grid, const std::string& folder, const PathOf& pathOf,
+                                 const ProtectedMarks* protectedFiles) {
   SelectionResult result;
   std::size_t lastGroup = SIZE_MAX;
   std::size_t currentGroup = SIZE_MAX;
@@ -175,6 +201,10 @@ SelectionResult tickInsideFolder(ReportGrid& grid, const std::string& folder,
     }
     if (pathOf(row.record).compare(0, folder.size(), folder) != 0)
       continue;
+    if (isProtected(protectedFiles, grid, row.record)) {
+      result.protectedLeft += grid.ticked(row.record) ? 0 : 1;
+      continue;
+    }
     grid.setTicked(row.record, true);
     ++result.ticked;
     if (currentGroup != lastGroup) {
@@ -197,7 +227,8 @@ SelectionResult untickAll(ReportGrid& grid) {
   return result;
 }
 
-SelectionResult invertGroup(ReportGrid& grid, std::size_t position) {
+SelectionResult invertGroup(ReportGrid& grid, std::size_t position,
+                            const ProtectedMarks* protectedFiles) {
   SelectionResult result;
   const GridRow& groupRow = grid.row(position);
   if (!groupRow.isGroup())
@@ -205,6 +236,10 @@ SelectionResult invertGroup(ReportGrid& grid, std::size_t position) {
   result.groups = 1;
   for (std::size_t k = 1; k <= groupRow.childCount; ++k) {
     RecordId record = grid.row(position + k).record;
+    if (isProtected(protectedFiles, grid, record)) {
+      result.protectedLeft += grid.ticked(record) ? 0 : 1;
+      continue;
+    }
     bool tick = !grid.ticked(record);
     grid.setTicked(record, tick);
     result.ticked += tick ? 1 : 0;
@@ -230,6 +265,9 @@ std::string tickedReport(const SelectionResult& result) {
     text += "; " +
             plural(result.hardLinks, "hard link of a kept copy", "hard links of kept copies") +
             " left unticked";
+  if (result.protectedLeft > 0)
+    text +=
+        "; " + plural(result.protectedLeft, "protected file", "protected files") + " left unticked";
   return text;
 }
 

@@ -28,6 +28,8 @@ struct SelectionResult {
   std::uint64_t differ = 0;
   std::uint64_t unreadable = 0;
   std::uint64_t hardLinks = 0;
+  // Files in a protected folder the helper would otherwise have ticked.
+  std::uint64_t protectedLeft = 0;
   // Stopped before its end: no tick was changed.
   bool cancelled = false;
 };
@@ -35,26 +37,34 @@ struct SelectionResult {
 // The full path of a record (folder + name as found on disk).
 using PathOf = std::function<std::string(RecordId)>;
 
+class ProtectedMarks;
 class TickVerifier;
 
 // In each group keeps the file the rule picks (ties broken by path order) and unticks it; ticks
 // each other file that verifier proves a copy of it and unticks the rest. Another name (hard
 // link) of a kept file, of its own group or another, is never ticked: deleting it frees nothing.
 // Without a verifier the grouping is trusted, which is right only for groups found by content.
-// Events run and a cancel is looked at before each file and during each compare; a cancelled run
-// changes no tick. Each file but the kept ones is a step of progress. Without group rows nothing
-// happens.
+// A file protectedFiles marks is never ticked: a group holding one keeps one of them (by the
+// rule, among them alone) and leaves the others unticked too, so a group of protected files only
+// is left wholly unticked. Events run and a cancel is looked at before each file and during each
+// compare; a cancelled run changes no tick. Each file but the kept ones is a step of progress.
+// Without group rows nothing happens.
 SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pathOf,
-                              TickVerifier* verifier, const PassHooks& hooks);
+                              TickVerifier* verifier, const PassHooks& hooks,
+                              const ProtectedMarks* protectedFiles = nullptr);
 // The same trusting the grouping: for callers not yet moved to DuplicateFinder's
 // keepOneInEachGroup, which verifies in the modes that do not compare content.
 SelectionResult tickAllButOne(ReportGrid& grid, KeepRule rule, const PathOf& pathOf);
-// Ticks every listed file whose path lies inside folder (a "/"-terminated folder path).
-SelectionResult tickInsideFolder(ReportGrid& grid, const std::string& folder, const PathOf& pathOf);
+// Ticks every listed file whose path lies inside folder (a "/"-terminated folder path), but for
+// those protectedFiles marks.
+SelectionResult tickInsideFolder(ReportGrid& grid, const std::string& folder, const PathOf& pathOf,
+                                 const ProtectedMarks* protectedFiles = nullptr);
 // Unticks every listed file.
 SelectionResult untickAll(ReportGrid& grid);
-// Inverts the ticks of the files of the group whose group row stands at position.
-SelectionResult invertGroup(ReportGrid& grid, std::size_t position);
+// Inverts the ticks of the files of the group whose group row stands at position. A file
+// protectedFiles marks keeps its tick: only a click by hand ticks one.
+SelectionResult invertGroup(ReportGrid& grid, std::size_t position,
+                            const ProtectedMarks* protectedFiles = nullptr);
 
 // "Ticked 4,812 files in 2,401 groups; 21 ties broken by path", then what was left unticked:
 // "; 3 left unticked: their bytes differ from the kept copy", "; 1 left unticked: unreadable or

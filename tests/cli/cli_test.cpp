@@ -167,6 +167,11 @@ Paths asSet(const std::vector<std::string>& items) {
   return {items.begin(), items.end()};
 }
 
+// A plain path as a JSON string.
+std::string jsonQuoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
 std::string asciiLower(std::string text) {
   for (char& c : text)
     if (c >= 'A' && c <= 'Z')
@@ -241,8 +246,8 @@ TEST(Cli, HelpNamesEveryOptionAndExitCode) {
   EXPECT_EQ(r.exitCode, 0);
   for (const char* word :
        {"--by", "--no-subfolders", "--min-size", "--exclude", "--json", "\"sources\"", "-0, --null",
-        "--select", "--delete", "--allow-system-folders", "--help", "  -- ", "SIGTERM", "130",
-        "143", "0 done", "1 an error", "2 bad usage", "3 some"})
+        "--select", "--delete", "--protect DIR", "--allow-system-folders", "--help", "  -- ",
+        "SIGTERM", "130", "143", "0 done", "1 an error", "2 bad usage", "3 some"})
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
 }
 
@@ -362,6 +367,51 @@ TEST(Cli, SelectPrintsAndDeleteRemovesThroughTheGuard) {
   r = runCli({"--by", "content", "--select", "first", "--delete", tree.path()});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.err.find("Deleted 3 files;"), std::string::npos) << r.err;
+}
+
+// Files under a --protect folder are listed and marked, never selected nor deleted; the folder
+// is known by identity, so one given through a link protects where the link leads.
+TEST(Cli, ProtectedFoldersAreListedMarkedAndNeverSelected) {
+  TempDir tree;
+  tree.writeEach({"lib/x", "lib/sub/x", "out/x"}, "same");
+  ASSERT_EQ(::symlink((tree.path() + "lib").c_str(), (tree.path() + "to-lib").c_str()), 0);
+  RunResult r = runCli({"--protect", tree.path() + "to-lib", tree.path()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "File: x (3 files, not verified)\n" + tree.path() + "lib/sub/x\t(protected)\n" +
+                       tree.path() + "lib/x\t(protected)\n" + tree.path() + "out/x\n\n3 files\n");
+
+  r = runCli({"--json", "--protect=" + tree.path() + "lib/sub", tree.path()});
+  const auto fileObject = [&](const std::string& relative) {
+    const std::size_t from = r.out.find("{\"path\":" + jsonQuoted(tree.path() + relative));
+    return from == std::string::npos ? "" : r.out.substr(from, r.out.find('}', from) + 1 - from);
+  };
+  EXPECT_TRUE(fileObject("lib/sub/x").ends_with(",\"protected\":true}")) << r.out;
+  EXPECT_TRUE(fileObject("lib/x").ends_with(",\"protected\":false}")) << r.out;
+  EXPECT_TRUE(fileObject("out/x").ends_with(",\"protected\":false}")) << r.out;
+
+  // The newest copy is protected: it is the one kept; the other protected one stays as well.
+  tree.setMtime("lib/x", 1000);
+  tree.setMtime("lib/sub/x", 3000);
+  tree.setMtime("out/x", 2000);
+  r = runCli({"--select", "oldest", "--delete", "--protect", tree.path() + "lib", tree.path()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, tree.path() + "out/x\n");
+  EXPECT_NE(r.err.find("Ticked 1 file in 1 group; 1 protected file left unticked\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(exists(tree.path() + "out/x"));
+  EXPECT_TRUE(exists(tree.path() + "lib/x") && exists(tree.path() + "lib/sub/x"));
+
+  // Not a folder, missing, or no folder given: bad usage, nothing listed.
+  const std::string file = tree.write("file", "f");
+  for (const Args& args : {Args{"--protect", file, tree.path()},
+                           Args{"--protect", tree.path() + "missing", tree.path()},
+                           Args{tree.path(), "--protect"}, Args{"--protect=", tree.path()}}) {
+    r = runCli(args);
+    EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.out, "") << ::testing::PrintToString(args);
+  }
+  EXPECT_NE(runCli({"--protect", file, tree.path()}).err.find("not a folder"), std::string::npos);
 }
 
 // The case reported: found by name, a notes.txt with other bytes than the one kept is neither

@@ -17,6 +17,8 @@ namespace {
 // a 20,000-level tree cannot exhaust the process's limit.
 constexpr std::size_t kHeldLevels = 48;
 constexpr std::size_t kListingBuffer = 64 * 1024;
+// No real path climbs this far; a cycle of ".." (a broken file system) must still end.
+constexpr std::size_t kMostAncestors = 1 << 16;
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // O_PATH: a folder the user may pass through but not list is still reached, as by the kernel.
@@ -202,6 +204,25 @@ UniqueFd openParentChecked(int folderFd, FileIdentity identity) {
     return UniqueFd();
   }
   return parent;
+}
+
+std::vector<FileIdentity> ancestorIdentities(int folderFd) {
+  std::vector<FileIdentity> ancestors;
+  FileIdentity below;
+  if (!identityOfFd(folderFd, below))
+    return ancestors;
+  UniqueFd current(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+  // ".." of the root is the root itself: the climb ends where the identity stops changing.
+  for (std::size_t level = 0; current.valid() && level < kMostAncestors; ++level) {
+    UniqueFd parent(::openat(current.get(), "..", kPassFlags));
+    FileIdentity above;
+    if (!parent.valid() || !identityOfFd(parent.get(), above) || above == below)
+      break;
+    ancestors.push_back(above);
+    below = above;
+    current = std::move(parent);
+  }
+  return ancestors;
 }
 
 bool statIn(int folderFd, const char* name, FileStatus& status) {
