@@ -9,6 +9,7 @@
 #include "select/group_stats.h"
 #include "shellaid/loaded_windows.h"
 #include "source/path_routines.h"
+#include "tick_tally_field.h"
 #include "warning_window.h"
 
 #include <QAbstractItemView>
@@ -371,6 +372,11 @@ void Form1::buildStatusBar() {
   statusPanel3_->setSizePolicy(QSizePolicy::Ignored, statusPanel3_->sizePolicy().verticalPolicy());
   statusBar()->addWidget(statusPanel3_, 2);
   gridActions_->report = [this](const QString& text) { statusPanel3_->setText(text); };
+  tallyField_ = new TickTallyField(statusBar());
+  statusBar()->addPermanentWidget(tallyField_);
+  tallyField_->showTally(model_->tally());
+  connect(model_, &FileGridModel::tallyChanged, tallyField_,
+          [this] { tallyField_->showTally(model_->tally()); });
 }
 
 void Form1::connectControls() {

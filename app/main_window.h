@@ -41,6 +41,7 @@ inline constexpr int kSubfoldersGreyed = 2;
 
 class Form3;
 class Form4;
+class TickTallyField;
 
 // Up to this many rows a result is laid out whole when it shows (a few tens of milliseconds);
 // a bigger one opens its groups as they come into view, so showing it never stalls the window.
@@ -107,6 +108,8 @@ public:
   QString statusText() const;
   QString statusText2() const;
   QString selectionReport() const;
+  // The live tally beside those fields.
+  TickTallyField* tallyField() const { return tallyField_; }
 
   Form1Dialogs dialogs;
   // Results with more rows than this open their groups as they come into view instead of all
@@ -228,6 +231,7 @@ private:
   QLabel* statusPanel_ = nullptr;
   QLabel* statusPanel2_ = nullptr;
   QLabel* statusPanel3_ = nullptr;
+  TickTallyField* tallyField_ = nullptr;
 
   bool loaded_ = false;
   bool unloaded_ = false;
