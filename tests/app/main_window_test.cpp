@@ -11,6 +11,7 @@
 #include "shellaid/loaded_windows.h"
 #include "source/special_folders.h"
 #include "test_support.h"
+#include "tick_tally_field.h"
 #include "warning_window.h"
 
 #include <QAbstractItemModelTester>
@@ -20,6 +21,7 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -813,6 +815,46 @@ TEST_F(MainWindowTest, EachHelperTicksThroughItsMenuActionAndReportsBesideTheCou
   EXPECT_EQ(ticked(), (PathSet{"a/photo.jpg", "a/x.txt"}));
   EXPECT_FALSE(
       window.gridActions()->gridMenu({})->findChild<QAction*>("actInvertThisGroup")->isEnabled());
+}
+
+// The tally beside the status bar's fields follows every kind of tick, and warns, in red, of
+// groups that would lose every copy.
+TEST_F(MainWindowTest, TheStatusBarTalliesTheTicksAndWarnsOfGroupsWithEveryCopyTicked) {
+  Form1& window = openAndFind();
+  const TickTallyField& tally = *window.tallyField();
+  EXPECT_EQ(tally.shownTally(), "0 ticked \u00b7 0 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "");
+  EXPECT_FALSE(tally.findChild<QLabel*>("lblAllCopiesTicked")->isVisibleTo(&window));
+
+  trigger(kKeepNewestCaption);
+  EXPECT_EQ(tally.shownTally(), "3 ticked \u00b7 14 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "");
+  // The last photo by hand: its group is all ticked, its heading says so.
+  ASSERT_TRUE(model().setData(fileIndex("b/photo.jpg"), Qt::Checked, Qt::CheckStateRole));
+  EXPECT_EQ(tally.shownTally(), "4 ticked \u00b7 18 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "\u00b7 1 group with all copies ticked");
+  EXPECT_TRUE(tally.findChild<QLabel*>("lblAllCopiesTicked")->isVisibleTo(&window));
+  const QModelIndex photos = fileIndex("b/photo.jpg").parent();
+  EXPECT_TRUE(model().data(photos).toString().endsWith(" \u2014 all copies ticked"))
+      << model().data(photos).toString().toStdString();
+  // The specified fields keep their texts.
+  EXPECT_EQ(window.statusText(), "5 files");
+  EXPECT_EQ(window.statusText2(), "Space not verified: find by content to know it");
+
+  trigger(kUntickAllCaption);
+  EXPECT_EQ(tally.shownTally(), "0 ticked \u00b7 0 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "");
+  EXPECT_FALSE(model().data(photos).toString().contains("all copies ticked"));
+
+  // One click inverts a whole group into danger; deleting it leaves nothing ticked.
+  grid()->setCurrentIndex(fileIndex("a/x.txt"));
+  trigger(kInvertGroupCaption);
+  EXPECT_EQ(tally.shownTally(), "2 ticked \u00b7 12 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "\u00b7 1 group with all copies ticked");
+  click("Command4");
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(data("a/x.txt"))));
+  EXPECT_EQ(tally.shownTally(), "0 ticked \u00b7 0 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "");
 }
 
 TEST_F(MainWindowTest, FailedRowsStayTickedAfterTheDeletionAndAfterSorting) {
