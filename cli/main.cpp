@@ -1,6 +1,8 @@
 // zandrex-cli: the find of the desktop program, headless, for scripts and terminals.
 #include "cli_output.h"
 #include "cli_view.h"
+#include "listing/list_writer.h"
+#include "platform/fd_output_buffer.h"
 #include "select/group_stats.h"
 #include "select/selection_helpers.h"
 #include "settings/message_texts.h"
@@ -41,6 +43,10 @@ constexpr const char* kUsage =
     "  --no-subfolders   list only the files directly in FOLDER\n"
     "  --json            print one JSON document; bytes of names that are not UTF-8 are\n"
     "                    written as \\udcXX escapes\n"
+    "  --csv             print one CSV table (RFC 4180): a header row, then one row per file\n"
+    "                    with its group's number, key, path, folder, name, size, date,\n"
+    "                    checksum and tick; a field with a backslash or bytes that are not\n"
+    "                    UTF-8 has its backslashes doubled and those bytes as \\udcXX\n"
     "  -0, --null        for scripts: print each path exactly as it is on disk, followed by a\n"
     "                    NUL byte, with no headings and no status text; after each group's\n"
     "                    last path one more NUL (an empty record) ends the group. With\n"
@@ -81,6 +87,7 @@ struct Options {
   int mode = ByName;
   bool subfolders = true;
   bool json = false;
+  bool csv = false;
   bool select = false;
   KeepRule keep = KeepRule::First;
   bool remove = false;
@@ -139,7 +146,7 @@ public:
   }
 
 private:
-  cli::FdOutputBuffer buffer_{STDOUT_FILENO};
+  FdOutputBuffer buffer_{STDOUT_FILENO};
   std::ostream stream_;
   bool reported_ = false;
 };
@@ -151,7 +158,7 @@ int usageError(const std::string& message) {
 
 std::optional<int> modeFromName(const std::string& name) {
   for (int mode = ByName; mode <= ByContent; ++mode)
-    if (name == cli::kModeNames[mode])
+    if (name == kModeNames[mode])
       return mode;
   return std::nullopt;
 }
@@ -195,6 +202,10 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       options.json = true;
       continue;
     }
+    if (arg == "--csv") {
+      options.csv = true;
+      continue;
+    }
     if (arg == "--no-subfolders") {
       options.subfolders = false;
       continue;
@@ -230,6 +241,9 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     return usageError("--select prints paths; it does not combine with --json");
   if (options.nullSeparated && options.json)
     return usageError("--null and --json are two different outputs; give one of them");
+  if (options.csv && (options.json || options.nullSeparated || options.select))
+    return usageError("--csv is an output of its own; it does not combine with --json, --null "
+                      "or --select");
   return std::nullopt;
 }
 
@@ -403,6 +417,8 @@ int main(int argc, char** argv) {
     return selectAndDelete(core, options, presenter, output);
   if (options.json)
     cli::printJson(output.stream(), core, options.mode);
+  else if (options.csv)
+    cli::printCsv(output.stream(), core);
   else if (options.nullSeparated)
     cli::printNullSeparated(output.stream(), core);
   else
