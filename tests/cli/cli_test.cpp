@@ -208,6 +208,23 @@ TEST(Cli, ContentModeAsJson) {
   EXPECT_EQ(r.out.find('\xff'), std::string::npos);
 }
 
+TEST(Cli, CsvListsOneRowPerFileWithItsGroupAndTick) {
+  TempDir tree;
+  tree.writeEach({"x/a,b", "y/a,b"}, "abc");
+  tree.writeEach({"x/odd-\xff", "y/odd-\xff"}, "zz");
+  RunResult r = runCli({"--csv", tree.path()});
+  EXPECT_EQ(r.exitCode, 0);
+  const std::string path = tree.path();
+  EXPECT_EQ(r.out.find("group,key,path,folder,name,size,date,checksum,ticked\r\n"
+                       "1,\"a,b\",\"" +
+                       path + "x/a,b\"," + path + "x/,\"a,b\",3,"),
+            0u);
+  EXPECT_NE(r.out.find("\r\n2,odd-\\udcff," + path + "y/odd-\\udcff," + path + "y/,odd-\\udcff,2,"),
+            std::string::npos);
+  EXPECT_EQ(r.out.substr(r.out.size() - 5), ",,0\r\n");
+  EXPECT_EQ(r.out.find('\xff'), std::string::npos);
+}
+
 TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
   // No folder, unknown words, options that do not go together, a file for a folder, an option
   // word where the folder should be, two folders.
@@ -218,6 +235,8 @@ TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
                         {"--select", "first", "--json", "/tmp"},
                         {"--null", "--json", "/tmp"},
                         {"-0", "--by", "size", "--json", "/tmp"},
+                        {"--csv", "--json", "/tmp"},
+                        {"--csv", "--select", "first", "/tmp"},
                         {"/etc/passwd"},
                         {"-x"},
                         {"--", "/tmp", "/tmp"},
@@ -235,7 +254,7 @@ TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
 TEST(Cli, HelpNamesEveryOptionAndExitCode) {
   const RunResult r = runCli({"--help"});
   EXPECT_EQ(r.exitCode, 0);
-  for (const char* word : {"--by", "--no-subfolders", "--json", "-0, --null", "--select",
+  for (const char* word : {"--by", "--no-subfolders", "--json", "--csv", "-0, --null", "--select",
                            "--delete", "--allow-system-folders", "--help", "  -- ", "SIGTERM",
                            "130", "143", "0 done", "1 an error", "2 bad usage", "3 some"})
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
