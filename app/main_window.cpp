@@ -4,6 +4,7 @@
 #include "deletion_failure_window.h"
 #include "errors/err_trap.h"
 #include "folder_chooser.h"
+#include "list_saver.h"
 #include "local_path.h"
 #include "qt_settings.h"
 #include "select/group_stats.h"
@@ -25,6 +26,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -350,6 +352,11 @@ void Form1::buildGridArea() {
   bnSelect_->setToolButtonStyle(Qt::ToolButtonTextOnly);
   bnSelect_->setPopupMode(QToolButton::InstantPopup);
   bnSelect_->setMenu(gridActions_->selectMenu());
+  listSaver_ = new ListSaver(core_, this);
+  listSaver_->showError = [this](const QString& text) { dialogs.exclamation(text); };
+  listSaver_->report = [this](const QString& text) { statusPanel3_->setText(text); };
+  gridActions_->selectMenu()->addSeparator();
+  gridActions_->selectMenu()->addAction(listSaver_->action());
   bnSelect_->setEnabled(false);
 
   lblprb1_ = label("lblprb1", "Searching:", client_);

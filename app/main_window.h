@@ -41,6 +41,7 @@ inline constexpr int kSubfoldersGreyed = 2;
 
 class Form3;
 class Form4;
+class ListSaver;
 class TickTallyField;
 
 // Up to this many rows a result is laid out whole when it shows (a few tens of milliseconds);
@@ -108,6 +109,8 @@ public:
   QString statusText() const;
   QString statusText2() const;
   QString selectionReport() const;
+  // "Save list..." of the "Select" button's menu.
+  ListSaver* listSaver() const { return listSaver_; }
   // The live tally beside those fields.
   TickTallyField* tallyField() const { return tallyField_; }
 
@@ -232,6 +235,7 @@ private:
   QLabel* statusPanel2_ = nullptr;
   QLabel* statusPanel3_ = nullptr;
   TickTallyField* tallyField_ = nullptr;
+  ListSaver* listSaver_ = nullptr;
 
   bool loaded_ = false;
   bool unloaded_ = false;

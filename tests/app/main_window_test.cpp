@@ -5,6 +5,7 @@
 // ticked, hard-link marks, double-click, Enter and Space, and a big result opening its groups as
 // they come into view.
 #include "desktop_shell.h"
+#include "list_saver.h"
 #include "local_path.h"
 #include "main_window.h"
 #include "qt_settings.h"
@@ -26,6 +27,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -855,6 +857,51 @@ TEST_F(MainWindowTest, TheStatusBarTalliesTheTicksAndWarnsOfGroupsWithEveryCopyT
   EXPECT_FALSE(QFile::exists(QString::fromStdString(data("a/x.txt"))));
   EXPECT_EQ(tally.shownTally(), "0 ticked \u00b7 0 bytes to free");
   EXPECT_EQ(tally.shownWarning(), "");
+}
+
+// "Save list..." writes the very bytes the command line prints for the same folder, as CSV or
+// JSON, and says why when it cannot write.
+TEST_F(MainWindowTest, SaveListWritesWhatTheCommandLinePrintsAndReportsAFailedWrite) {
+  Form1& window = openAndFind();
+  test::TempDir saved;
+  ListSaver& saver = *window.listSaver();
+  QString start;
+  saver.chooseFile = [&](const QString& from) {
+    start = from;
+    return ChosenFile{QString::fromStdString(saved.path() + "list"), kCsvFilter};
+  };
+  std::vector<QString> errors;
+  window.dialogs.exclamation = [&](const QString& text) { errors.push_back(text); };
+  trigger(kKeepNewestCaption);
+  trigger(kSaveListCaption);
+  EXPECT_EQ(start.toStdString(), data(""));
+  const std::string csvPath = saved.path() + "list.csv";
+  EXPECT_EQ(window.selectionReport().toStdString(), "Saved 5 files to " + csvPath);
+
+  auto cliOutput = [&](const QStringList& options) {
+    QProcess cli;
+    cli.start(ZANDREX_CLI_PATH, options + QStringList{QString::fromStdString(data(""))});
+    EXPECT_TRUE(cli.waitForFinished());
+    EXPECT_EQ(cli.exitCode(), 0);
+    return cli.readAllStandardOutput().toStdString();
+  };
+  // The command line ticks nothing: only the tick column tells the two apart.
+  std::string csv = test::readFile(csvPath);
+  ASSERT_EQ(csv.find("ticked\r\n"), csv.find("\r\n") - 6);
+  for (std::size_t at = csv.find(",1\r\n"); at != std::string::npos; at = csv.find(",1\r\n"))
+    csv.replace(at, 4, ",0\r\n");
+  EXPECT_EQ(csv, cliOutput({"--csv"}));
+
+  const std::string jsonPath = saved.path() + "list.json";
+  ASSERT_TRUE(saver.saveTo(QString::fromStdString(jsonPath), kJsonFilter));
+  EXPECT_EQ(test::readFile(jsonPath), cliOutput({"--json"}));
+  EXPECT_TRUE(errors.empty());
+
+  // A folder that is not there: the reason is shown, nothing is written.
+  EXPECT_FALSE(saver.saveTo(QString::fromStdString(saved.path() + "gone/list.csv"), kCsvFilter));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_TRUE(errors[0].endsWith(": No such file or directory")) << errors[0].toStdString();
+  EXPECT_TRUE(errors[0].contains("gone/list.csv"));
 }
 
 TEST_F(MainWindowTest, FailedRowsStayTickedAfterTheDeletionAndAfterSorting) {
