@@ -35,8 +35,6 @@ std::size_t groupOfChildId(quintptr id) {
 }
 
 constexpr const char* kHardLinkMark = " (hard link)";
-// The heading of a group whose every copy is ticked: deleting them loses the content.
-constexpr QRgb kAllTickedColor = 0xffcc0000;
 constexpr const char* kHardLinkTip =
     "Another name of a file listed above in this group: deleting it frees no space";
 constexpr const char* kHeaderTip = "Click to sort the files of each group by this column, again to "
@@ -411,7 +409,7 @@ QVariant FileGridModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::FontRole)
       return groupFont_;
     if (role == Qt::ForegroundRole)
-      return allTicked ? QVariant(QColor(kAllTickedColor)) : QVariant();
+      return allTicked ? QVariant(QColor(kAllCopiesTickedColor)) : QVariant();
     if (role != Qt::DisplayRole || column != 0)
       return {};
     const std::string heading = groupHeading_(grid_, position);

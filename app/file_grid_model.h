@@ -16,6 +16,7 @@
 #include "select/tick_tally.h"
 
 #include <QAbstractItemModel>
+#include <QColor>
 #include <QFont>
 #include <cstdint>
 #include <functional>
@@ -23,6 +24,10 @@
 #include <vector>
 
 namespace zandrex::desktop {
+
+// The red of a group heading, and of the status bar's warning, when every copy of a group is
+// ticked: deleting them loses the content.
+inline constexpr QRgb kAllCopiesTickedColor = 0xffcc0000;
 
 // How the groups are ordered.
 enum class GroupSort {

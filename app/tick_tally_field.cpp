@@ -1,16 +1,12 @@
 #include "tick_tally_field.h"
 
+#include "file_grid_model.h"
+
+#include <QColor>
 #include <QHBoxLayout>
 #include <QLabel>
 
 namespace zandrex::desktop {
-
-namespace {
-
-// The red of the group headings whose every copy is ticked.
-constexpr const char* kWarningStyle = "color: #cc0000; font-weight: bold;";
-
-} // namespace
 
 TickTallyField::TickTallyField(QWidget* parent) : QWidget(parent) {
   setObjectName("StatusBarTally");
@@ -20,7 +16,8 @@ TickTallyField::TickTallyField(QWidget* parent) : QWidget(parent) {
   tally_->setObjectName("lblTally");
   warning_ = new QLabel(this);
   warning_->setObjectName("lblAllCopiesTicked");
-  warning_->setStyleSheet(kWarningStyle);
+  warning_->setStyleSheet(
+      QStringLiteral("color: %1; font-weight: bold;").arg(QColor(kAllCopiesTickedColor).name()));
   warning_->setVisible(false);
   layout->addWidget(tally_);
   layout->addWidget(warning_);

@@ -8,26 +8,37 @@
 
 #include <chrono>
 #include <cstdio>
+
 using namespace zandrex;
-static double ms(auto a, auto b) {
+
+namespace {
+
+constexpr int kFiles = 1'000'000;
+// Three files per size: a third of them kept, two thirds ticked.
+constexpr int kFilesPerGroup = 3;
+constexpr std::uint64_t kFirstInode = 1000;
+
+double ms(auto a, auto b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
 }
+
+} // namespace
+
 int main() {
   for (int follow = 0; follow < 2; ++follow) {
     ReportGrid grid;
     for (int c = 0; c < col::kCount; ++c)
       grid.addColumn(c, "c", 10, true);
-    const int n = 1000000;
-    for (int k = 0; k < n; ++k) {
+    for (int k = 0; k < kFiles; ++k) {
       RecordId r = grid.addRecord();
       grid.setItem(r, col::kPath, GridValue::text("/d" + std::to_string(k % 97) + "/"));
       grid.setItem(r, col::kFile, GridValue::text("f" + std::to_string(k)));
-      grid.setItem(r, col::kSize, GridValue::number(k / 3));
+      grid.setItem(r, col::kSize, GridValue::number(k / kFilesPerGroup));
       grid.setCheckbox(r, true);
       FileFacts f;
       f.device = 1;
-      f.inode = 1000 + k;
-      f.size = k / 3;
+      f.inode = kFirstInode + k;
+      f.size = k / kFilesPerGroup;
       grid.setFacts(r, f, {});
     }
     grid.groupOrderAdd(col::kSize);

@@ -70,7 +70,7 @@ constexpr const char* kUsage =
     "  -h, --help        print this help\n"
     "  --                end of the options: a FOLDER after it may start with \"-\"\n"
     "\n"
-    "Text output (not --json, not --null): a path, or a name in a group heading, that holds\n"
+    "Text output (not --json, --csv or --null): a path, or a name in a group heading, that holds\n"
     "a control character, a backslash, a quote or bytes that are not UTF-8 is quoted the\n"
     "way GNU ls quotes for a terminal, so that a shell reads it back as the exact bytes:\n"
     "a name a<newline>b is printed 'a'$'\\n''b'. Other paths are printed as they are.\n"
