@@ -460,6 +460,22 @@ TEST(FileGridModel, HelpersRepaintTheTickBoxesInViewAndKeepTheViewsState) {
       for (int row = 0; row < groups; ++row)
         ASSERT_EQ(view.isExpanded(model.index(row, 0)), open[row]) << "group " << row;
     }
+    // Inverting an open group in view repaints its heading too: it may have turned red.
+    for (QModelIndex index = view.indexAt(QPoint(0, 0)); index.isValid();
+         index = view.indexBelow(index)) {
+      const QRect heading = view.visualRect(index) & view.viewport()->rect();
+      if (heading.isEmpty())
+        break;
+      if (index.parent().isValid() || !view.isExpanded(index))
+        continue;
+      painted.region = {};
+      actions.invertGroupAt(model.index(0, 0, index));
+      QApplication::processEvents();
+      EXPECT_TRUE(painted.region.contains(heading)) << "group " << index.row();
+      EXPECT_TRUE(model.data(index).toString().endsWith(kAllCopiesTickedMark));
+      actions.invertGroupAt(model.index(0, 0, index));
+      break;
+    }
   };
   check("middle", [&] {
     bar.setValue(bar.maximum() / 2);
