@@ -12,7 +12,8 @@ namespace zandrex {
 // disk. A file already at path keeps its permissions and is replaced whole; a failure at any step
 // (a full disk, a folder that cannot be written, write throwing) leaves path as it was and no
 // temporary file behind. path's folder is opened once; the file is created, renamed and removed
-// relative to it, and a link at the temporary name is never followed.
+// relative to it, and no link is followed: a symbolic link at path is replaced, not written
+// through.
 // Returns "" when path holds the new contents, otherwise why not ("No space left on device").
 std::string writeWholeFile(const std::string& path,
                            const std::function<void(std::ostream&)>& write);
