@@ -197,15 +197,8 @@ TEST_F(TickTallyTest, ADeletionsRebuildCountsTheFilesLeftTickedAndTheirGroups) {
   EXPECT_FALSE(exists("d/other.txt"));
   ASSERT_TRUE(exists("e/other.txt"));
   EXPECT_EQ(figuresOf(tally), countedAfresh(core.grid()));
-  EXPECT_EQ(tally.ticked(), core.grid().ticked(recordOf("e/other.txt")) ? 1u : 0u);
-}
-
-TEST(TickTallyTexts, CountsAndSpaceReadAsTheStatusBarShowsThem) {
-  EXPECT_EQ(allTickedText(0), "");
-  EXPECT_EQ(allTickedText(1), "\u00b7 1 group with all copies ticked");
-  EXPECT_EQ(allTickedText(1234), "\u00b7 1,234 groups with all copies ticked");
-  TickTally none;
-  EXPECT_EQ(tallyText(none), "0 ticked \u00b7 0 bytes to free");
+  EXPECT_TRUE(core.grid().ticked(recordOf("e/other.txt")));
+  EXPECT_EQ(tally.ticked(), 1u);
 }
 
 } // namespace
