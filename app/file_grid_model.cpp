@@ -4,6 +4,7 @@
 #include "local_path.h"
 #include "text/natural_order.h"
 
+#include <QColor>
 #include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
@@ -115,10 +116,12 @@ FileGridModel::FileGridModel(ReportGrid& grid, QObject* parent)
   hardLinkFont_.setItalic(true);
   grid_.onBeforeRowsChange = [this] { beginRowsChange(); };
   grid_.onAfterRowsChange = [this] { endRowsChange(); };
+  tally_.follow(grid_);
   indexTopLevel();
 }
 
 FileGridModel::~FileGridModel() {
+  tally_.unfollow();
   grid_.onBeforeRowsChange = nullptr;
   grid_.onAfterRowsChange = nullptr;
 }
@@ -142,6 +145,7 @@ void FileGridModel::endRowsChange() {
   indexTopLevel();
   resetting_ = false;
   endResetModel();
+  emit tallyChanged();
 }
 
 void FileGridModel::indexTopLevel() {
@@ -157,6 +161,7 @@ void FileGridModel::indexTopLevel() {
   groupStatsKnown_.assign(groupPositions_.size(), false);
   hardLink_.assign(grouped_ ? rows : 0, false);
   topLevelCount_ = clampToInt(grouped_ ? groupPositions_.size() : rows);
+  tally_.recount(grid_);
   applySort();
 }
 
@@ -310,7 +315,9 @@ void FileGridModel::ticksChanged() {
   // top-level row to the last, the files of the open groups among them, and reads their tick
   // boxes afresh; files shown below the last group row are the view owner's to repaint.
   if (topLevelCount_ > 0)
-    emit dataChanged(index(0, 0), index(topLevelCount_ - 1, 0), {Qt::CheckStateRole});
+    emit dataChanged(index(0, 0), index(topLevelCount_ - 1, 0),
+                     {Qt::CheckStateRole, Qt::DisplayRole, Qt::ForegroundRole});
+  emit tallyChanged();
 }
 
 void FileGridModel::ticksChangedInGroup(std::size_t position) {
@@ -318,6 +325,14 @@ void FileGridModel::ticksChangedInGroup(std::size_t position) {
   const int files = rowCount(group);
   if (group.isValid() && files > 0)
     emit dataChanged(index(0, 0, group), index(files - 1, 0, group), {Qt::CheckStateRole});
+  emit tallyChanged();
+}
+
+std::size_t FileGridModel::groupOrdinal(const QModelIndex& index) const {
+  if (!grouped_ || !index.isValid())
+    return SIZE_MAX;
+  const QModelIndex top = index.internalId() == kTopLevelId ? index : parent(index);
+  return groupByViewRow_[static_cast<std::size_t>(top.row())];
 }
 
 std::size_t FileGridModel::topLevelPosition(int row) const {
@@ -393,11 +408,15 @@ QVariant FileGridModel::data(const QModelIndex& index, int role) const {
   const GridRow& row = grid_.row(position);
   const int column = index.column();
   if (row.isGroup()) {
+    const bool allTicked = tally_.allTicked(groupByViewRow_[static_cast<std::size_t>(index.row())]);
     if (role == Qt::FontRole)
       return groupFont_;
+    if (role == Qt::ForegroundRole)
+      return allTicked ? QVariant(QColor(kAllCopiesTickedColor)) : QVariant();
     if (role != Qt::DisplayRole || column != 0)
       return {};
-    return QString::fromStdString(groupHeading_(grid_, position));
+    const std::string heading = groupHeading_(grid_, position);
+    return QString::fromStdString(allTicked ? heading + kAllCopiesTickedMark : heading);
   }
   const bool markedName = column == nameColumn_ && isHardLink(position);
   const bool isProtected = protectedTest_ && protectedTest_(row.record);
@@ -452,8 +471,15 @@ bool FileGridModel::setData(const QModelIndex& index, const QVariant& value, int
   const GridRow& row = grid_.row(position);
   if (row.isGroup() || !grid_.hasCheckbox(row.record))
     return false;
+  const std::size_t group = groupOrdinal(index);
+  const bool wasAllTicked = tally_.allTicked(group);
   grid_.setTicked(row.record, value.toInt() == Qt::Checked);
   emit dataChanged(index, index, {Qt::CheckStateRole});
+  if (tally_.allTicked(group) != wasAllTicked) {
+    const QModelIndex heading = index.parent();
+    emit dataChanged(heading, heading, {Qt::DisplayRole, Qt::ForegroundRole});
+  }
+  emit tallyChanged();
   return true;
 }
 

@@ -6,12 +6,17 @@
 // Sorting never touches the grid: the model keeps a permutation from view rows to grid row
 // positions, recomputed (O(n log n)) whenever the grid's rows are rebuilt, so a sort stays in
 // force across finds and deletions. Tick states live in the grid's records and follow them.
+//
+// The model keeps a tally of the ticks, told of every tick the grid changes: a group whose every
+// file is ticked shows its heading in red with kAllCopiesTickedMark added, known in O(1).
 #pragma once
 
 #include "grid/report_grid.h"
 #include "select/group_stats.h"
+#include "select/tick_tally.h"
 
 #include <QAbstractItemModel>
+#include <QColor>
 #include <QFont>
 #include <cstdint>
 #include <functional>
@@ -19,6 +24,10 @@
 #include <vector>
 
 namespace zandrex::desktop {
+
+// The red of a group heading, and of the status bar's warning, when every copy of a group is
+// ticked: deleting them loses the content.
+inline constexpr QRgb kAllCopiesTickedColor = 0xffcc0000;
 
 // How the groups are ordered.
 enum class GroupSort {
@@ -45,8 +54,9 @@ public:
   // The text of a group row's first column; the default shows the group key and the file count.
   using GroupHeading = std::function<std::string(const ReportGrid&, std::size_t position)>;
 
-  // Observes grid (not owned; it must outlive the model) through its row-change callbacks,
-  // which this model takes over: it resets whenever the grid's rows are rebuilt or cleared.
+  // Observes grid (not owned; it must outlive the model) through its row-change and tick-change
+  // callbacks, which this model takes over: it resets whenever the grid's rows are rebuilt or
+  // cleared.
   explicit FileGridModel(ReportGrid& grid, QObject* parent = nullptr);
   ~FileGridModel() override;
 
@@ -60,6 +70,8 @@ public:
   // Resets after changes the grid does not announce (columns added, group heading changed).
   void refresh();
 
+  // The ticks of the rows as they stand, whoever changed them.
+  const TickTally& tally() const { return tally_; }
   // True when the top-level rows are group rows.
   bool grouped() const { return grouped_; }
   // The grid row an index stands for; SIZE_MAX for an invalid index.
@@ -85,9 +97,12 @@ public:
   bool isHardLink(std::size_t position) const;
   // Announces new tick states of every file row (after a helper ticked many at once) with one
   // dataChanged over the first column of the top-level rows (CheckStateRole), whatever the
-  // number of groups: a view must read the files' tick boxes again when it repaints them.
+  // number of groups: a view must read the files' tick boxes and the group headings again when
+  // it repaints them.
   void ticksChanged();
-  // Announces new tick states of the files of the group whose group row is at position.
+  // Announces new tick states of the files of the group whose group row is at position, with one
+  // dataChanged over its files: its heading, which may have turned red or back, is the view
+  // owner's to repaint.
   void ticksChangedInGroup(std::size_t position);
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -104,6 +119,10 @@ public:
   // The view's header sorts through this: sortFiles.
   void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
+signals:
+  // The tally may have changed: after each announcement of new ticks and each reset.
+  void tallyChanged();
+
 private:
   void beginRowsChange();
   void endRowsChange();
@@ -113,6 +132,8 @@ private:
   void orderGroups();
   // Re-sorts and moves the view's persistent indexes along (a layout change, not a reset).
   void resort();
+  // The ordinal in groupPositions_ of the group an index lies in; SIZE_MAX when ungrouped.
+  std::size_t groupOrdinal(const QModelIndex& index) const;
   // A group row's grid position when grouped; a file row's when ungrouped.
   std::size_t topLevelPosition(int row) const;
   // The grid position of the child-th row under the top-level row at parentPosition.
@@ -123,6 +144,7 @@ private:
   const GroupStats& groupStats(std::size_t group) const;
 
   ReportGrid& grid_;
+  TickTally tally_;
   GroupHeading groupHeading_;
   std::function<bool(RecordId)> protectedTest_;
   int nameColumn_ = 1;

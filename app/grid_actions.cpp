@@ -256,6 +256,8 @@ void GridActions::invertGroupAt(const QModelIndex& index) {
   trapEvent("Form1.mnuSelectInvert_Click", [&] {
     const SelectionResult result = invertGroup(core_.grid(), group, &core_.protectedMarks());
     model_.ticksChangedInGroup(group);
+    // The model's one signal covers the files; the heading may have turned red or back.
+    view_.update(model_.indexOfRow(group));
     showReport(tickedReport(result));
   });
 }

@@ -5,6 +5,7 @@
 #include "errors/err_trap.h"
 #include "filter_controls.h"
 #include "folder_chooser.h"
+#include "list_saver.h"
 #include "local_path.h"
 #include "protected_folders_dialog.h"
 #include "qt_settings.h"
@@ -13,6 +14,7 @@
 #include "settings/protected_folder_settings.h"
 #include "shellaid/loaded_windows.h"
 #include "source/path_routines.h"
+#include "tick_tally_field.h"
 #include "warning_window.h"
 
 #include <QAbstractItemView>
@@ -28,6 +30,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -365,6 +368,11 @@ void Form1::buildGridArea() {
   bnSelect_->setPopupMode(QToolButton::InstantPopup);
   bnSelect_->setMenu(gridActions_->selectMenu());
   addReclaimActions(*gridActions_->selectMenu(), [this](ReclaimWay way) { reclaimTicked(way); });
+  listSaver_ = new ListSaver(core_, this);
+  listSaver_->showError = [this](const QString& text) { dialogs.exclamation(text); };
+  listSaver_->report = [this](const QString& text) { statusPanel3_->setText(text); };
+  gridActions_->selectMenu()->addSeparator();
+  gridActions_->selectMenu()->addAction(listSaver_->action());
   bnSelect_->setEnabled(false);
 
   lblprb1_ = label("lblprb1", "Searching:", client_);
@@ -387,6 +395,11 @@ void Form1::buildStatusBar() {
   statusPanel3_->setSizePolicy(QSizePolicy::Ignored, statusPanel3_->sizePolicy().verticalPolicy());
   statusBar()->addWidget(statusPanel3_, 2);
   gridActions_->report = [this](const QString& text) { statusPanel3_->setText(text); };
+  tallyField_ = new TickTallyField(statusBar());
+  statusBar()->addPermanentWidget(tallyField_);
+  tallyField_->showTally(model_->tally());
+  connect(model_, &FileGridModel::tallyChanged, tallyField_,
+          [this] { tallyField_->showTally(model_->tally()); });
 }
 
 void Form1::connectControls() {

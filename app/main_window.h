@@ -43,6 +43,8 @@ inline constexpr int kSubfoldersGreyed = 2;
 class FilterControls;
 class Form3;
 class Form4;
+class ListSaver;
+class TickTallyField;
 
 // Up to this many rows a result is laid out whole when it shows (a few tens of milliseconds);
 // a bigger one opens its groups as they come into view, so showing it never stalls the window.
@@ -113,6 +115,10 @@ public:
   QString statusText() const;
   QString statusText2() const;
   QString selectionReport() const;
+  // "Save list..." of the "Select" button's menu.
+  ListSaver* listSaver() const { return listSaver_; }
+  // The live tally beside those fields.
+  TickTallyField* tallyField() const { return tallyField_; }
 
   Form1Dialogs dialogs;
   // Results with more rows than this open their groups as they come into view instead of all
@@ -239,6 +245,8 @@ private:
   QLabel* statusPanel_ = nullptr;
   QLabel* statusPanel2_ = nullptr;
   QLabel* statusPanel3_ = nullptr;
+  TickTallyField* tallyField_ = nullptr;
+  ListSaver* listSaver_ = nullptr;
 
   bool loaded_ = false;
   bool unloaded_ = false;

@@ -1,13 +1,11 @@
 #include "cli_output.h"
 
-#include "digest/content_digest.h"
+#include "listing/list_writer.h"
 #include "select/group_stats.h"
 #include "text/utf8.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <unistd.h>
 
 namespace zandrex::cli {
 
@@ -114,52 +112,6 @@ std::string quotedAlways(std::string_view text) {
   return quoted(text);
 }
 
-std::string jsonString(std::string_view text) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size();) {
-    auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length = utf8SequenceLength(text, i);
-    char escape[8];
-    if (length == 0) {
-      std::snprintf(escape, sizeof escape, "\\udc%02x", c);
-      out += escape;
-      ++i;
-      continue;
-    }
-    if (length > 1) {
-      out.append(text.substr(i, length));
-      i += length;
-      continue;
-    }
-    ++i;
-    switch (c) {
-    case '"':
-      out += "\\\"";
-      break;
-    case '\\':
-      out += "\\\\";
-      break;
-    case '\n':
-      out += "\\n";
-      break;
-    case '\r':
-      out += "\\r";
-      break;
-    case '\t':
-      out += "\\t";
-      break;
-    default:
-      if (c < 0x20) {
-        std::snprintf(escape, sizeof escape, "\\u%04x", c);
-        out += escape;
-      } else {
-        out += static_cast<char>(c);
-      }
-    }
-  }
-  return out + "\"";
-}
-
 namespace {
 
 // The group's heading with the name in it (the "File" key of the filename modes) quoted.
@@ -217,110 +169,12 @@ void printNullSeparated(std::ostream& out, const DuplicateFinder& core) {
 }
 
 void printJson(std::ostream& out, const DuplicateFinder& core, int mode) {
-  const ReportGrid& grid = core.grid();
-  std::size_t files = 0;
-  for (std::size_t i = 0; i < grid.rowCount(); ++i)
-    files += grid.row(i).isGroup() ? 0 : 1;
-  const std::vector<std::string>& sources = core.scannedSources();
-  out << '{';
-  // "source" names the one folder of a find given one; "sources" lists them all, always.
-  if (sources.size() == 1)
-    out << "\"source\":" << jsonString(sources.front()) << ',';
-  out << "\"sources\":[";
-  for (std::size_t k = 0; k < sources.size(); ++k)
-    out << (k > 0 ? "," : "") << jsonString(sources[k]);
-  out << "],\"mode\":" << jsonString(kModeNames[mode]) << ",\"files\":" << files << ",\"groups\":[";
-  bool firstGroup = true;
-  bool firstFile = true;
-  auto valueJson = [](const GridValue& value) {
-    return value.isNumber() ? value.displayText() : jsonString(value.displayText());
-  };
-  forEachRow(
-      core.grid(),
-      [&](std::size_t position) {
-        if (!firstGroup)
-          out << "]},";
-        firstGroup = false;
-        firstFile = true;
-        GridValue key = grid.groupKey(position);
-        const bool byContent = grid.groupOrder().front() == col::kContent;
-        out << "{\"key\":"
-            << (byContent ? jsonString(contentKeyText(key.asText())) : valueJson(key))
-            << ",\"files\":[";
-      },
-      [&](RecordId record) {
-        if (!firstFile)
-          out << ',';
-        firstFile = false;
-        out << "{\"path\":" << jsonString(core.fullPath(record))
-            << ",\"folder\":" << jsonString(grid.item(record, col::kPath).asText())
-            << ",\"name\":" << jsonString(grid.item(record, col::kFile).asText())
-            << ",\"size\":" << grid.item(record, col::kSize).displayText()
-            << ",\"date\":" << jsonString(grid.item(record, col::kDate).asText())
-            << ",\"checksum\":" << jsonString(grid.item(record, col::kChecksum).asText())
-            << ",\"protected\":" << (core.isProtected(record) ? "true" : "false") << '}';
-      });
-  if (!firstGroup)
-    out << "]}";
-  out << "]}\n";
+  writeJson(out, core.grid(), core.scannedSources(), kModeNames[mode],
+            [&core](RecordId record) { return core.isProtected(record); });
 }
 
-FdOutputBuffer::FdOutputBuffer(int fd) : fd_(fd) {
-  setp(buffer_, buffer_ + kSize);
-}
-
-FdOutputBuffer::~FdOutputBuffer() {
-  drain();
-}
-
-bool FdOutputBuffer::writeAll(const char* data, std::size_t count) {
-  while (count > 0 && error_ == 0) {
-    ssize_t written = ::write(fd_, data, count);
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0) {
-      error_ = written < 0 ? errno : EIO;
-      break;
-    }
-    data += written;
-    count -= static_cast<std::size_t>(written);
-  }
-  return error_ == 0;
-}
-
-bool FdOutputBuffer::drain() {
-  const std::size_t pending = static_cast<std::size_t>(pptr() - pbase());
-  setp(buffer_, buffer_ + kSize);
-  // After a failure nothing more is written: the output must not go on past a gap.
-  return error_ == 0 && writeAll(buffer_, pending);
-}
-
-FdOutputBuffer::int_type FdOutputBuffer::overflow(int_type c) {
-  if (!drain())
-    return traits_type::eof();
-  if (traits_type::eq_int_type(c, traits_type::eof()))
-    return traits_type::not_eof(c);
-  *pptr() = traits_type::to_char_type(c);
-  pbump(1);
-  return c;
-}
-
-std::streamsize FdOutputBuffer::xsputn(const char* data, std::streamsize count) {
-  if (error_ != 0)
-    return 0;
-  const auto room = static_cast<std::streamsize>(epptr() - pptr());
-  if (count <= room) {
-    traits_type::copy(pptr(), data, static_cast<std::size_t>(count));
-    pbump(static_cast<int>(count));
-    return count;
-  }
-  if (!drain() || !writeAll(data, static_cast<std::size_t>(count)))
-    return 0;
-  return count;
-}
-
-int FdOutputBuffer::sync() {
-  return drain() ? 0 : -1;
+void printCsv(std::ostream& out, const DuplicateFinder& core) {
+  writeCsv(out, core.grid(), [&core](RecordId record) { return core.isProtected(record); });
 }
 
 } // namespace zandrex::cli

@@ -1,6 +1,8 @@
 // zandrex-cli: the find of the desktop program, headless, for scripts and terminals.
 #include "cli_output.h"
 #include "cli_view.h"
+#include "listing/list_writer.h"
+#include "platform/fd_output_buffer.h"
 #include "reclaim_words.h"
 #include "select/group_stats.h"
 #include "select/selection_helpers.h"
@@ -54,6 +56,11 @@ constexpr const char* kUsage =
     "  --json            print one JSON document; bytes of names that are not UTF-8 are\n"
     "                    written as \\udcXX escapes. \"sources\" lists the FOLDERs as\n"
     "                    searched (real paths); \"source\" is there too when one was given\n"
+    "  --csv             print one CSV table (RFC 4180): a header row, then one row per file\n"
+    "                    with its group's number, key, path, folder, name, size, date,\n"
+    "                    checksum, tick and protection (1 or 0); a field with a backslash\n"
+    "                    or bytes that are not UTF-8 has its backslashes doubled and those\n"
+    "                    bytes as \\udcXX\n"
     "  -0, --null        for scripts: print each path exactly as it is on disk, followed by a\n"
     "                    NUL byte, with no headings and no status text; after each group's\n"
     "                    last path one more NUL (an empty record) ends the group. With\n"
@@ -91,7 +98,7 @@ constexpr const char* kUsage =
     "  -h, --help        print this help\n"
     "  --                end of the options: a FOLDER after it may start with \"-\"\n"
     "\n"
-    "Text output (not --json, not --null): a path, or a name in a group heading, that holds\n"
+    "Text output (not --json, --csv or --null): a path, or a name in a group heading, that holds\n"
     "a control character, a backslash, a quote or bytes that are not UTF-8 is quoted the\n"
     "way GNU ls quotes for a terminal, so that a shell reads it back as the exact bytes:\n"
     "a name a<newline>b is printed 'a'$'\\n''b'. Other paths are printed as they are.\n"
@@ -110,6 +117,7 @@ struct Options {
   int mode = ByName;
   bool subfolders = true;
   bool json = false;
+  bool csv = false;
   bool select = false;
   KeepRule keep = KeepRule::First;
   bool remove = false;
@@ -171,7 +179,7 @@ public:
   }
 
 private:
-  cli::FdOutputBuffer buffer_{STDOUT_FILENO};
+  FdOutputBuffer buffer_{STDOUT_FILENO};
   std::ostream stream_;
   bool reported_ = false;
 };
@@ -183,7 +191,7 @@ int usageError(const std::string& message) {
 
 std::optional<int> modeFromName(const std::string& name) {
   for (int mode = ByName; mode <= ByContent; ++mode)
-    if (name == cli::kModeNames[mode])
+    if (name == kModeNames[mode])
       return mode;
   return std::nullopt;
 }
@@ -223,6 +231,10 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     }
     if (arg == "--json") {
       options.json = true;
+      continue;
+    }
+    if (arg == "--csv") {
+      options.csv = true;
       continue;
     }
     if (arg == "--no-subfolders") {
@@ -303,6 +315,9 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     return usageError("--select prints paths; it does not combine with --json");
   if (options.nullSeparated && options.json)
     return usageError("--null and --json are two different outputs; give one of them");
+  if (options.csv && (options.json || options.nullSeparated || options.select))
+    return usageError("--csv is an output of its own; it does not combine with --json, --null "
+                      "or --select");
   return std::nullopt;
 }
 
@@ -514,6 +529,8 @@ int main(int argc, char** argv) {
     return selectAndDelete(core, options, presenter, output);
   if (options.json)
     cli::printJson(output.stream(), core, options.mode);
+  else if (options.csv)
+    cli::printCsv(output.stream(), core);
   else if (options.nullSeparated)
     cli::printNullSeparated(output.stream(), core);
   else

@@ -525,7 +525,11 @@ bool ReportGrid::hasCheckbox(RecordId record) const {
 }
 
 void ReportGrid::setTicked(RecordId record, bool ticked) {
+  if (record >= impl_->flags.size() || this->ticked(record) == ticked)
+    return;
   setFlag(impl_->flags, record, kFlagTicked, ticked);
+  if (onTickChanged)
+    onTickChanged(record, ticked);
 }
 
 bool ReportGrid::ticked(RecordId record) const {

@@ -163,6 +163,9 @@ public:
   // Called before and after the row list is rebuilt or cleared (the Qt model resets on them).
   std::function<void()> onBeforeRowsChange;
   std::function<void()> onAfterRowsChange;
+  // Called after a record's tick actually changed (not for a tick set to what it was), with the
+  // new state; whoever keeps counts of the ticks listens here.
+  std::function<void(RecordId record, bool ticked)> onTickChanged;
 
 private:
   struct Impl;

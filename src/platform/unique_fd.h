@@ -23,6 +23,8 @@ public:
   // -1 when none is held.
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
+  // Gives up the descriptor without closing it (to close it oneself and see the result).
+  int release() { return std::exchange(fd_, -1); }
   // Closes the held descriptor (if any) and holds fd instead.
   void reset(int fd = -1) {
     if (fd_ >= 0)

@@ -10,6 +10,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QColor>
 #include <QItemSelectionModel>
 #include <QPaintEvent>
 #include <QRegion>
@@ -209,6 +210,96 @@ TEST(FileGridModel, HelpersAndSortsSendAsManySignalsForThousandsOfGroupsAsForAFe
   EXPECT_EQ(bySize[1], expected);
 }
 
+// The headings of the groups in view order; a "!" in front of those shown in red.
+std::vector<std::string> headings(const FileGridModel& model) {
+  std::vector<std::string> out;
+  for (int row = 0; row < model.rowCount(); ++row) {
+    const QModelIndex group = model.index(row, 0);
+    const QVariant color = model.data(group, Qt::ForegroundRole);
+    const bool red =
+        color.isValid() && color.value<QColor>().red() > 2 * color.value<QColor>().green();
+    out.push_back((red ? "!" : "") + model.data(group).toString().toStdString());
+  }
+  return out;
+}
+
+// Every way ticks change turns a group's heading red exactly while all its files are ticked, and
+// back; the mark follows its group through sorts and a deletion's rebuild.
+TEST(FileGridModel, AGroupWithEveryFileTickedHasARedHeadingWhicheverWayItWasTicked) {
+  FileGrid files;
+  FileGridModel& model = files.model;
+  QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+  model.setGroupHeading([](const ReportGrid& grid, std::size_t position) {
+    return grid.groupKey(position).displayText();
+  });
+  files.add("/a/", "one", 1);
+  files.add("/b/", "one", 1);
+  files.add("/a/", "two", 2);
+  files.add("/b/", "two", 2);
+  files.add("/c/", "two", 2);
+  files.groupBy(kSizeColumn);
+  const std::string allMark = " \u2014 all copies ticked";
+  const std::string one = "1";
+  const std::string two = "2";
+  const std::string oneRed = "!1" + allMark;
+  const std::string twoRed = "!2" + allMark;
+  const PathOf pathOf = [&](RecordId record) {
+    return std::string(files.grid.item(record, kPathColumn).asText()) +
+           std::string(files.grid.item(record, kNameColumn).asText());
+  };
+  using Headings = std::vector<std::string>;
+  ASSERT_EQ(headings(model), (Headings{one, two}));
+
+  // By hand: the heading changes with the tick that completes its group, and is announced.
+  const QModelIndex groupOne = model.index(0, 0);
+  QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+  ASSERT_TRUE(model.setData(model.index(0, 0, groupOne), Qt::Checked, Qt::CheckStateRole));
+  EXPECT_EQ(headings(model), (Headings{one, two}));
+  EXPECT_EQ(changes.count(), 1);
+  ASSERT_TRUE(model.setData(model.index(1, 0, groupOne), Qt::Checked, Qt::CheckStateRole));
+  EXPECT_EQ(headings(model), (Headings{oneRed, two}));
+  ASSERT_EQ(changes.count(), 3);
+  EXPECT_EQ(changes[2][0].value<QModelIndex>(), groupOne);
+  ASSERT_TRUE(model.setData(model.index(1, 0, groupOne), Qt::Unchecked, Qt::CheckStateRole));
+  EXPECT_EQ(headings(model), (Headings{one, two}));
+
+  // Helpers: keep-one never completes a group; untick all clears every mark.
+  tickAllButOne(files.grid, KeepRule::First, pathOf);
+  model.ticksChanged();
+  EXPECT_EQ(headings(model), (Headings{one, two}));
+  invertGroup(files.grid, 0);
+  invertGroup(files.grid, 3);
+  model.ticksChanged();
+  EXPECT_EQ(headings(model), (Headings{one, two}));
+  untickAll(files.grid);
+  invertGroup(files.grid, 3);
+  model.ticksChangedInGroup(3);
+  EXPECT_EQ(headings(model), (Headings{one, twoRed}));
+  tickInsideFolder(files.grid, "/a/", pathOf);
+  tickInsideFolder(files.grid, "/b/", pathOf);
+  model.ticksChanged();
+  EXPECT_EQ(headings(model), (Headings{oneRed, twoRed}));
+  untickAll(files.grid);
+  model.ticksChanged();
+  EXPECT_EQ(headings(model), (Headings{one, two}));
+
+  // Sorting moves the mark with its group.
+  invertGroup(files.grid, 0);
+  model.ticksChangedInGroup(0);
+  model.sortGroups(GroupSort::Count, Qt::DescendingOrder);
+  EXPECT_EQ(headings(model), (Headings{two, oneRed}));
+  model.sortFiles(kPathColumn, Qt::DescendingOrder);
+  EXPECT_EQ(headings(model), (Headings{two, oneRed}));
+
+  // A deletion removes a file of group 2: with the other two ticked it is complete, and as
+  // many files as group 1 now.
+  files.grid.setTicked(files.grid.row(5).record, true);
+  files.grid.setTicked(files.grid.row(6).record, true);
+  files.grid.removeAt(files.grid.recordIndex(files.grid.row(4).record));
+  files.grid.rebuildRows();
+  EXPECT_EQ(headings(model), (Headings{oneRed, twoRed}));
+}
+
 // Qt keeps persistent indexes (a selection holds two per range, a view one per open group) in a
 // hash of 16 x row + column + internalId, with no mixing: cells that hash alike pile up, and
 // each lookup walks its pile. No two file cells may hash alike (Ctrl+A over 10,000 files took
@@ -368,6 +459,22 @@ TEST(FileGridModel, HelpersRepaintTheTickBoxesInViewAndKeepTheViewsState) {
       EXPECT_EQ(view.selectionModel()->selectedRows(), selected);
       for (int row = 0; row < groups; ++row)
         ASSERT_EQ(view.isExpanded(model.index(row, 0)), open[row]) << "group " << row;
+    }
+    // Inverting an open group in view repaints its heading too: it may have turned red.
+    for (QModelIndex index = view.indexAt(QPoint(0, 0)); index.isValid();
+         index = view.indexBelow(index)) {
+      const QRect heading = view.visualRect(index) & view.viewport()->rect();
+      if (heading.isEmpty())
+        break;
+      if (index.parent().isValid() || !view.isExpanded(index))
+        continue;
+      painted.region = {};
+      actions.invertGroupAt(model.index(0, 0, index));
+      QApplication::processEvents();
+      EXPECT_TRUE(painted.region.contains(heading)) << "group " << index.row();
+      EXPECT_TRUE(model.data(index).toString().endsWith(kAllCopiesTickedMark));
+      actions.invertGroupAt(model.index(0, 0, index));
+      break;
     }
   };
   check("middle", [&] {

@@ -5,12 +5,14 @@
 // ticked, hard-link marks, double-click, Enter and Space, and a big result opening its groups as
 // they come into view.
 #include "desktop_shell.h"
+#include "list_saver.h"
 #include "local_path.h"
 #include "main_window.h"
 #include "qt_settings.h"
 #include "shellaid/loaded_windows.h"
 #include "source/special_folders.h"
 #include "test_support.h"
+#include "tick_tally_field.h"
 #include "warning_window.h"
 
 #include <QAbstractItemModelTester>
@@ -20,10 +22,12 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -813,6 +817,91 @@ TEST_F(MainWindowTest, EachHelperTicksThroughItsMenuActionAndReportsBesideTheCou
   EXPECT_EQ(ticked(), (PathSet{"a/photo.jpg", "a/x.txt"}));
   EXPECT_FALSE(
       window.gridActions()->gridMenu({})->findChild<QAction*>("actInvertThisGroup")->isEnabled());
+}
+
+// The tally beside the status bar's fields follows every kind of tick, and warns, in red, of
+// groups that would lose every copy.
+TEST_F(MainWindowTest, TheStatusBarTalliesTheTicksAndWarnsOfGroupsWithEveryCopyTicked) {
+  Form1& window = openAndFind();
+  const TickTallyField& tally = *window.tallyField();
+  EXPECT_EQ(tally.shownTally(), "0 ticked \u00b7 0 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "");
+  EXPECT_FALSE(tally.findChild<QLabel*>("lblAllCopiesTicked")->isVisibleTo(&window));
+
+  trigger(kKeepNewestCaption);
+  EXPECT_EQ(tally.shownTally(), "3 ticked \u00b7 14 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "");
+  // The last photo by hand: its group is all ticked, its heading says so.
+  ASSERT_TRUE(model().setData(fileIndex("b/photo.jpg"), Qt::Checked, Qt::CheckStateRole));
+  EXPECT_EQ(tally.shownTally(), "4 ticked \u00b7 18 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "\u00b7 1 group with all copies ticked");
+  EXPECT_TRUE(tally.findChild<QLabel*>("lblAllCopiesTicked")->isVisibleTo(&window));
+  const QModelIndex photos = fileIndex("b/photo.jpg").parent();
+  EXPECT_TRUE(model().data(photos).toString().endsWith(" \u2014 all copies ticked"))
+      << model().data(photos).toString().toStdString();
+  // The specified fields keep their texts.
+  EXPECT_EQ(window.statusText(), "5 files");
+  EXPECT_EQ(window.statusText2(), "Space not verified: find by content to know it");
+
+  trigger(kUntickAllCaption);
+  EXPECT_EQ(tally.shownTally(), "0 ticked \u00b7 0 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "");
+  EXPECT_FALSE(model().data(photos).toString().contains("all copies ticked"));
+
+  // One click inverts a whole group into danger; deleting it leaves nothing ticked.
+  grid()->setCurrentIndex(fileIndex("a/x.txt"));
+  trigger(kInvertGroupCaption);
+  EXPECT_EQ(tally.shownTally(), "2 ticked \u00b7 12 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "\u00b7 1 group with all copies ticked");
+  click("Command4");
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(data("a/x.txt"))));
+  EXPECT_EQ(tally.shownTally(), "0 ticked \u00b7 0 bytes to free");
+  EXPECT_EQ(tally.shownWarning(), "");
+}
+
+// "Save list..." writes the very bytes the command line prints for the same folder, as CSV or
+// JSON, and says why when it cannot write.
+TEST_F(MainWindowTest, SaveListWritesWhatTheCommandLinePrintsAndReportsAFailedWrite) {
+  Form1& window = openAndFind();
+  test::TempDir saved;
+  ListSaver& saver = *window.listSaver();
+  QString start;
+  saver.chooseFile = [&](const QString& from) {
+    start = from;
+    return ChosenFile{QString::fromStdString(saved.path() + "list"), kCsvFilter};
+  };
+  std::vector<QString> errors;
+  window.dialogs.exclamation = [&](const QString& text) { errors.push_back(text); };
+  trigger(kKeepNewestCaption);
+  trigger(kSaveListCaption);
+  EXPECT_EQ(start.toStdString(), data(""));
+  const std::string csvPath = saved.path() + "list.csv";
+  EXPECT_EQ(window.selectionReport().toStdString(), "Saved 5 files to " + csvPath);
+
+  auto cliOutput = [&](const QStringList& options) {
+    QProcess cli;
+    cli.start(ZANDREX_CLI_PATH, options + QStringList{QString::fromStdString(data(""))});
+    EXPECT_TRUE(cli.waitForFinished());
+    EXPECT_EQ(cli.exitCode(), 0);
+    return cli.readAllStandardOutput().toStdString();
+  };
+  // The command line ticks nothing: only the tick column tells the two apart.
+  std::string csv = test::readFile(csvPath);
+  ASSERT_EQ(csv.find("ticked,protected\r\n"), csv.find("\r\n") - 16);
+  for (std::size_t at = csv.find(",1,0\r\n"); at != std::string::npos; at = csv.find(",1,0\r\n"))
+    csv.replace(at, 6, ",0,0\r\n");
+  EXPECT_EQ(csv, cliOutput({"--csv"}));
+
+  const std::string jsonPath = saved.path() + "list.json";
+  ASSERT_TRUE(saver.saveTo(QString::fromStdString(jsonPath), kJsonFilter));
+  EXPECT_EQ(test::readFile(jsonPath), cliOutput({"--json"}));
+  EXPECT_TRUE(errors.empty());
+
+  // A folder that is not there: the reason is shown, nothing is written.
+  EXPECT_FALSE(saver.saveTo(QString::fromStdString(saved.path() + "gone/list.csv"), kCsvFilter));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_TRUE(errors[0].endsWith(": No such file or directory")) << errors[0].toStdString();
+  EXPECT_TRUE(errors[0].contains("gone/list.csv"));
 }
 
 TEST_F(MainWindowTest, FailedRowsStayTickedAfterTheDeletionAndAfterSorting) {

@@ -213,6 +213,23 @@ TEST(Cli, ContentModeAsJson) {
   EXPECT_EQ(r.out.find('\xff'), std::string::npos);
 }
 
+TEST(Cli, CsvListsOneRowPerFileWithItsGroupAndTick) {
+  TempDir tree;
+  tree.writeEach({"x/a,b", "y/a,b"}, "abc");
+  tree.writeEach({"x/odd-\xff", "y/odd-\xff"}, "zz");
+  RunResult r = runCli({"--csv", tree.path()});
+  EXPECT_EQ(r.exitCode, 0);
+  const std::string path = tree.path();
+  EXPECT_EQ(r.out.find("group,key,path,folder,name,size,date,checksum,ticked,protected\r\n"
+                       "1,\"a,b\",\"" +
+                       path + "x/a,b\"," + path + "x/,\"a,b\",3,"),
+            0u);
+  EXPECT_NE(r.out.find("\r\n2,odd-\\udcff," + path + "y/odd-\\udcff," + path + "y/,odd-\\udcff,2,"),
+            std::string::npos);
+  EXPECT_EQ(r.out.substr(r.out.size() - 7), ",,0,0\r\n");
+  EXPECT_EQ(r.out.find('\xff'), std::string::npos);
+}
+
 TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
   // No folder, unknown words, options that do not go together, a file for a folder, an option
   // word where the folder should be, filters that cannot be read.
@@ -223,6 +240,8 @@ TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
                         {"--select", "first", "--json", "/tmp"},
                         {"--null", "--json", "/tmp"},
                         {"-0", "--by", "size", "--json", "/tmp"},
+                        {"--csv", "--json", "/tmp"},
+                        {"--csv", "--select", "first", "/tmp"},
                         {"/etc/passwd"},
                         {"-x"},
                         {"/tmp", "/etc/passwd"},
@@ -244,10 +263,12 @@ TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
 TEST(Cli, HelpNamesEveryOptionAndExitCode) {
   const RunResult r = runCli({"--help"});
   EXPECT_EQ(r.exitCode, 0);
-  for (const char* word :
-       {"--by", "--no-subfolders", "--min-size", "--exclude", "--json", "\"sources\"", "-0, --null",
-        "--select", "--delete", "--protect DIR", "--allow-system-folders", "--help", "  -- ",
-        "SIGTERM", "130", "143", "0 done", "1 an error", "2 bad usage", "3 some"})
+  for (const char* word : {"--by",     "--no-subfolders", "--min-size",    "--exclude",
+                           "--json",   "--csv",           "\"sources\"",   "-0, --null",
+                           "--select", "--delete",        "--protect DIR", "--allow-system-folders",
+                           "--help",   "  -- ",           "SIGTERM",       "130",
+                           "143",      "0 done",          "1 an error",    "2 bad usage",
+                           "3 some"})
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
 }
 
@@ -388,6 +409,12 @@ TEST(Cli, ProtectedFoldersAreListedMarkedAndNeverSelected) {
   EXPECT_TRUE(fileObject("lib/sub/x").ends_with(",\"protected\":true}")) << r.out;
   EXPECT_TRUE(fileObject("lib/x").ends_with(",\"protected\":false}")) << r.out;
   EXPECT_TRUE(fileObject("out/x").ends_with(",\"protected\":false}")) << r.out;
+  // The table says the same in its last column.
+  r = runCli({"--csv", "--protect=" + tree.path() + "lib/sub", tree.path()});
+  const std::size_t row = r.out.find("," + tree.path() + "lib/sub/x,");
+  ASSERT_NE(row, std::string::npos) << r.out;
+  EXPECT_EQ(r.out.substr(r.out.find("\r\n", row) - 4, 6), ",0,1\r\n") << r.out;
+  EXPECT_EQ(r.out.find(",1\r\n"), r.out.rfind(",1\r\n")) << r.out;
 
   // The newest copy is protected: it is the one kept; the other protected one stays as well.
   tree.setMtime("lib/x", 1000);
