@@ -377,7 +377,7 @@ void Form1::buildGridArea() {
 
   lblprb1_ = label("lblprb1", "Searching:", client_);
   ProgressBar1_ = progressBar("ProgressBar1", client_);
-  lblprb2_ = label("lblprb2", "Deleting:", client_);
+  lblprb2_ = label("lblprb2", progressCaption(ReclaimWay::Delete), client_);
   ProgressBar2_ = progressBar("ProgressBar2", client_);
   bnAbout_ = button("bnAbout", "About", client_);
 }
@@ -691,7 +691,10 @@ void Form1::Command4_Click() {
 void Form1::reclaimTicked(ReclaimWay way) {
   if (core_.busy())
     return;
+  // The bar's label says what the run does, and is the deletion's own again after it.
+  lblprb2_->setText(QString::fromUtf8(progressCaption(way)));
   core_.reclaimTicked(way);
+  lblprb2_->setText(QString::fromUtf8(progressCaption(ReclaimWay::Delete)));
   afterCommand();
 }
 

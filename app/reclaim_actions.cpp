@@ -21,6 +21,19 @@ constexpr ReclaimItem kReclaimItems[] = {
 
 } // namespace
 
+const char* progressCaption(ReclaimWay way) {
+  switch (way) {
+  case ReclaimWay::Trash:
+    return "Moving to the trash:";
+  case ReclaimWay::HardLink:
+  case ReclaimWay::Reflink:
+    return "Linking:";
+  case ReclaimWay::Delete:
+    break;
+  }
+  return "Deleting:";
+}
+
 void addReclaimActions(QMenu& menu, const std::function<void(ReclaimWay)>& run) {
   menu.addSeparator();
   for (const ReclaimItem& item : kReclaimItems) {

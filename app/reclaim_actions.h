@@ -16,6 +16,10 @@ inline constexpr const char* kMoveToTrashCaption = "Move to Trash";
 inline constexpr const char* kHardLinksCaption = "Replace with hard links";
 inline constexpr const char* kReflinksCaption = "Replace with reflinks";
 
+// What the second progress bar's label says while a run of way is under way: "Deleting:" (the
+// label's own text), "Moving to the trash:" or "Linking:".
+const char* progressCaption(ReclaimWay way);
+
 // Adds a separator and the three items to menu (which owns them); run is called with the way of
 // the item chosen.
 void addReclaimActions(QMenu& menu, const std::function<void(ReclaimWay)>& run);

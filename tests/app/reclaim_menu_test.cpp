@@ -9,6 +9,7 @@
 #include "test_support.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
@@ -65,7 +66,15 @@ protected:
 };
 
 TEST_F(ReclaimMenuTest, HardLinksKeepEveryNameAndTrashRefusalsShowTheirCountLine) {
+  // The progress label says what the run does while it runs, and "Deleting:" again after it.
+  QLabel* progressLabel = form->findChild<QLabel*>("lblprb2");
+  std::vector<QString> labelsSeen;
+  form->core().setDeletionStepHook(
+      [&](RecordId, std::string_view) { labelsSeen.push_back(progressLabel->text()); });
   choose(kHardLinksCaption);
+  ASSERT_FALSE(labelsSeen.empty());
+  EXPECT_EQ(labelsSeen.front(), "Linking:");
+  EXPECT_EQ(progressLabel->text(), "Deleting:");
   EXPECT_TRUE(failureWindows.empty());
   EXPECT_EQ(inodeOf(tree.path() + "b/x"), inodeOf(tree.path() + "a/x"));
   EXPECT_EQ(inodeOf(tree.path() + "c/x"), inodeOf(tree.path() + "a/x"));
