@@ -366,11 +366,11 @@ bool readEntry(sqlite3_stmt* row, int first, RememberedDigest& entry, std::int64
 
 void fill(Recalled& out, const RememberedDigest& wanted, const RememberedDigest& entry,
           std::int64_t used, std::int32_t today) {
-  if (entry.size != wanted.size || entry.mtimeNs != wanted.mtimeNs)
+  if (entry.size != wanted.size || entry.mtimeNs != wanted.mtimeNs ||
+      entry.ctimeNs != wanted.ctimeNs)
     return;
   out.known = true;
   out.renew = used < today - kRenewAfterDays;
-  out.ctimeNs = entry.ctimeNs;
   out.digest = entry.digest;
 }
 

@@ -40,7 +40,8 @@ void listFiles(const ReportGrid& grid, PodArray<HashAhead::File>& files,
     std::string_view name = grid.diskName(row.record);
     const FileFacts facts = grid.facts(row.record);
     files.push_back({name.empty() ? grid.item(row.record, col::kFile).asText() : name, facts.folder,
-                     identityOf(facts), facts.size, facts.mtimeSec, facts.mtimeNsec});
+                     identityOf(facts), facts.size, facts.mtimeSec, facts.mtimeNsec,
+                     facts.ctimeNs});
     groupOf.push_back(group);
     records.push_back(row.record);
   }
@@ -75,6 +76,7 @@ public:
       wanted[i].identity = file.identity;
       wanted[i].size = file.size;
       wanted[i].mtimeNs = nanosecondsOf(file.mtimeSec, file.mtimeNsec).value_or(0);
+      wanted[i].ctimeNs = file.ctimeNs;
     }
     std::atomic<bool> stop{false};
     std::optional<PodArray<Recalled>> found;
@@ -97,7 +99,8 @@ public:
     recalled_ = std::move(*found);
     for (std::size_t i = 0; i < listed_.size(); ++i) {
       const HashAhead::File& file = listed_[i];
-      if (!lasting(file.identity.device) || !nanosecondsOf(file.mtimeSec, file.mtimeNsec))
+      if (!lasting(file.identity.device) || !nanosecondsOf(file.mtimeSec, file.mtimeNsec) ||
+          file.ctimeNs == kNoChangeTime)
         recalled_[i] = Recalled{};
     }
     return true;
