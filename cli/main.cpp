@@ -8,6 +8,7 @@
 #include "source/path_routines.h"
 #include "source/system_folder_guard.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -57,6 +58,8 @@ constexpr const char* kUsage =
     "  --no-cache        read every file compared by content, neither using nor updating\n"
     "                    the digests remembered in ~/.cache/zandrex/ (or\n"
     "                    $XDG_CACHE_HOME/zandrex/) from earlier finds\n"
+    "  --readers N       read N files at once by content (1 to 64); by default as many as the\n"
+    "                    processor has cores on a solid-state disk, one on a spinning disk\n"
     "  --allow-system-folders\n"
     "                    let --delete delete when FOLDER (its real path) is, contains or lies\n"
     "                    inside a system folder (/usr, /etc); without it --delete refuses\n"
@@ -87,6 +90,7 @@ struct Options {
   bool nullSeparated = false;
   bool allowSystemFolders = false;
   bool digestCache = true;
+  unsigned readers = 0;
   std::string folder;
 };
 
@@ -156,6 +160,19 @@ std::optional<int> modeFromName(const std::string& name) {
   return std::nullopt;
 }
 
+constexpr unsigned kMostReaders = 64;
+
+// A reader count as given after --readers: digits only, 1 to kMostReaders.
+std::optional<unsigned> readerCount(const std::string& text) {
+  if (text.empty() || text.size() > 2 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  const auto count = static_cast<unsigned>(std::stoul(text));
+  if (count < 1 || count > kMostReaders)
+    return std::nullopt;
+  return count;
+}
+
 // Parses the arguments; returns an exit code when the command must end here.
 std::optional<int> parse(int argc, char** argv, Options& options) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -217,6 +234,15 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     }
     if (arg == "--delete") {
       options.remove = true;
+      continue;
+    }
+    if (arg == "--readers" || arg.starts_with("--readers=")) {
+      const std::string value =
+          arg == "--readers" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(10);
+      const std::optional<unsigned> readers = readerCount(value);
+      if (!readers)
+        return usageError("--readers takes a number from 1 to " + std::to_string(kMostReaders));
+      options.readers = *readers;
       continue;
     }
     return usageError("unknown option " + cli::quotedAlways(arg) +
@@ -384,6 +410,7 @@ int main(int argc, char** argv) {
     noCache.enabled = false;
     core.setDigestCache(noCache);
   }
+  core.setReaders(options.readers);
   view.attach(core);
   core.setUpGrid();
   core.setSource(*source);

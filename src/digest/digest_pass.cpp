@@ -303,7 +303,7 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
 }
 
 DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
-                           DigestMemory& memory, ReadProgress& progress) {
+                           DigestMemory& memory, ReadProgress& progress, unsigned readers) {
   progress = ReadProgress{};
   return trapInner("Form1.CheckCRC", [&] {
     // The names sit in the grid's pool, which only grows during this pass.
@@ -327,8 +327,11 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     std::copy(groupOf.begin(), groupOf.end(), siftGroups.begin());
     cache.spareKnownGroups(siftGroups);
     progress.stage = ReadProgress::Stage::Sifting;
-    const std::optional<PodArray<std::uint8_t>> unique = siftByEdges(
-        sourceFd, found.folders, listed, siftGroups, {hooks.whileWaiting, hooks.cancelled});
+    if (readers == 0 && sourceFd >= 0)
+      readers = readersFor(sourceFd);
+    const std::optional<PodArray<std::uint8_t>> unique =
+        siftByEdges(sourceFd, found.folders, listed, siftGroups,
+                    {hooks.whileWaiting, hooks.cancelled}, readers);
     if (!unique) {
       outcome.cancelled = true;
       return outcome;
@@ -346,7 +349,8 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     }
     const std::uint64_t cleared = listed.size() - toRead.size();
     progress.stage = ReadProgress::Stage::Reading;
-    HashAhead ahead(sourceFd, found.folders, std::move(toRead), cache.memoryFor(readIndex));
+    HashAhead ahead(sourceFd, found.folders, std::move(toRead), cache.memoryFor(readIndex),
+                    readers);
     const ProgressUpdate updateProgress(ahead, std::move(readRecords), cleared, progress);
     outcome = takeDigests(grid, ahead, *unique, readIndex, cache, hooks, updateProgress);
     cache.save(ahead);
