@@ -16,10 +16,12 @@ bool keepsLastingIdentities(int fd);
 
 // Whether the disk holding the open descriptor fd says it spins (the block device's rotational
 // flag, a partition asking its whole disk). Nothing when there is no block device behind it
-// (tmpfs, network and FUSE file systems, volumes spanning disks) or the system does not say.
+// (tmpfs, network and FUSE file systems, volumes spanning disks), when it is a virtual disk (whose
+// flag says nothing of what stores it) or the system does not say.
 std::optional<bool> onSpinningDisk(int fd);
 
-// How many files a content pass reads at once from the disk holding fd (always at least one).
+// How many files a content pass reads at once from the disk holding fd: one from a spinning
+// disk, else at least eight (one per core when there are more).
 unsigned readersFor(int fd);
 
 } // namespace zandrex

@@ -206,6 +206,9 @@ TEST(Cli, ContentModeAsJson) {
   EXPECT_NE(r.out.find("\"name\":\"one\",\"size\":3"), std::string::npos);
   EXPECT_NE(r.out.find("odd-\\udcff"), std::string::npos);
   EXPECT_EQ(r.out.find('\xff'), std::string::npos);
+  // However many files are read at once, the same groups in the same order.
+  for (const char* readers : {"--readers=1", "--readers=64"})
+    EXPECT_EQ(runCli({"--by", "content", "--json", readers, tree.path()}).out, r.out) << readers;
 }
 
 TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
@@ -217,6 +220,9 @@ TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
                         {"--delete", "/tmp"},
                         {"--select", "first", "--json", "/tmp"},
                         {"--null", "--json", "/tmp"},
+                        {"--readers", "0", "/tmp"},
+                        {"--readers=65", "/tmp"},
+                        {"--readers", "-1", "/tmp"},
                         {"-0", "--by", "size", "--json", "/tmp"},
                         {"/etc/passwd"},
                         {"-x"},
@@ -235,9 +241,10 @@ TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
 TEST(Cli, HelpNamesEveryOptionAndExitCode) {
   const RunResult r = runCli({"--help"});
   EXPECT_EQ(r.exitCode, 0);
-  for (const char* word : {"--by", "--no-subfolders", "--json", "-0, --null", "--select",
-                           "--delete", "--allow-system-folders", "--help", "  -- ", "SIGTERM",
-                           "130", "143", "0 done", "1 an error", "2 bad usage", "3 some"})
+  for (const char* word :
+       {"--by", "--no-subfolders", "--json", "-0, --null", "--select", "--delete", "--readers",
+        "--allow-system-folders", "--help", "  -- ", "SIGTERM", "130", "143", "0 done",
+        "1 an error", "2 bad usage", "3 some"})
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
 }
 

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <linux/magic.h>
 #include <string>
@@ -21,6 +24,10 @@ constexpr unsigned long kBcachefsMagic = 0xCA451A4E;
 // A spinning disk serves one stream of reads best: a second reader makes its head seek between
 // two files.
 constexpr unsigned kSpinningDiskReaders = 1;
+// Any other disk answers faster the more reads it has in flight: on a virtual disk, a cold find
+// took 9.4 s with one reader, 6.8 s with two, 4.9 s with four and 4.3 s with eight; warm, eight
+// cost nothing over fewer.
+constexpr unsigned kOtherDiskReaders = 8;
 
 constexpr unsigned long kLastingIdentities[] = {
     EXT4_SUPER_MAGIC, XFS_SUPER_MAGIC, BTRFS_SUPER_MAGIC, F2FS_SUPER_MAGIC,
@@ -28,11 +35,16 @@ constexpr unsigned long kLastingIdentities[] = {
 };
 
 constexpr const char* kBlockDevices = "/sys/dev/block/";
+constexpr const char* kVirtualDisks = "/virtio";
 
 // The rotational flag of a block device's queue: the device's own, or for a partition, the one of
 // the disk it lies on (a partition has no queue of its own).
 std::optional<bool> rotationalFlag(unsigned major, unsigned minor) {
   const std::string device = kBlockDevices + std::to_string(major) + ":" + std::to_string(minor);
+  // A virtual disk says it spins whatever stores it.
+  char real[PATH_MAX];
+  if (::realpath(device.c_str(), real) && std::strstr(real, kVirtualDisks))
+    return std::nullopt;
   for (const char* queue : {"/queue/rotational", "/../queue/rotational"}) {
     std::ifstream in(device + queue);
     int flag = -1;
@@ -59,7 +71,7 @@ unsigned readersFor(int fd) {
   const std::optional<bool> spinning = onSpinningDisk(fd);
   if (spinning && *spinning)
     return kSpinningDiskReaders;
-  return cores;
+  return std::max(cores, kOtherDiskReaders);
 }
 
 bool keepsLastingIdentities(int fd) {
