@@ -12,7 +12,12 @@
 # (/tmp/zandrex-bench), BUILD_DIR (build-release), JOBS (2), WAIT_IDLE seconds to wait
 # for running compilers to finish before timing (600; 0 = do not wait), RESULTS (also
 # write the report there), MIXED_SCALE (0.5), SMALL_SCALE (0.1), SKIP_BUILD=1, NOTE (a line
-# for the report's machine section).
+# for the report's machine section), PEERS (the peers to run, space-separated; all five),
+# COLD=1 (drop the page cache before every timed run, as root; without the right to, a note
+# says so and the runs are warm).
+#
+# `zandrex --by content` runs with --no-cache, as a first find; `zandrex second find` runs
+# with a digest cache of the run's own, filled by the untimed run.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -27,7 +32,8 @@ MIXED_SCALE=${MIXED_SCALE:-0.5}
 SMALL_SCALE=${SMALL_SCALE:-0.1}
 SEED=7
 POLL_SECONDS=10
-PEERS=(jdupes rdfind fdupes duff rmlint)
+read -r -a PEERS <<<"${PEERS:-jdupes rdfind fdupes duff rmlint}"
+COLD=${COLD:-0}
 
 say() { printf 'run.sh: %s\n' "$*" >&2; }
 
@@ -112,6 +118,16 @@ for tool in "${PEERS[@]}"; do
 done
 record versions "$versions"
 
+# ---------------------------------------------------------------- cold or warm
+
+DROP_CACHES=/proc/sys/vm/drop_caches
+drop_caches() { sync && echo 3 >"$DROP_CACHES"; }
+if [[ $COLD == 1 ]] && ! drop_caches 2>/dev/null; then
+  say "cannot write $DROP_CACHES (not root?): measuring with a warm cache instead"
+  record note "cold mode asked for, but the page cache could not be dropped: warm runs"
+  COLD=0
+fi
+
 # ---------------------------------------------------------------- measuring
 
 max_compilers=0
@@ -122,6 +138,7 @@ run_timed() {
   split_command "$4" "$dir"
   n=$(compilers)
   if ((n > max_compilers)); then max_compilers=$n; fi
+  [[ $COLD == 1 ]] && drop_caches
   t0=$(date +%s%N)
   /usr/bin/time -f "%e %M" -o "$tf" "${WORDS[@]}" >/dev/null 2>>"$WORK/$id/stderr.txt" || code=$?
   t1=$(date +%s%N)
@@ -160,25 +177,29 @@ for corpus in "${corpora[@]}"; do
   # Every tool is asked for a report only, with empty files and hard links counted as
   # duplicates and symbolic links not followed, as zandrex-cli does.
   declare -A cmd=(
-    ["zandrex --by content"]="$zandrex --by content $dir"
+    ["zandrex --by content"]="$zandrex --by content --no-cache $dir"
+    ["zandrex second find"]="env XDG_CACHE_HOME=$s/cache $zandrex --by content $dir"
     [jdupes]="jdupes -r -z -H -q $dir"
     [rdfind]="rdfind -dryrun true -ignoreempty false -removeidentinode false -makeresultsfile true -outputname $s/rdfind.txt $dir"
     [fdupes]="fdupes -r -H -q $dir"
     [duff]="duff -r -a $dir"
     [rmlint]="rmlint -T df --size 0 -F --hidden -o json:$s/rmlint.json $dir"
     ["zandrex --by filename"]="$zandrex --by filename $dir"
+    ["zandrex --by size"]="$zandrex --by size $dir"
     ["find walk"]="find $dir -type f -printf %s\\n"
     ["zandrex empty tree"]="$zandrex --by content $empty_tree"
   )
-  order=("zandrex --by content" "${PEERS[@]}" "zandrex --by filename" "find walk"
-    "zandrex empty tree")
+  order=("zandrex --by content" "${PEERS[@]}" "zandrex second find" "zandrex --by size"
+    "zandrex --by filename" "find walk" "zandrex empty tree")
   for label in "${order[@]}"; do
     printf '%-22s %s\n' "$label" "${cmd[$label]//"$dir"/DIR}"
   done | sed "s|$s/|/tmp/|g; s|$empty_tree|EMPTY|g; s|$zandrex|zandrex-cli|g" \
     >"$WORK/$id/commands.txt"
 
-  say "[$id] $dir: warming the page cache"
-  find "$dir" -type f -print0 | xargs -0 -r cat >/dev/null
+  if [[ $COLD != 1 ]]; then
+    say "[$id] $dir: warming the page cache"
+    find "$dir" -type f -print0 | xargs -0 -r cat >/dev/null
+  fi
 
   # Untimed first runs: warm the binaries, keep the outputs for the duplicate sets.
   say "[$id] collecting duplicate sets"
@@ -187,9 +208,12 @@ for corpus in "${corpora[@]}"; do
   for tool in "${PEERS[@]}"; do
     run_words "${cmd[$tool]}" >"$WORK/$id/out.$tool" 2>>"$WORK/$id/stderr.txt" || true
   done
-  cp "$s/rdfind.txt" "$WORK/$id/out.rdfind"
-  cp "$s/rmlint.json" "$WORK/$id/out.rmlint"
-  for label in "zandrex --by filename" "find walk" "zandrex empty tree"; do
+  [[ -f $s/rdfind.txt ]] && cp "$s/rdfind.txt" "$WORK/$id/out.rdfind"
+  [[ -f $s/rmlint.json ]] && cp "$s/rmlint.json" "$WORK/$id/out.rmlint"
+  # The second find's cache remembers only files changed a few seconds before it is filled.
+  sleep 3
+  for label in "zandrex second find" "zandrex --by size" "zandrex --by filename" "find walk" \
+    "zandrex empty tree"; do
     run_words "${cmd[$label]}" >/dev/null 2>&1 || true
   done
 
@@ -209,7 +233,11 @@ for corpus in "${corpora[@]}"; do
   disks+="$(realpath "$corpus") on $(findmnt -n -o SOURCE,FSTYPE -T "$corpus" | tr -s ' '); "
 done
 record disk "${disks%; }"
-record cache "warm: every file of a corpus (dot-folders too) read once with cat right before its runs; $(free -m | awk '/^Mem:/ { printf "%d MiB of %d MiB in buffers/cache after the run", $6, $2 }')"
+if [[ $COLD == 1 ]]; then
+  record cache "cold: page cache, dentries and inodes dropped (sync; echo 3 > $DROP_CACHES) before every timed run"
+else
+  record cache "warm: every file of a corpus (dot-folders too) read once with cat right before its runs; $(free -m | awk '/^Mem:/ { printf "%d MiB of %d MiB in buffers/cache after the run", $6, $2 }')"
+fi
 
 crc=$BUILD_DIR/bench/zandrex_bench_crc32
 if [[ -x $crc ]]; then

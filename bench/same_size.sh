@@ -5,11 +5,14 @@
 #   bench/same_size.sh
 #
 # Writes COUNT files of SIZE_MIB MiB (random bytes, seeded), COPIES of which get one copy, into
-# $CORPUS (kept between runs), then times with hyperfine, warm cache, in one run:
+# $CORPUS (kept between runs), then times in alternating rounds (alternate.py), in one run:
 #   zandrex-cli --by content, jdupes (when installed), BASELINE_CLI (another build, optional),
 #   and `cat` of just the bytes that decide (the duplicated files and their copies).
+# Warm page cache, or with COLD=1 the page cache dropped before every run (as root; without the
+# right to, a note says so and the runs are warm). READERS="1 2 4 8" adds a zandrex run with
+# --readers N for each N.
 # Environment: CLI (build-release/cli/zandrex-cli), COUNT (48), SIZE_MIB (48), COPIES (8),
-# CORPUS (/tmp/zandrex-bench/same-size), REPS (5), BASELINE_CLI.
+# CORPUS (/tmp/zandrex-bench/same-size), REPS (5), BASELINE_CLI, COLD, READERS.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -44,9 +47,12 @@ for ((i = 0; i < COPIES; i++)); do
 done
 
 # --no-cache: each run reads as a first find would (the second-find bench covers the cache).
-commands=(-n zandrex "$CLI --by content --no-cache $CORPUS")
-command -v jdupes >/dev/null && commands+=(-n jdupes "jdupes -r -q -z -H $CORPUS")
+commands=(--run zandrex "$CLI --by content --no-cache $CORPUS")
+for n in ${READERS:-}; do
+  commands+=(--run "zandrex --readers $n" "$CLI --by content --no-cache --readers $n $CORPUS")
+done
+command -v jdupes >/dev/null && commands+=(--run jdupes "jdupes -r -q -z -H $CORPUS")
 # The baseline may predate --no-cache (and the cache).
-[[ -n ${BASELINE_CLI:-} ]] && commands+=(-n baseline "$BASELINE_CLI --by content $CORPUS")
-commands+=(-n read-deciding "cat ${deciding[*]}")
-hyperfine -N --warmup 1 --runs "$REPS" --output=null "${commands[@]}"
+[[ -n ${BASELINE_CLI:-} ]] && commands+=(--run baseline "$BASELINE_CLI --by content $CORPUS")
+commands+=(--run read-deciding "cat ${deciding[*]}")
+python3 "$here/alternate.py" --reps "$REPS" ${COLD:+--cold} "${commands[@]}"

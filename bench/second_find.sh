@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# What the digest cache costs and saves, timed with hyperfine in one run (warm page cache):
+# What the digest cache costs and saves, timed in one run by alternate.py (every command once per
+# round; warm page cache, or with COLD=1 the page cache dropped before every run, as root):
 #
 #   size      zandrex-cli --by size               the walk and the size groups: the floor
 #   no-cache  zandrex-cli --by content --no-cache every candidate read
@@ -7,14 +8,16 @@
 #   second    zandrex-cli --by content            with the cache the run before left
 #
 # and the ratios the cache aims at (second/size, first/no-cache), the cache file's bytes per
-# remembered file, and whether `second` printed exactly what `no-cache` printed.
+# remembered file, and whether `second` printed exactly what `no-cache` printed. With
+# BASELINE_CLI (another build), its `size` and `second` run in the same rounds, with a
+# cache of its own, so that a change is measured against the build before under the same load.
 #
 #   bench/second_find.sh [TREE...]
 #
 # Without TREE, generates the mixed profile with make_tree.py into $GEN_DIR/mixed-$MIXED_SCALE
 # (kept between runs). The cache lives in a folder of its own, never the user's.
 # Environment: CLI (build-release/cli/zandrex-cli), REPS (5), GEN_DIR (/tmp/zandrex-bench),
-# MIXED_SCALE (1), WORK (a fresh folder under $GEN_DIR).
+# MIXED_SCALE (1), WORK (a fresh folder under $GEN_DIR), BASELINE_CLI, COLD.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -29,7 +32,6 @@ SEED=7
 say() { printf 'second_find.sh: %s\n' "$*" >&2; }
 
 [[ -x $CLI ]] || { say "no $CLI: build Release first"; exit 1; }
-command -v hyperfine >/dev/null || { say "hyperfine is missing: bench/install-peers.sh"; exit 1; }
 
 trees=("$@")
 if [[ ${#trees[@]} -eq 0 ]]; then
@@ -51,27 +53,37 @@ for tree in "${trees[@]}"; do
   # Files changed within the last seconds are not remembered: let a fresh tree settle.
   sleep 3
   "$CLI" --by content --no-cache "$tree" >"$WORK/$name.no-cache.txt"
-  hyperfine -N --warmup 1 --runs "$REPS" --output=null --export-json "$WORK/$name.json" \
-    --prepare true -n size "$CLI --by size $tree" \
-    --prepare true -n no-cache "$CLI --by content --no-cache $tree" \
-    --prepare "rm -f $cache" -n first "$CLI --by content $tree" \
-    --prepare true -n second "$CLI --by content $tree" >&2
+  baseline=()
+  if [[ -n ${BASELINE_CLI:-} ]]; then
+    base="env XDG_CACHE_HOME=$WORK/baseline-cache $BASELINE_CLI"
+    $base --by content "$tree" >/dev/null
+    baseline=(--run baseline-size "$base --by size $tree"
+      --run baseline-second "$base --by content $tree")
+  fi
+  python3 "$here/alternate.py" --reps "$REPS" --json "$WORK/$name.json" ${COLD:+--cold} \
+    --run size "$CLI --by size $tree" \
+    --run no-cache "$CLI --by content --no-cache $tree" \
+    --run first "$CLI --by content $tree" --prepare first "rm -f $cache" \
+    --run second "$CLI --by content $tree" "${baseline[@]}" >&2
   "$CLI" --by content "$tree" >"$WORK/$name.second.txt"
   same=no
   cmp -s "$WORK/$name.no-cache.txt" "$WORK/$name.second.txt" && same=yes
   python3 - "$WORK/$name.json" "$cache" "$name" "$same" <<'PY'
 import json, os, sqlite3, sys
 results, cache, name, same = sys.argv[1:5]
-mean = {r["command"]: r["mean"] for r in json.load(open(results))["results"]}
+# Medians: other work on a shared machine lengthens a few runs a lot, most not at all.
+mean = {r["command"]: r["median"] for r in json.load(open(results))["results"]}
 sd = {r["command"]: r["stddev"] for r in json.load(open(results))["results"]}
 rows = sqlite3.connect(f"file:{cache}?mode=ro", uri=True).execute(
     "SELECT count(*) FROM digests").fetchone()[0]
 size = os.path.getsize(cache)
 print(f"### {name}\n")
-print("| run | mean s | sd s |\n|---|---:|---:|")
-for command in ("size", "no-cache", "first", "second"):
+print("| run | median s | sd s |\n|---|---:|---:|")
+for command in mean:
     print(f"| {command} | {mean[command]:.3f} | {sd[command]:.3f} |")
 print()
+if "baseline-second" in mean:
+    print(f"- baseline second / baseline size: {mean['baseline-second'] / mean['baseline-size']:.2f}x")
 print(f"- second / size: **{mean['second'] / mean['size']:.2f}x** (goal <= 1.3)")
 print(f"- first / no-cache: **{mean['first'] / mean['no-cache']:.2f}x** (goal <= 1.1)")
 print(f"- second / no-cache: {mean['second'] / mean['no-cache']:.2f}x")

@@ -12,6 +12,7 @@
 #include "source/system_folder_guard.h"
 #include "walk/scan_filter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -90,6 +91,8 @@ constexpr const char* kUsage =
     "                    is known by its identity, wherever a link or FOLDER leads to it;\n"
     "                    its files are still listed: in the text output a tab and\n"
     "                    \"(protected)\" follow the path, in --json \"protected\" is true\n"
+    "  --readers N       read N files at once by content (1 to 64); by default one from a\n"
+    "                    spinning disk, else eight (or one per core when there are more)\n"
     "  --allow-system-folders\n"
     "                    let --delete (--trash, --link) act when a FOLDER (its real path)\n"
     "                    is, contains or lies inside a system folder (/usr, /etc); without\n"
@@ -128,6 +131,7 @@ struct Options {
   ScanFilter filter;
   std::vector<std::string> folders;
   std::vector<std::string> protectedFolders;
+  unsigned readers = 0;
 };
 
 // The first of SIGINT and SIGTERM that arrived; 0 while none did.
@@ -194,6 +198,19 @@ std::optional<int> modeFromName(const std::string& name) {
     if (name == kModeNames[mode])
       return mode;
   return std::nullopt;
+}
+
+constexpr unsigned kMostReaders = 64;
+
+// A reader count as given after --readers: digits only, 1 to kMostReaders.
+std::optional<unsigned> readerCount(const std::string& text) {
+  if (text.empty() || text.size() > 2 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  const auto count = static_cast<unsigned>(std::stoul(text));
+  if (count < 1 || count > kMostReaders)
+    return std::nullopt;
+  return count;
 }
 
 // Parses the arguments; returns an exit code when the command must end here.
@@ -301,6 +318,15 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       if (value.empty())
         return usageError("the folder of --protect is empty");
       options.protectedFolders.push_back(std::move(value));
+      continue;
+    }
+    if (arg == "--readers" || arg.starts_with("--readers=")) {
+      const std::string value =
+          arg == "--readers" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(10);
+      const std::optional<unsigned> readers = readerCount(value);
+      if (!readers)
+        return usageError("--readers takes a number from 1 to " + std::to_string(kMostReaders));
+      options.readers = *readers;
       continue;
     }
     return usageError("unknown option " + cli::quotedAlways(arg) +
@@ -502,6 +528,7 @@ int main(int argc, char** argv) {
     noCache.enabled = false;
     core.setDigestCache(noCache);
   }
+  core.setReaders(options.readers);
   view.attach(core);
   core.setUpGrid();
   core.setSources(sources);

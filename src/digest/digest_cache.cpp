@@ -1,18 +1,14 @@
 #include "digest/digest_cache.h"
 
+#include "platform/anchored_tree.h"
+#include "platform/own_folder.h"
 #include "platform/platform.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <numeric>
 #include <sqlite3.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 #include <xxhash.h>
 
@@ -59,9 +55,6 @@ constexpr std::int32_t kRenewAfterDays = 7;
 constexpr std::uint64_t kRowBytesBound = 96;
 constexpr std::int64_t kNsPerSecond = 1'000'000'000;
 constexpr std::int64_t kSecondsPerDay = 86'400;
-constexpr mode_t kFolderMode = 0700;
-constexpr mode_t kFileMode = 0600;
-constexpr mode_t kOthersBits = 077;
 
 bool damaged(int result) {
   const int primary = result & 0xFF;
@@ -118,58 +111,10 @@ bool storedBefore(const FileIdentity& x, const FileIdentity& y) {
   return stored(x.inode) < stored(y.inode);
 }
 
-// Creates the missing folders of an absolute path (mode 0700) and opens the last one, which must
-// not be a link, must be the user's own and must not be writable by others.
-UniqueFd openOwnFolder(const std::string& path) {
-  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-  UniqueFd folder(::open(path.c_str(), kFlags));
-  if (!folder.valid() && errno == ENOENT) {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-      if (::mkdir(path.substr(0, slash).c_str(), kFolderMode) != 0 && errno != EEXIST)
-        return UniqueFd();
-      if (slash == std::string::npos)
-        break;
-    }
-    folder.reset(::open(path.c_str(), kFlags));
-  }
-  struct stat st;
-  if (!folder.valid() || ::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid() ||
-      (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-    return UniqueFd();
-  return folder;
-}
-
-// Sees that name in folder is a regular file of the user's own that only the user can read,
-// creating it empty (an empty file is an empty database) when missing.
-bool prepareFile(int folder, const char* name) {
-  UniqueFd created(
-      ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode));
-  if (!created.valid() && errno != EEXIST)
-    return false;
-  UniqueFd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  struct stat st;
-  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-      st.st_uid != ::geteuid())
-    return false;
-  return (st.st_mode & kOthersBits) == 0 || ::fchmod(fd.get(), kFileMode) == 0;
-}
-
 void removeFiles(int folder, const std::string& name) {
-  ::unlinkat(folder, name.c_str(), 0);
+  removeIn(folder, name.c_str());
   for (const char* suffix : kJournalSuffixes)
-    ::unlinkat(folder, (name + suffix).c_str(), 0);
-}
-
-// The folder's real path, when it is the very folder held open: SQLite is handed a path free of
-// links, so that its refusal to follow one is about the file alone.
-std::string realFolderPath(const std::string& path, int folder) {
-  char resolved[PATH_MAX];
-  struct stat atPath;
-  struct stat held;
-  if (!::realpath(path.c_str(), resolved) || ::stat(resolved, &atPath) != 0 ||
-      ::fstat(folder, &held) != 0 || atPath.st_dev != held.st_dev || atPath.st_ino != held.st_ino)
-    return {};
-  return resolved;
+    removeIn(folder, (name + suffix).c_str());
 }
 
 enum class Verdict { Ready, Damaged, Unusable };
@@ -275,13 +220,15 @@ std::unique_ptr<DigestCache> DigestCache::open(const std::string& file,
   UniqueFd folder = openOwnFolder(folderPath);
   if (!folder.valid())
     return nullptr;
+  // SQLite is handed a path free of links, so that its refusal to follow one is about the file
+  // alone.
   const std::string realFolder = realFolderPath(folderPath, folder.get());
   if (realFolder.empty())
     return nullptr;
   const std::string path = (realFolder == "/" ? "" : realFolder) + "/" + name;
   // A damaged or outdated file gets one fresh start.
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!prepareFile(folder.get(), name.c_str()))
+    if (!preparePrivateFileIn(folder.get(), name.c_str()))
       return nullptr;
     sqlite3* db = nullptr;
     const Verdict verdict = connect(path, db);
@@ -366,11 +313,11 @@ bool readEntry(sqlite3_stmt* row, int first, RememberedDigest& entry, std::int64
 
 void fill(Recalled& out, const RememberedDigest& wanted, const RememberedDigest& entry,
           std::int64_t used, std::int32_t today) {
-  if (entry.size != wanted.size || entry.mtimeNs != wanted.mtimeNs)
+  if (entry.size != wanted.size || entry.mtimeNs != wanted.mtimeNs ||
+      entry.ctimeNs != wanted.ctimeNs)
     return;
   out.known = true;
   out.renew = used < today - kRenewAfterDays;
-  out.ctimeNs = entry.ctimeNs;
   out.digest = entry.digest;
 }
 

@@ -4,9 +4,10 @@
 //
 // Key. An entry holds a file's device, inode, size, modification time and change time (both to
 // the nanosecond) and its ContentDigest. A digest is recalled only when all five are what the
-// file shows now. The change time is the part nobody can fake: every write, rename, link, chmod
-// and every setting of the modification time moves it, and it cannot be set back, so a file
-// rewritten in place and given its old modification time again is read again.
+// caller saw of the file (the walk's look at it). The change time is the part nobody can fake:
+// every write, rename, link, chmod and every setting of the modification time moves it, and it
+// cannot be set back, so a file rewritten in place and given its old modification time again is
+// read again.
 //
 // What is remembered. Only a file whose change time lies at least a settle time before its read
 // began: a file written again within its file system's timestamp step could otherwise keep both
@@ -86,12 +87,10 @@ struct RememberedDigest {
 
 // What the cache holds for one file.
 struct Recalled {
-  // An unharmed entry with the file's identity, size and modification time; the file is still
-  // to be checked for the change time.
+  // An unharmed entry with the file's whole key: identity, size, modification and change time.
   bool known = false;
   // Its last use is old enough to be renewed when the digest is used (remember's `used`).
   bool renew = false;
-  std::int64_t ctimeNs = 0;
   ContentDigest digest;
 };
 
@@ -113,10 +112,10 @@ public:
   DigestCache(const DigestCache&) = delete;
   DigestCache& operator=(const DigestCache&) = delete;
 
-  // Looks up each file by identity, size and modification time (its ctimeNs and digest are not
-  // read) and returns one Recalled per file, in order; hard links share one entry. today is a
-  // dayOf(). Nothing when the database failed or stop turned true: then nothing recalled may be
-  // used (damage deletes the file).
+  // Looks up each file by identity, size, modification and change time (its digest is not read)
+  // and returns one Recalled per file, in order; hard links share one entry. today is a dayOf().
+  // Nothing when the database failed or stop turned true: then nothing recalled may be used
+  // (damage deletes the file).
   std::optional<PodArray<Recalled>> recall(const PodArray<RememberedDigest>& files,
                                            std::int32_t today, const std::atomic<bool>& stop);
 

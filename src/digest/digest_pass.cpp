@@ -40,7 +40,8 @@ void listFiles(const ReportGrid& grid, PodArray<HashAhead::File>& files,
     std::string_view name = grid.diskName(row.record);
     const FileFacts facts = grid.facts(row.record);
     files.push_back({name.empty() ? grid.item(row.record, col::kFile).asText() : name, facts.folder,
-                     identityOf(facts), facts.size, facts.mtimeSec, facts.mtimeNsec});
+                     identityOf(facts), facts.size, facts.mtimeSec, facts.mtimeNsec,
+                     facts.ctimeNs});
     groupOf.push_back(group);
     records.push_back(row.record);
   }
@@ -75,6 +76,7 @@ public:
       wanted[i].identity = file.identity;
       wanted[i].size = file.size;
       wanted[i].mtimeNs = nanosecondsOf(file.mtimeSec, file.mtimeNsec).value_or(0);
+      wanted[i].ctimeNs = file.ctimeNs;
     }
     std::atomic<bool> stop{false};
     std::optional<PodArray<Recalled>> found;
@@ -97,7 +99,8 @@ public:
     recalled_ = std::move(*found);
     for (std::size_t i = 0; i < listed_.size(); ++i) {
       const HashAhead::File& file = listed_[i];
-      if (!lasting(file.identity.device) || !nanosecondsOf(file.mtimeSec, file.mtimeNsec))
+      if (!lasting(file.identity.device) || !nanosecondsOf(file.mtimeSec, file.mtimeNsec) ||
+          file.ctimeNs == kNoChangeTime)
         recalled_[i] = Recalled{};
     }
     return true;
@@ -300,7 +303,7 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
 }
 
 DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
-                           DigestMemory& memory, ReadProgress& progress) {
+                           DigestMemory& memory, ReadProgress& progress, unsigned readers) {
   progress = ReadProgress{};
   return trapInner("Form1.CheckCRC", [&] {
     // The names sit in the grid's pool, which only grows during this pass.
@@ -324,8 +327,11 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     std::copy(groupOf.begin(), groupOf.end(), siftGroups.begin());
     cache.spareKnownGroups(siftGroups);
     progress.stage = ReadProgress::Stage::Sifting;
-    const std::optional<PodArray<std::uint8_t>> unique = siftByEdges(
-        sourceFd, found.folders, listed, siftGroups, {hooks.whileWaiting, hooks.cancelled});
+    if (readers == 0 && sourceFd >= 0)
+      readers = readersFor(sourceFd);
+    const std::optional<PodArray<std::uint8_t>> unique =
+        siftByEdges(sourceFd, found.folders, listed, siftGroups,
+                    {hooks.whileWaiting, hooks.cancelled}, readers);
     if (!unique) {
       outcome.cancelled = true;
       return outcome;
@@ -343,7 +349,8 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     }
     const std::uint64_t cleared = listed.size() - toRead.size();
     progress.stage = ReadProgress::Stage::Reading;
-    HashAhead ahead(sourceFd, found.folders, std::move(toRead), cache.memoryFor(readIndex));
+    HashAhead ahead(sourceFd, found.folders, std::move(toRead), cache.memoryFor(readIndex),
+                    readers);
     const ProgressUpdate updateProgress(ahead, std::move(readRecords), cleared, progress);
     outcome = takeDigests(grid, ahead, *unique, readIndex, cache, hooks, updateProgress);
     cache.save(ahead);

@@ -50,9 +50,10 @@ struct DigestOutcome {
 // (memory waits for that write before the next recall). A cache that cannot be used is bypassed.
 DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
                            DigestMemory& memory);
-// The same, keeping progress up to date (it is reset first).
+// The same, keeping progress up to date (it is reset first), with readers files read at once (0:
+// as many as suit the disk the source is on, readersFor()).
 DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks,
-                           DigestMemory& memory, ReadProgress& progress);
+                           DigestMemory& memory, ReadProgress& progress, unsigned readers = 0);
 // The same with the cache at its default place, written before returning.
 DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassHooks& hooks);
 

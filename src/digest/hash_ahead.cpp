@@ -61,18 +61,29 @@ void HashAhead::sortForReading(std::vector<std::uint32_t>& indexes, const PodArr
 
 HashAhead::HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, Memory memory,
                      unsigned workers)
-    : sourceFd_(sourceFd), folders_(folders), files_(std::move(files)), order_(files_.size()),
-      memory_(std::move(memory)), state_(new std::atomic<State>[files_.size()]) {
+    : sourceFd_(sourceFd), folders_(folders), files_(std::move(files)), memory_(std::move(memory)),
+      state_(new std::atomic<State>[files_.size()]) {
   digests_.resizeForOverwrite(files_.size());
   if (memory_.remember)
     changeTimes_.resizeForOverwrite(files_.size());
   for (std::size_t i = 0; i < files_.size(); ++i)
     state_[i].store(kPending, std::memory_order_relaxed);
-  std::iota(order_.begin(), order_.end(), 0u);
+  // Files the cache answers are done before any worker starts; only the rest are read.
+  order_.clear();
+  for (std::uint32_t i = 0; i < files_.size(); ++i) {
+    if (!memory_.recalled.empty() && memory_.recalled[i].known) {
+      digests_[i] = memory_.recalled[i].digest;
+      state_[i].store(kRecalled, std::memory_order_relaxed);
+      bytesDone_.fetch_add(files_[i].size, std::memory_order_relaxed);
+      filesDone_.fetch_add(1, std::memory_order_relaxed);
+      continue;
+    }
+    order_.push_back(i);
+  }
   sortForReading(order_, files_);
   if (workers == 0)
     workers = std::max(1u, std::thread::hardware_concurrency());
-  workers_ = static_cast<unsigned>(std::min<std::size_t>(workers, files_.size()));
+  workers_ = static_cast<unsigned>(std::min<std::size_t>(workers, order_.size()));
   reading_.reset(new std::atomic<std::size_t>[workers_]);
   for (unsigned i = 0; i < workers_; ++i)
     reading_[i].store(kNoFile, std::memory_order_relaxed);
@@ -91,21 +102,6 @@ void HashAhead::stopWorkers() {
   threads_.clear();
 }
 
-bool HashAhead::recall(std::size_t index, int folderFd, const char* name) {
-  if (memory_.recalled.empty() || !memory_.recalled[index].known)
-    return false;
-  // The digest belongs to the inode at its change time, not to the name: a look at the name
-  // tells as much as opening it would.
-  FileStatus now;
-  if (!statIn(folderFd, name, now) || !unchangedSinceWalk(now, files_[index]))
-    return false;
-  const std::optional<std::int64_t> ctime = nanosecondsOf(now.ctimeSec, now.ctimeNsec);
-  if (!ctime || *ctime != memory_.recalled[index].ctimeNs)
-    return false;
-  digests_[index] = memory_.recalled[index].digest;
-  return true;
-}
-
 HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
                                    std::vector<std::uint8_t>& buffer, std::uint64_t& read) {
   const File& file = files_[index];
@@ -120,8 +116,6 @@ HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
   // Reused: most names are short, but a long one would cost an allocation per file.
   thread_local std::string name;
   name.assign(file.name);
-  if (recall(index, folderFd, name.c_str()))
-    return kRecalled;
   // Taken before the read: a change after it would show in the change time afterwards.
   const std::int64_t readStart = memory_.remember ? realNanoseconds() : 0;
   UniqueFd fd = openFileIn(folderFd, name.c_str());

@@ -10,15 +10,18 @@
 // folder (what keeps a cold disk from seeking), and look at the stop flag at every block, so
 // stopping never waits for a big file to be read to its end.
 //
-// With the digest cache, a file the cache knows is first looked at through its folder: when it is
-// still the regular file the walk saw and its change time is the one remembered, its remembered
-// digest is taken and nothing is read. Otherwise it is read as any other; a file read may be
-// remembered when its change time lies at least the settle time before its read began.
+// With the digest cache, a file the cache knows under the whole key the walk saw (identity, size,
+// modification and change time) is done from the start with its remembered digest: it is neither
+// opened nor looked at again, and no worker is given it. Its digest is that of the file as the
+// walk saw it, as a read's would be; a change after the walk shows at the next find (and a
+// deletion checks the file again). Every other file is read; a file read may be remembered when
+// its change time lies at least the settle time before its read began.
 #pragma once
 
 #include "digest/content_digest.h"
 #include "digest/digest_cache.h"
 #include "grid/pod_array.h"
+#include "grid/report_grid.h"
 #include "platform/anchored_tree.h"
 
 #include <atomic>
@@ -45,6 +48,7 @@ public:
     std::uint64_t size = 0;
     std::int64_t mtimeSec = 0;
     std::int64_t mtimeNsec = 0;
+    std::int64_t ctimeNs = kNoChangeTime;
   };
   struct Taken {
     ContentDigest digest;
@@ -58,7 +62,7 @@ public:
   };
   // How the workers use the digest cache.
   struct Memory {
-    // One per file, or none at all: what the cache knows of each.
+    // One per file, or none at all: what the cache knows of each under the key the walk saw.
     PodArray<Recalled> recalled;
     // Whether files read are to be judged rememberable, and by what settle time.
     bool remember = false;
@@ -130,8 +134,6 @@ private:
 
   void stopWorkers();
   void work(unsigned worker);
-  // The remembered digest of files[index] when the file is still the one it belongs to.
-  bool recall(std::size_t index, int folderFd, const char* name);
   // Reads one file; kDigested with digests_[index] written, or kChanged. read counts the bytes
   // read, each block also added to bytesDone_.
   State digest(std::size_t index, FolderResolver& folders, std::vector<std::uint8_t>& buffer,
@@ -143,7 +145,7 @@ private:
   int sourceFd_;
   const FolderTable& folders_;
   PodArray<File> files_;
-  std::vector<std::uint32_t> order_; // indexes of files_ by folder, then inode
+  std::vector<std::uint32_t> order_; // indexes of the files to read, by folder, then inode
   // Written by a worker before it marks the file done.
   PodArray<ContentDigest> digests_;
   Memory memory_;

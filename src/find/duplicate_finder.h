@@ -169,6 +169,8 @@ public:
   // Whether and where finds by content remember digests between finds; by default in the user's
   // cache folder. Waits for the last find's digests to be written.
   void setDigestCache(DigestCacheChoice choice) { digestCache_.choose(std::move(choice)); }
+  // How many files a find by content reads at once; 0 (the default) lets it choose by the disk.
+  void setReaders(unsigned readers) { readers_ = readers; }
 
 private:
   static constexpr std::int16_t kCancelled = -1;
@@ -243,6 +245,7 @@ private:
   ProtectedMarks protectedMarks_;
   DeletionStepHook beforeDeletionStep_;
   DigestMemory digestCache_;
+  unsigned readers_ = 0;
 };
 
 // "N files".

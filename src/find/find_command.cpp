@@ -56,7 +56,8 @@ void DuplicateFinder::digestAndCount() {
     showReadProgress();
     view_.doEventsWhileWaiting();
   };
-  const DigestOutcome outcome = digestListed(grid_, found_, hooks, digestCache_, progress_.read);
+  const DigestOutcome outcome =
+      digestListed(grid_, found_, hooks, digestCache_, progress_.read, readers_);
   if (outcome.cancelled)
     return;
   progressBar1_.value = progressBar1_.max;

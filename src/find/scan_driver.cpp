@@ -35,8 +35,13 @@ public:
     ++core_.progress_.files;
     core_.setStatusText(filesText(core_.scannedFileCount_));
     const FileStatus& st = file.status;
-    const FileFacts facts{st.identity.device, st.identity.inode, st.mtimeSec,
-                          st.mtimeNsec,       st.size,           file.folder};
+    const FileFacts facts{st.identity.device,
+                          st.identity.inode,
+                          st.mtimeSec,
+                          st.mtimeNsec,
+                          st.size,
+                          file.folder,
+                          nanosecondsOf(st.ctimeSec, st.ctimeNsec).value_or(kNoChangeTime)};
     parentName_.assign(file.parentName);
     folderPath_.assign(file.folderPath);
     core_.addFileRecord(parentName_, folderPath_, lowerCaseName(file.diskName),

@@ -76,8 +76,10 @@ struct ReportGrid::Impl {
   PodArray<std::uint8_t> flags;
   PodArray<std::uint16_t> fill;
   PodArray<StoredFacts> facts;
-  // Apart from the facts, which stay at 32 bytes: the folder each file was found in.
+  // Apart from the facts, which stay at 32 bytes: the folder each file was found in, and its
+  // change time (what lets the digest cache answer without another look at the file).
   PodArray<std::uint32_t> folders;
+  PodArray<std::int64_t> changeTimes;
   // The devices the facts name, each once: a tree spans a handful.
   std::vector<std::uint64_t> devices;
   std::uint32_t lastDevice = 0;
@@ -217,6 +219,7 @@ struct ReportGrid::Impl {
         fill[kept] = fill[r];
         facts[kept] = facts[r];
         folders[kept] = folders[r];
+        changeTimes[kept] = changeTimes[r];
         diskNames[kept] = diskNames[r];
       }
       ++kept;
@@ -226,6 +229,7 @@ struct ReportGrid::Impl {
     fill.resize(kept);
     facts.resize(kept);
     folders.resize(kept);
+    changeTimes.resize(kept);
     diskNames.resize(kept);
     tombstones = 0;
     live.allLive(recordTotal());
@@ -420,6 +424,7 @@ RecordId ReportGrid::addRecord() {
   d.fill.push_back(0);
   d.facts.emplace_back();
   d.folders.push_back(0);
+  d.changeTimes.push_back(kNoChangeTime);
   d.diskNames.emplace_back();
   d.live.append();
   ++d.liveCount;
@@ -474,6 +479,7 @@ void ReportGrid::deleteAll() {
   d.fill.clear();
   d.facts.clear();
   d.folders.clear();
+  d.changeTimes.clear();
   d.devices.clear();
   d.lastDevice = 0;
   d.diskNames.clear();
@@ -542,6 +548,7 @@ void ReportGrid::setFacts(RecordId record, const FileFacts& facts, std::string_v
     return;
   d.facts[record] = d.store(facts);
   d.folders[record] = facts.folder;
+  d.changeTimes[record] = facts.ctimeNs;
   d.discard(kNoColumn, d.diskNames[record]);
   d.diskNames[record] =
       diskName.empty() ? Cell{} : d.makeCell(kNoColumn, GridValue::text(diskName));
@@ -552,6 +559,7 @@ FileFacts ReportGrid::facts(RecordId record) const {
     return {};
   FileFacts out = impl_->unpack(impl_->facts[record]);
   out.folder = impl_->folders[record];
+  out.ctimeNs = impl_->changeTimes[record];
   return out;
 }
 

@@ -9,6 +9,7 @@
 // O(n log n) and compacts the storage, which changes RecordIds.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -56,6 +57,8 @@ private:
   std::string_view text_;
 };
 
+inline constexpr std::int64_t kNoChangeTime = INT64_MIN;
+
 // What a file record knows beyond its visible items: the name as found on disk and the identity
 // the find saw (for reading, deleting and the delete-time checks).
 struct FileFacts {
@@ -66,6 +69,9 @@ struct FileFacts {
   std::uint64_t size = 0;
   // The folder the walk found the file in, in the find's folder table.
   std::uint32_t folder = 0;
+  // The change time the walk saw, in nanoseconds since the epoch; kNoChangeTime when it was not
+  // seen or does not fit (such a file is never answered from the digest cache).
+  std::int64_t ctimeNs = kNoChangeTime;
 };
 
 struct GridColumn {

@@ -211,6 +211,9 @@ TEST(Cli, ContentModeAsJson) {
   EXPECT_NE(r.out.find("\"name\":\"one\",\"size\":3"), std::string::npos);
   EXPECT_NE(r.out.find("odd-\\udcff"), std::string::npos);
   EXPECT_EQ(r.out.find('\xff'), std::string::npos);
+  // However many files are read at once, the same groups in the same order.
+  for (const char* readers : {"--readers=1", "--readers=64"})
+    EXPECT_EQ(runCli({"--by", "content", "--json", readers, tree.path()}).out, r.out) << readers;
 }
 
 TEST(Cli, CsvListsOneRowPerFileWithItsGroupAndTick) {
@@ -239,6 +242,9 @@ TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
                         {"--delete", "/tmp"},
                         {"--select", "first", "--json", "/tmp"},
                         {"--null", "--json", "/tmp"},
+                        {"--readers", "0", "/tmp"},
+                        {"--readers=65", "/tmp"},
+                        {"--readers", "-1", "/tmp"},
                         {"-0", "--by", "size", "--json", "/tmp"},
                         {"--csv", "--json", "/tmp"},
                         {"--csv", "--select", "first", "/tmp"},
@@ -263,11 +269,27 @@ TEST(Cli, BadUsageAndUnreadableSourcesExitWithTwo) {
 TEST(Cli, HelpNamesEveryOptionAndExitCode) {
   const RunResult r = runCli({"--help"});
   EXPECT_EQ(r.exitCode, 0);
-  for (const char* word : {"--by",     "--no-subfolders", "--min-size",    "--exclude",
-                           "--json",   "--csv",           "\"sources\"",   "-0, --null",
-                           "--select", "--delete",        "--protect DIR", "--allow-system-folders",
-                           "--help",   "  -- ",           "SIGTERM",       "130",
-                           "143",      "0 done",          "1 an error",    "2 bad usage",
+  for (const char* word : {"--by",
+                           "--no-subfolders",
+                           "--min-size",
+                           "--exclude",
+                           "--json",
+                           "--csv",
+                           "\"sources\"",
+                           "-0, --null",
+                           "--select",
+                           "--delete",
+                           "--readers",
+                           "--protect DIR",
+                           "--allow-system-folders",
+                           "--help",
+                           "  -- ",
+                           "SIGTERM",
+                           "130",
+                           "143",
+                           "0 done",
+                           "1 an error",
+                           "2 bad usage",
                            "3 some"})
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
 }

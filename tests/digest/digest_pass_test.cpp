@@ -102,19 +102,34 @@ TEST_F(CachedFindTest, ASecondFindGroupsAsWithoutTheCacheAndOpensNoFile) {
   EXPECT_EQ(core.statusText(), "4 files");
 }
 
-TEST_F(CachedFindTest, AFileRewrittenInPlaceWithItsOldModificationTimeIsReadAgain) {
+TEST_F(CachedFindTest, AFileWhoseChangeTimeMovedIsReadAgainAndOnlyIt) {
   useCache(true);
   find(ByContent);
   ASSERT_EQ(groups(), (Groups{{"a", "b"}, {"big1", "big2"}}));
 
+  // The walk's look is the only one: a change time it saw move is enough to read the file again.
   const std::string a = tree.path() + "a";
   const FileStatus before = statusOf(a);
+  const auto changeTimeMoved = [&] {
+    const FileStatus now = statusOf(a);
+    return now.ctimeSec != before.ctimeSec || now.ctimeNsec != before.ctimeNsec;
+  };
+  do
+    ASSERT_EQ(::chmod(a.c_str(), 0640), 0);
+  while (!changeTimeMoved());
+  FileOpenWatch watch(tree.path());
+  find(ByContent);
+  EXPECT_EQ(watch.fileOpens(), 1);
+  EXPECT_EQ(groups(), (Groups{{"a", "b"}, {"big1", "big2"}}));
+
+  // Rewritten in place and given its old modification time again.
   tree.write("a", "other bytes ");
   const struct timespec times[2] = {{0, UTIME_OMIT}, {before.mtimeSec, before.mtimeNsec}};
   // Once the clock has moved on, the change time shows the write whatever else was set back.
+  const FileStatus chmodded = statusOf(a);
   do
     ASSERT_EQ(::utimensat(AT_FDCWD, a.c_str(), times, 0), 0);
-  while (statusOf(a).ctimeSec == before.ctimeSec && statusOf(a).ctimeNsec == before.ctimeNsec);
+  while (statusOf(a).ctimeSec == chmodded.ctimeSec && statusOf(a).ctimeNsec == chmodded.ctimeNsec);
   ASSERT_EQ(statusOf(a).mtimeNsec, before.mtimeNsec);
 
   find(ByContent);

@@ -33,7 +33,13 @@ struct Recorded {
     const std::size_t slash = relative.rfind('/');
     const std::string& name =
         names.emplace_back(slash == std::string::npos ? relative : relative.substr(slash + 1));
-    return {name, folder, st.identity, st.size, st.mtimeSec, st.mtimeNsec};
+    return {name,
+            folder,
+            st.identity,
+            st.size,
+            st.mtimeSec,
+            st.mtimeNsec,
+            nanosecondsOf(st.ctimeSec, st.ctimeNsec).value_or(kNoChangeTime)};
   }
 };
 

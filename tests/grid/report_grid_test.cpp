@@ -139,13 +139,19 @@ TEST_F(GridTest, RemovalsAndCompactionAtScaleKeepEveryLiveRecordWhole) {
   const auto diskNameOf = [](int g, int round) {
     return round == 1 ? "N" + std::to_string(g) : "";
   };
-  // Two devices taking turns, nanoseconds at their largest, times before 1970.
+  // Two devices taking turns, nanoseconds at their largest, times before 1970, change times
+  // unknown for some.
   const auto factsOf = [](int g, int round) {
-    return FileFacts{
-        g % 2 == 0 ? 0x1234567890ull : 7, 100u + g, -5 + g, 999999999, 3u * g + round, 7u + round};
+    return FileFacts{g % 2 == 0 ? 0x1234567890ull : 7,
+                     100u + g,
+                     -5 + g,
+                     999999999,
+                     3u * g + round,
+                     7u + round,
+                     g % 5 == 0 ? kNoChangeTime : -7'000'000'001 + g * 11 + round};
   };
   const auto tied = [](const FileFacts& f) {
-    return std::tuple(f.device, f.inode, f.mtimeSec, f.mtimeNsec, f.size, f.folder);
+    return std::tuple(f.device, f.inode, f.mtimeSec, f.mtimeNsec, f.size, f.folder, f.ctimeNs);
   };
   const auto boxAndTick = [](int g, int round) {
     return std::tuple(g % 4 < 2, (g + round) % 3 == 0);
