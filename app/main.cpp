@@ -3,17 +3,22 @@
 // For the documentation's pictures the program has a screenshot mode, used only by
 // scripts/take-screenshots.sh: ZANDREX_SCREENSHOT=file.png grabs a window into the PNG and ends.
 // ZANDREX_DEMO_SOURCE=folder and ZANDREX_DEMO_MODE=n (an index of the comparison list) run a
-// find first; ZANDREX_DEMO_TICK=1 then ticks every file of each group but the first.
+// find first; ZANDREX_DEMO_TICK=1 then runs "Keep the first in path order", and
+// ZANDREX_DEMO_TICK_GROUP=n ticks every file of the n-th group (from 0) as well.
 // ZANDREX_SCREENSHOT_WINDOW names the window to grab ("main", the default).
+#include "grid_actions.h"
 #include "main_window.h"
 #include "screenshot_windows.h"
 #include "shellaid/program_environment.h"
 #include "startup.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 #include <cstdio>
 
 namespace {
@@ -28,13 +33,19 @@ QString environment(const char* name) {
   return qEnvironmentVariable(name);
 }
 
-void tickAllButFirst(Form1& form) {
+void keepFirstInEachGroup(Form1& form) {
+  for (QAction* action : form.findChild<QToolButton*>("bnSelect")->menu()->actions())
+    if (action->text() == kKeepFirstCaption)
+      action->trigger();
+}
+
+void tickWholeGroup(Form1& form, int group) {
   FileGridModel& model = *form.gridModel();
-  for (int group = 0; group < model.rowCount(); ++group) {
-    const QModelIndex parent = model.index(group, 0);
-    for (int file = 1; file < model.rowCount(parent); ++file)
-      model.setData(model.index(file, 0, parent), Qt::Checked, Qt::CheckStateRole);
-  }
+  if (group < 0 || group >= model.rowCount())
+    return;
+  const QModelIndex parent = model.index(group, 0);
+  for (int file = 0; file < model.rowCount(parent); ++file)
+    model.setData(model.index(file, 0, parent), Qt::Checked, Qt::CheckStateRole);
 }
 
 void runDemoFind(Form1& form) {
@@ -49,7 +60,11 @@ void runDemoFind(Form1& form) {
     form.findChild<QComboBox*>("cmbBy")->setCurrentIndex(mode);
   form.findChild<QPushButton*>("Command3")->click();
   if (!environment("ZANDREX_DEMO_TICK").isEmpty())
-    tickAllButFirst(form);
+    keepFirstInEachGroup(form);
+  bool groupGiven = false;
+  const int group = environment("ZANDREX_DEMO_TICK_GROUP").toInt(&groupGiven);
+  if (groupGiven)
+    tickWholeGroup(form, group);
 }
 
 // The window a screenshot shows.

@@ -49,7 +49,7 @@ find "$demo" -type f -exec touch -d "2024-06-01 12:00:00" {} +
 # One shot per line: the PNG's name in docs/, the virtual screen, the scale, then the settings of
 # the program's screenshot mode. At twice the scale the 1600 x 1000 screen is 800 x 500 logical
 # pixels, smaller than the window's design: it opens fitted to the screen.
-main='ZANDREX_DEMO_SOURCE='"$demo"' ZANDREX_DEMO_MODE=3 ZANDREX_DEMO_TICK=1'
+main='ZANDREX_DEMO_SOURCE='"$demo"' ZANDREX_DEMO_MODE=3 ZANDREX_DEMO_TICK=1 ZANDREX_DEMO_TICK_GROUP=0'
 shots="main-window.png 1024x768 1 $main
 main-window@2x.png 1600x1000 2 $main
 failure-window.png 1024x768 1 ZANDREX_SCREENSHOT_WINDOW=failure
@@ -59,8 +59,17 @@ about-window.png 1024x768 1 ZANDREX_SCREENSHOT_WINDOW=about"
 echo "$shots" | while read -r name screen scale settings; do
   [ -n "$name" ] || continue
   home="$work/home-$name"
-  mkdir -p "$home/config" "$home/runtime"
+  mkdir -p "$home/config/Zandrex" "$home/runtime"
   chmod 700 "$home/runtime"
+  # The main window shows a protected folder and a filter as a user would have set them.
+  cat >"$home/config/Zandrex/Zandrex.ini" <<EOF
+[Filters]
+MinimumSize=0
+Exclude=*.tmp
+[Protected]
+Count=1
+Folder1=$demo/Documents
+EOF
   # shellcheck disable=SC2086 # the settings are words on purpose
   env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" \
     QT_SCALE_FACTOR="$scale" ZANDREX_SCREENSHOT="$docs_dir/$name" $settings \
