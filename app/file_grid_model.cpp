@@ -327,7 +327,7 @@ void FileGridModel::ticksChanged() {
   // 100,000 files, many minutes for a million. A tree view repaints the rows from the first
   // top-level row to the last, the files of the open groups among them, and reads their tick
   // boxes afresh; files shown below the last group row are the view owner's to repaint.
-  if (topLevelCount_ > 0 && columnCount_ > 0)
+  if (topLevelCount_ > 0)
     emit dataChanged(index(0, 0), index(topLevelCount_ - 1, 0),
                      {Qt::CheckStateRole, Qt::DisplayRole, Qt::ForegroundRole});
   emit tallyChanged();
