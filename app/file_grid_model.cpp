@@ -126,6 +126,19 @@ FileGridModel::~FileGridModel() {
   grid_.onAfterRowsChange = nullptr;
 }
 
+void FileGridModel::setProtectedTest(std::function<bool(RecordId)> test) {
+  protectedTest_ = test;
+  tally_.setKeptTest(std::move(test));
+  tally_.recount(grid_);
+}
+
+void FileGridModel::protectionChanged() {
+  tally_.recount(grid_);
+  emit tallyChanged();
+  if (topLevelCount_ > 0 && columnCount_ > 0)
+    emit dataChanged(index(0, 0), index(topLevelCount_ - 1, columnCount_ - 1));
+}
+
 void FileGridModel::refresh() {
   beginRowsChange();
   endRowsChange();

@@ -62,8 +62,10 @@ public:
 
   void setGroupHeading(GroupHeading heading) { groupHeading_ = std::move(heading); }
   // Whether a record's file lies in a protected folder: its row is then greyed and its name
-  // marked. None is unless set.
-  void setProtectedTest(std::function<bool(RecordId)> test) { protectedTest_ = std::move(test); }
+  // marked, and its tick frees nothing in the tally. None is unless set.
+  void setProtectedTest(std::function<bool(RecordId)> test);
+  // Recounts the tally and repaints the rows after the protected folders changed.
+  void protectionChanged();
   // The column of the file name: it shows the name as found on disk when the record has one
   // (the item, lower case, stays the key), with the hard-link mark; 1 unless set.
   void setNameColumn(int column) { nameColumn_ = column; }

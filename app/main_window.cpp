@@ -730,6 +730,7 @@ void Form1::protectedFolders_Click() {
       return;
     saveProtectedFolders(settings_, *folders);
     core_.setProtectedFolders(*folders);
+    model_->protectionChanged();
     // The marks are read as the rows are drawn.
     ReportControl1_->viewport()->update();
   });

@@ -59,7 +59,7 @@ void TickTally::recount(const ReportGrid& grid) {
     if (!grid.ticked(row.record))
       continue;
     ++ticked_;
-    if (group != kNoGroup)
+    if (group != kNoGroup && goesWhenTicked(row.record))
       ++groupTicked_[group];
   }
   for (std::size_t g = 0; g < groupFiles_.size(); ++g)
@@ -105,7 +105,7 @@ void TickTally::learnIdentities() {
     const std::size_t file = fileSize_.size() - 1;
     recordFile_[name.record] = static_cast<std::uint32_t>(file);
     ++fileNames_[file];
-    fileTicked_[file] += grid_->ticked(name.record) ? 1 : 0;
+    fileTicked_[file] += grid_->ticked(name.record) && goesWhenTicked(name.record) ? 1 : 0;
   }
   bytesToFree_ = 0;
   for (std::size_t file = 0; file < fileSize_.size(); ++file)
@@ -116,7 +116,8 @@ void TickTally::tickChanged(RecordId record, bool ticked) {
   if (record >= recordGroup_.size() || recordGroup_[record] == kNotListed)
     return;
   const std::uint32_t group = recordGroup_[record];
-  if (group != kNoGroup) {
+  const bool goes = goesWhenTicked(record);
+  if (group != kNoGroup && goes) {
     const bool wasAll = allTicked(group);
     countChange(groupTicked_[group], ticked);
     const bool isAll = allTicked(group);
@@ -129,6 +130,8 @@ void TickTally::tickChanged(RecordId record, bool ticked) {
     learnIdentities();
     return;
   }
+  if (!goes)
+    return;
   const std::uint32_t file = recordFile_[record];
   const bool wasFreed = fileTicked_[file] == fileNames_[file];
   countChange(fileTicked_[file], ticked);

@@ -13,11 +13,15 @@
 // figure is the most the deletion can free. A record without an identity (inode 0) counts as a
 // file of its own. The identities are sorted out when the first tick needs them (O(n log n),
 // once per rebuild): after a find nothing is ticked, and most rebuilds need none.
+//
+// A file the guard keeps whatever its tick (one in a protected folder, ticked by hand) counts as
+// ticked but frees nothing, and its group never has every copy ticked: that copy stays.
 #pragma once
 
 #include "grid/report_grid.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +38,9 @@ public:
   // grid must outlive the following, which ends with unfollow() or this object's end.
   void follow(ReportGrid& grid);
   void unfollow();
+  // Which records the guard keeps even when ticked; none unless set. Takes effect at the next
+  // recount.
+  void setKeptTest(std::function<bool(RecordId)> test) { keptTest_ = std::move(test); }
 
   // Counts afresh from grid's rows (grid must stay alive until the next recount); call after
   // every rebuild of the rows. Files in no row (removed, or before the first rebuild) count for
@@ -55,6 +62,8 @@ public:
   }
 
 private:
+  // False for a record the guard keeps: its tick counts as a tick, never as a copy that goes.
+  bool goesWhenTicked(RecordId record) const { return !keptTest_ || !keptTest_(record); }
   // Sorts the listed records by identity and counts each file's listed and ticked names.
   void learnIdentities();
 
@@ -63,6 +72,7 @@ private:
 
   ReportGrid* followed_ = nullptr;
   const ReportGrid* grid_ = nullptr;
+  std::function<bool(RecordId)> keptTest_;
   // By record id: the ordinal of its group (kNoGroup for rows without groups), kNotListed for a
   // record in no row.
   std::vector<std::uint32_t> recordGroup_;

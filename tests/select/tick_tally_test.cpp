@@ -153,6 +153,26 @@ TEST_F(TickTallyTest, AHardLinkedFileFreesItsBytesOnceAndOnlyWithEveryListedName
   EXPECT_EQ(figuresOf(tally), (Figures{2, 1000, 0}));
 }
 
+// A name the guard keeps (in a protected folder) keeps its file's bytes and its group's last
+// copy however it is ticked, counted live or by a rebuild.
+TEST_F(TickTallyTest, AProtectedNameTickedByHandFreesNothingAndKeepsItsGroupsCopy) {
+  writeTree();
+  core.setProtectedFolders({tree.path() + "x"});
+  find(ByContent);
+  tally.setKeptTest([this](RecordId record) { return core.isProtected(record); });
+  tally.recount(core.grid());
+  setTick("y/link.bin", true);
+  setTick("x/big.bin", true);
+  EXPECT_EQ(figuresOf(tally), (Figures{2, 0, 0}));
+  setTick("y/big.bin", true);
+  EXPECT_EQ(figuresOf(tally), (Figures{3, 1000, 0}));
+  EXPECT_FALSE(tally.allTicked(groupOrdinalOf("x/big.bin")));
+  core.grid().rebuildRows();
+  EXPECT_EQ(figuresOf(tally), (Figures{3, 1000, 0}));
+  setTick("x/big.bin", false);
+  EXPECT_EQ(figuresOf(tally), (Figures{2, 1000, 0}));
+}
+
 TEST_F(TickTallyTest, HelpersInvertAndUntickKeepTheFiguresOfACountFromScratch) {
   writeTree();
   tree.writeEach({"d/other.txt", "e/other.txt"}, "other");
