@@ -400,12 +400,12 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
       return outcome;
     }
     cache.noteEdges(std::move(sifted->fresh));
-    const PodArray<std::uint8_t>* unique = &sifted->unique;
+    const PodArray<std::uint8_t>& unique = sifted->unique;
     PodArray<HashAhead::File> toRead;
     PodArray<std::uint32_t> readIndex;
     PodArray<RecordId> readRecords;
     for (std::uint32_t i = 0; i < listed.size(); ++i) {
-      if ((*unique)[i])
+      if (unique[i])
         continue;
       toRead.push_back(listed[i]);
       readIndex.push_back(i);
@@ -417,7 +417,7 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     HashAhead ahead(sourceFd, found.folders, std::move(toRead), cache.memoryFor(readIndex),
                     readers);
     const ProgressUpdate updateProgress(ahead, std::move(readRecords), cleared, progress);
-    outcome = takeDigests(grid, ahead, *unique, readIndex, cache, hooks, updateProgress);
+    outcome = takeDigests(grid, ahead, unique, readIndex, cache, hooks, updateProgress);
     cache.save(ahead, readIndex);
     return outcome;
   });
