@@ -16,7 +16,8 @@ namespace zandrex {
 
 namespace {
 
-constexpr std::int32_t kSchemaVersion = 1;
+// 2: the edge hash beside the digest, either of them NULL.
+constexpr std::int32_t kSchemaVersion = 2;
 // "ZDXC": tells this program's database from any other SQLite file.
 constexpr std::int32_t kApplicationId = 0x5A445843;
 constexpr int kBusyMilliseconds = 50;
@@ -30,20 +31,22 @@ constexpr const char* kWritingCache = "PRAGMA cache_size = -32768";
 constexpr const char* kSchema =
     "CREATE TABLE digests (device INTEGER NOT NULL, inode INTEGER NOT NULL, "
     "size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, "
-    "digest BLOB NOT NULL, used INTEGER NOT NULL, tag INTEGER NOT NULL, "
+    "digest BLOB, edges INTEGER, used INTEGER NOT NULL, tag INTEGER NOT NULL, "
     "PRIMARY KEY (device, inode)) WITHOUT ROWID;"
     "CREATE TABLE upkeep (day INTEGER NOT NULL);"
     "INSERT INTO upkeep VALUES (0);";
 constexpr const char* kSelectRange =
-    "SELECT inode, size, mtime, ctime, digest, used, tag FROM digests "
+    "SELECT inode, size, mtime, ctime, digest, edges, used, tag FROM digests "
     "WHERE device = ?1 AND inode BETWEEN ?2 AND ?3 ORDER BY inode";
 constexpr const char* kStore =
-    "INSERT OR REPLACE INTO digests VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)";
+    "INSERT OR REPLACE INTO digests VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
 constexpr const char* kTouch = "UPDATE digests SET used = ?3 WHERE device = ?1 AND inode = ?2";
 constexpr const char* kJournalSuffixes[] = {"-journal", "-wal", "-shm"};
 
 constexpr std::size_t kDigestBytes = 20;
-constexpr std::size_t kTaggedBytes = 5 * sizeof(std::int64_t) + kDigestBytes;
+// The key, which parts are kept, the digest and the edge hash.
+constexpr std::size_t kTaggedBytes =
+    5 * sizeof(std::int64_t) + 1 + kDigestBytes + sizeof(std::uint64_t);
 // The wanted files of a device are looked up this many at a time, by reading the entries of their
 // inode range in order: cheaper than as many lookups while the range holds mostly wanted files.
 constexpr std::size_t kRangeFiles = 256;
@@ -96,7 +99,12 @@ std::int64_t tagOf(const RememberedDigest& entry) {
   putBigEndian(bytes + 16, entry.size, 8);
   putBigEndian(bytes + 24, static_cast<std::uint64_t>(entry.mtimeNs), 8);
   putBigEndian(bytes + 32, static_cast<std::uint64_t>(entry.ctimeNs), 8);
-  packDigest(entry.digest, bytes + 40);
+  bytes[40] = static_cast<std::uint8_t>((entry.hasDigest ? 1 : 0) | (entry.hasEdges ? 2 : 0));
+  if (entry.hasDigest)
+    packDigest(entry.digest, bytes + 41);
+  else
+    std::memset(bytes + 41, 0, kDigestBytes);
+  putBigEndian(bytes + 41 + kDigestBytes, entry.hasEdges ? entry.edges : 0, 8);
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(XXH3_64bits(bytes, sizeof bytes)));
 }
 
@@ -297,18 +305,27 @@ bool DigestCache::prepare() {
 
 namespace {
 
-// One row of the select statements from column first on (size, mtime, ctime, digest, used, tag),
-// checked; false when it is damaged.
+// One row of the select statements from column first on (size, mtime, ctime, digest, edges, used,
+// tag), checked; false when it is damaged.
 bool readEntry(sqlite3_stmt* row, int first, RememberedDigest& entry, std::int64_t& used) {
   entry.size = static_cast<std::uint64_t>(sqlite3_column_int64(row, first));
   entry.mtimeNs = sqlite3_column_int64(row, first + 1);
   entry.ctimeNs = sqlite3_column_int64(row, first + 2);
-  const void* blob = sqlite3_column_blob(row, first + 3);
-  if (!blob || sqlite3_column_bytes(row, first + 3) != static_cast<int>(kDigestBytes))
+  entry.hasDigest = sqlite3_column_type(row, first + 3) != SQLITE_NULL;
+  if (entry.hasDigest) {
+    const void* blob = sqlite3_column_blob(row, first + 3);
+    if (!blob || sqlite3_column_bytes(row, first + 3) != static_cast<int>(kDigestBytes))
+      return false;
+    entry.digest = unpackDigest(static_cast<const std::uint8_t*>(blob));
+  }
+  entry.hasEdges = sqlite3_column_type(row, first + 4) == SQLITE_INTEGER;
+  if (entry.hasEdges)
+    entry.edges = static_cast<std::uint64_t>(sqlite3_column_int64(row, first + 4));
+  else if (sqlite3_column_type(row, first + 4) != SQLITE_NULL)
     return false;
-  entry.digest = unpackDigest(static_cast<const std::uint8_t*>(blob));
-  used = sqlite3_column_int64(row, first + 4);
-  return sqlite3_column_int64(row, first + 5) == tagOf(entry);
+  used = sqlite3_column_int64(row, first + 5);
+  return (entry.hasDigest || entry.hasEdges) &&
+         sqlite3_column_int64(row, first + 6) == tagOf(entry);
 }
 
 void fill(Recalled& out, const RememberedDigest& wanted, const RememberedDigest& entry,
@@ -316,9 +333,11 @@ void fill(Recalled& out, const RememberedDigest& wanted, const RememberedDigest&
   if (entry.size != wanted.size || entry.mtimeNs != wanted.mtimeNs ||
       entry.ctimeNs != wanted.ctimeNs)
     return;
-  out.known = true;
+  out.known = entry.hasDigest;
+  out.edgesKnown = entry.hasEdges;
   out.renew = used < today - kRenewAfterDays;
   out.digest = entry.digest;
+  out.edges = entry.edges;
 }
 
 } // namespace
@@ -465,9 +484,16 @@ bool DigestCache::remember(const PodArray<RememberedDigest>& fresh,
     sqlite3_bind_int64(store_, 3, stored(entry.size));
     sqlite3_bind_int64(store_, 4, entry.mtimeNs);
     sqlite3_bind_int64(store_, 5, entry.ctimeNs);
-    sqlite3_bind_blob(store_, 6, digest, sizeof digest, SQLITE_STATIC);
-    sqlite3_bind_int64(store_, 7, today);
-    sqlite3_bind_int64(store_, 8, tagOf(entry));
+    if (entry.hasDigest)
+      sqlite3_bind_blob(store_, 6, digest, sizeof digest, SQLITE_STATIC);
+    else
+      sqlite3_bind_null(store_, 6);
+    if (entry.hasEdges)
+      sqlite3_bind_int64(store_, 7, stored(entry.edges));
+    else
+      sqlite3_bind_null(store_, 7);
+    sqlite3_bind_int64(store_, 8, today);
+    sqlite3_bind_int64(store_, 9, tagOf(entry));
     ok = check(sqlite3_step(store_));
     if (store_)
       sqlite3_reset(store_);

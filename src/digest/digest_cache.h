@@ -3,11 +3,13 @@
 // but the folders.
 //
 // Key. An entry holds a file's device, inode, size, modification time and change time (both to
-// the nanosecond) and its ContentDigest. A digest is recalled only when all five are what the
-// caller saw of the file (the walk's look at it). The change time is the part nobody can fake:
-// every write, rename, link, chmod and every setting of the modification time moves it, and it
-// cannot be set back, so a file rewritten in place and given its old modification time again is
-// read again.
+// the nanosecond) and what was read of it: its whole ContentDigest, the hash of its edges (the
+// edge sift's, digest/edge_sift.h), or both. Either is recalled only when all five are what the
+// caller saw of the file (the walk's look at it). An edge hash alone only ever clears a file of
+// having a twin; the file of a group is still digested whole. The change time is the part nobody
+// can fake: every write, rename, link, chmod and every setting of the modification time moves it,
+// and it cannot be set back, so a file rewritten in place and given its old modification time again
+// is read again.
 //
 // What is remembered. Only a file whose change time lies at least a settle time before its read
 // began: a file written again within its file system's timestamp step could otherwise keep both
@@ -29,8 +31,9 @@
 // the disk: entries age by the day they were last used, not by being missed.
 //
 // Layout. One table keyed by (device, inode), WITHOUT ROWID, so the key is the B-tree's own; the
-// digest is one 20-byte blob; the times are nanoseconds in one integer each; the last use is a
-// day number. About 72 bytes a file on disk.
+// digest is one 20-byte blob and the edge hash one integer, either NULL when not known; the
+// times are nanoseconds in one integer each; the last use is a day number. About 72 bytes a file
+// on disk, 9 more for one whose edges are kept too.
 //
 // One DigestCache is used by one thread at a time.
 #pragma once
@@ -82,16 +85,24 @@ struct RememberedDigest {
   std::uint64_t size = 0;
   std::int64_t mtimeNs = 0;
   std::int64_t ctimeNs = 0;
+  // At least one of the two is kept.
+  bool hasDigest = true;
+  bool hasEdges = false;
   ContentDigest digest;
+  std::uint64_t edges = 0;
 };
 
 // What the cache holds for one file.
 struct Recalled {
-  // An unharmed entry with the file's whole key: identity, size, modification and change time.
+  // An unharmed entry with the file's whole key (identity, size, modification and change time)
+  // and its whole digest.
   bool known = false;
-  // Its last use is old enough to be renewed when the digest is used (remember's `used`).
+  // The same with the file's edge hash.
+  bool edgesKnown = false;
+  // Its last use is old enough to be renewed when what it holds is used (remember's `used`).
   bool renew = false;
   ContentDigest digest;
+  std::uint64_t edges = 0;
 };
 
 struct DigestCacheLimits {
@@ -112,10 +123,10 @@ public:
   DigestCache(const DigestCache&) = delete;
   DigestCache& operator=(const DigestCache&) = delete;
 
-  // Looks up each file by identity, size, modification and change time (its digest is not read)
-  // and returns one Recalled per file, in order; hard links share one entry. today is a dayOf().
-  // Nothing when the database failed or stop turned true: then nothing recalled may be used
-  // (damage deletes the file).
+  // Looks up each file by identity, size, modification and change time (its digest and edges are
+  // not read) and returns one Recalled per file, in order; hard links share one entry. today is a
+  // dayOf(). Nothing when the database failed or stop turned true: then nothing recalled may be
+  // used (damage deletes the file).
   std::optional<PodArray<Recalled>> recall(const PodArray<RememberedDigest>& files,
                                            std::int32_t today, const std::atomic<bool>& stop);
 

@@ -138,8 +138,29 @@ public:
     return memory;
   }
 
+  // What the edge sift is to take from the cache and whether it keeps what it reads.
+  EdgeMemory edgeMemory() const {
+    EdgeMemory memory;
+    memory.recalled = &recalled_;
+    memory.remember = cache_ != nullptr;
+    memory.settleNs = memory_.choice().settle.count();
+    return memory;
+  }
+
+  // The edges the sift read that may be remembered, by listed file.
+  void noteEdges(PodArray<ReadEdges> fresh) {
+    freshEdges_ = std::move(fresh);
+    edgesTaken_.resize(freshEdges_.size());
+  }
+
   bool knows(std::size_t listedIndex) const {
     return !recalled_.empty() && recalled_[listedIndex].known;
+  }
+
+  // A file the sift cleared: its remembered edges were used.
+  void noteCleared(std::size_t listedIndex) {
+    if (!recalled_.empty() && recalled_[listedIndex].edgesKnown && recalled_[listedIndex].renew)
+      used_.push_back(listed_[listedIndex].identity);
   }
 
   void noteTaken(std::size_t listedIndex, const HashAhead::Taken& taken) {
@@ -147,16 +168,36 @@ public:
     if (taken.recalled && recalled_[listedIndex].renew)
       used_.push_back(file.identity);
     if (taken.rememberable)
-      keep(file, taken.digest, taken.ctimeNs);
+      keep(listedIndex, taken.digest, taken.ctimeNs);
   }
 
   // Has what the pass read (and what the workers read ahead of it) written into the cache while
   // the caller goes on.
-  void save(HashAhead& ahead) {
+  void save(HashAhead& ahead, const PodArray<std::uint32_t>& readIndex) {
     if (!cache_)
       return;
-    ahead.forEachRememberableUntaken([&](const HashAhead::File& file, const ContentDigest& digest,
-                                         std::int64_t ctimeNs) { keep(file, digest, ctimeNs); });
+    ahead.forEachRememberableUntaken(
+        [&](std::size_t index, const ContentDigest& digest, std::int64_t ctimeNs) {
+          keep(readIndex[index], digest, ctimeNs);
+        });
+    // Edges read of files not kept whole above: beside the digest the cache already holds
+    // under the same key, or alone.
+    for (std::size_t i = 0; i < freshEdges_.size(); ++i) {
+      const ReadEdges& read = freshEdges_[i];
+      if (edgesTaken_[i])
+        continue;
+      const HashAhead::File& file = listed_[read.file];
+      const std::optional<std::int64_t> mtimeNs = nanosecondsOf(file.mtimeSec, file.mtimeNsec);
+      if (!mtimeNs || !lasting(file.identity.device))
+        continue;
+      RememberedDigest entry{file.identity, file.size, *mtimeNs, read.ctimeNs,
+                             false,         true,      {},       read.edges};
+      if (knows(read.file) && read.ctimeNs == file.ctimeNs) {
+        entry.hasDigest = true;
+        entry.digest = recalled_[read.file].digest;
+      }
+      fresh_.push_back(entry);
+    }
     memory_.rememberAside(std::move(cache_), std::move(fresh_), std::move(used_), today_);
   }
 
@@ -186,10 +227,28 @@ private:
     return std::find(lasting_.begin(), lasting_.end(), device) != lasting_.end();
   }
 
-  void keep(const HashAhead::File& file, const ContentDigest& digest, std::int64_t ctimeNs) {
+  // Keeps a file read whole, with its edges when they are known under the same change time.
+  void keep(std::size_t listedIndex, const ContentDigest& digest, std::int64_t ctimeNs) {
+    const HashAhead::File& file = listed_[listedIndex];
     const std::optional<std::int64_t> mtimeNs = nanosecondsOf(file.mtimeSec, file.mtimeNsec);
+    RememberedDigest entry{file.identity, file.size, mtimeNs.value_or(0), ctimeNs, true, false,
+                           digest,        0};
+    const auto read = std::lower_bound(
+        freshEdges_.begin(), freshEdges_.end(), listedIndex,
+        [](const ReadEdges& edges, std::size_t index) { return edges.file < index; });
+    if (read != freshEdges_.end() && read->file == listedIndex) {
+      if (read->ctimeNs == ctimeNs) {
+        entry.hasEdges = true;
+        entry.edges = read->edges;
+      }
+      // Kept here or not at all: alone, it would take the place of the digest.
+      edgesTaken_[static_cast<std::size_t>(read - freshEdges_.begin())] = 1;
+    } else if (!recalled_.empty() && recalled_[listedIndex].edgesKnown && file.ctimeNs == ctimeNs) {
+      entry.hasEdges = true;
+      entry.edges = recalled_[listedIndex].edges;
+    }
     if (mtimeNs && lasting(file.identity.device))
-      fresh_.push_back({file.identity, file.size, *mtimeNs, ctimeNs, digest});
+      fresh_.push_back(entry);
   }
 
   DigestMemory& memory_;
@@ -201,6 +260,9 @@ private:
   PodArray<Recalled> recalled_;
   PodArray<RememberedDigest> fresh_;
   PodArray<FileIdentity> used_;
+  // By listed file, and whether each was kept with the file's digest.
+  PodArray<ReadEdges> freshEdges_;
+  PodArray<std::uint8_t> edgesTaken_;
 };
 
 // Brings what the workers did over into the pass's progress, when someone may look.
@@ -256,6 +318,7 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
     // Its edges match no file of its size: it cannot have a twin, and would only be pruned
     // after the regrouping.
     if (unique[listedIndex++]) {
+      cache.noteCleared(listedIndex - 1);
       grid.removeAt(grid.recordIndex(row.record));
       continue;
     }
@@ -329,18 +392,20 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     progress.stage = ReadProgress::Stage::Sifting;
     if (readers == 0 && sourceFd >= 0)
       readers = readersFor(sourceFd);
-    const std::optional<PodArray<std::uint8_t>> unique =
+    std::optional<EdgeSiftResult> sifted =
         siftByEdges(sourceFd, found.folders, listed, siftGroups,
-                    {hooks.whileWaiting, hooks.cancelled}, readers);
-    if (!unique) {
+                    {hooks.whileWaiting, hooks.cancelled}, readers, cache.edgeMemory());
+    if (!sifted) {
       outcome.cancelled = true;
       return outcome;
     }
+    cache.noteEdges(std::move(sifted->fresh));
+    const PodArray<std::uint8_t>& unique = sifted->unique;
     PodArray<HashAhead::File> toRead;
     PodArray<std::uint32_t> readIndex;
     PodArray<RecordId> readRecords;
     for (std::uint32_t i = 0; i < listed.size(); ++i) {
-      if ((*unique)[i])
+      if (unique[i])
         continue;
       toRead.push_back(listed[i]);
       readIndex.push_back(i);
@@ -352,8 +417,8 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     HashAhead ahead(sourceFd, found.folders, std::move(toRead), cache.memoryFor(readIndex),
                     readers);
     const ProgressUpdate updateProgress(ahead, std::move(readRecords), cleared, progress);
-    outcome = takeDigests(grid, ahead, *unique, readIndex, cache, hooks, updateProgress);
-    cache.save(ahead);
+    outcome = takeDigests(grid, ahead, unique, readIndex, cache, hooks, updateProgress);
+    cache.save(ahead, readIndex);
     return outcome;
   });
 }

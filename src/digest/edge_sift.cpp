@@ -16,6 +16,10 @@ namespace zandrex {
 namespace {
 
 constexpr std::uint32_t kNoGroup = UINT32_MAX;
+// What the sift knows of a file's edges.
+constexpr std::uint8_t kUnknown = 0;
+constexpr std::uint8_t kKnown = 1;
+constexpr std::uint8_t kRememberable = 2;
 constexpr auto kWaitSlice = std::chrono::milliseconds(20);
 
 bool needsSift(const HashAhead::File& file, std::uint32_t group) {
@@ -36,9 +40,16 @@ bool readExactly(int fd, std::uint8_t* buffer, std::size_t count, std::uint64_t 
   return true;
 }
 
-// The edges' hash, or nothing when the file cannot be looked at as the walk saw it.
+std::int64_t realNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// The edges' hash, or nothing when the file cannot be looked at as the walk saw it. ctimeNs gets
+// the change time the open file showed (nothing when it does not fit).
 std::optional<std::uint64_t> edgeHash(const HashAhead::File& file, FolderResolver& folders,
-                                      std::uint8_t* buffer) {
+                                      std::uint8_t* buffer, std::optional<std::int64_t>& ctimeNs) {
   const int folderFd = folders.resolve(file.folder);
   if (folderFd < 0)
     return std::nullopt;
@@ -50,6 +61,9 @@ std::optional<std::uint64_t> edgeHash(const HashAhead::File& file, FolderResolve
   FileStatus status;
   if (!statOpen(fd.get(), status) || !HashAhead::unchangedSinceWalk(status, file))
     return std::nullopt;
+  // Looked at before the edges are read: a write after this look moves the change time past it,
+  // so what is remembered under it is never recalled for other bytes.
+  ctimeNs = nanosecondsOf(status.ctimeSec, status.ctimeNsec);
   // Only the edges are wanted: the kernel's read-ahead would fetch what the full read may never
   // need.
   ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_RANDOM);
@@ -65,10 +79,14 @@ std::optional<std::uint64_t> edgeHash(const HashAhead::File& file, FolderResolve
 
 class SiftWorkers {
 public:
+  // hashes and known hold the recalled edges; the files of order are read.
   SiftWorkers(int sourceFd, const FolderTable& folders, const PodArray<HashAhead::File>& files,
-              std::vector<std::uint32_t> order, unsigned workers)
-      : sourceFd_(sourceFd), folders_(folders), files_(files), order_(std::move(order)),
-        hashes_(files.size()), read_(files.size(), 0) {
+              std::vector<std::uint32_t> order, std::vector<std::uint64_t> hashes,
+              std::vector<std::uint8_t> known, const EdgeMemory& memory, unsigned workers)
+      : sourceFd_(sourceFd), folders_(folders), files_(files), memory_(memory),
+        order_(std::move(order)), hashes_(std::move(hashes)), known_(std::move(known)) {
+    if (memory_.remember)
+      changeTimes_.resize(files.size());
     if (workers == 0)
       workers = std::max(1u, std::thread::hardware_concurrency());
     workers = static_cast<unsigned>(std::min<std::size_t>(workers, order_.size()));
@@ -98,8 +116,17 @@ public:
   }
 
   // Valid after wait() returned true.
-  bool wasRead(std::size_t index) const { return read_[index] != 0; }
+  bool known(std::size_t index) const { return known_[index] != kUnknown; }
   std::uint64_t hash(std::size_t index) const { return hashes_[index]; }
+  // Valid after wait() returned true: the edges read that may be remembered, by file.
+  PodArray<ReadEdges> fresh() const {
+    PodArray<ReadEdges> out;
+    for (std::uint32_t i = 0; i < known_.size(); ++i) {
+      if (known_[i] == kRememberable)
+        out.push_back({i, changeTimes_[i], hashes_[i]});
+    }
+    return out;
+  }
 
 private:
   void work() {
@@ -111,9 +138,16 @@ private:
         return;
       const std::uint32_t index = order_[position];
       try {
-        if (std::optional<std::uint64_t> hash = edgeHash(files_[index], folders, buffer.data())) {
+        const std::int64_t readStart = memory_.remember ? realNanoseconds() : 0;
+        std::optional<std::int64_t> ctimeNs;
+        if (std::optional<std::uint64_t> hash =
+                edgeHash(files_[index], folders, buffer.data(), ctimeNs)) {
           hashes_[index] = *hash;
-          read_[index] = 1;
+          known_[index] = kKnown;
+          if (memory_.remember && ctimeNs && *ctimeNs <= readStart - memory_.settleNs) {
+            changeTimes_[index] = *ctimeNs;
+            known_[index] = kRememberable;
+          }
         }
       } catch (...) {
         // Undecided: the content pass meets this file and whatever went wrong with it.
@@ -127,10 +161,12 @@ private:
   int sourceFd_;
   const FolderTable& folders_;
   const PodArray<HashAhead::File>& files_;
+  const EdgeMemory& memory_;
   std::vector<std::uint32_t> order_;
   // Each slot written by the one worker that took its file, read after all are done.
   std::vector<std::uint64_t> hashes_;
-  std::vector<std::uint8_t> read_;
+  std::vector<std::uint8_t> known_;
+  std::vector<std::int64_t> changeTimes_;
   std::atomic<std::size_t> next_{0};
   std::atomic<bool> stop_{false};
   std::size_t done_ = 0; // under mutex_
@@ -145,7 +181,20 @@ std::optional<PodArray<std::uint8_t>> siftByEdges(int sourceFd, const FolderTabl
                                                   const PodArray<HashAhead::File>& files,
                                                   const PodArray<std::uint32_t>& groupOf,
                                                   const EdgeSiftHooks& hooks, unsigned workers) {
-  PodArray<std::uint8_t> unique;
+  std::optional<EdgeSiftResult> result =
+      siftByEdges(sourceFd, folders, files, groupOf, hooks, workers, EdgeMemory{});
+  if (!result)
+    return std::nullopt;
+  return std::move(result->unique);
+}
+
+std::optional<EdgeSiftResult> siftByEdges(int sourceFd, const FolderTable& folders,
+                                          const PodArray<HashAhead::File>& files,
+                                          const PodArray<std::uint32_t>& groupOf,
+                                          const EdgeSiftHooks& hooks, unsigned workers,
+                                          const EdgeMemory& memory) {
+  EdgeSiftResult result;
+  PodArray<std::uint8_t>& unique = result.unique;
   unique.resizeForOverwrite(files.size());
   std::fill(unique.begin(), unique.end(), std::uint8_t{0});
 
@@ -155,11 +204,23 @@ std::optional<PodArray<std::uint8_t>> siftByEdges(int sourceFd, const FolderTabl
       order.push_back(i);
   }
   if (order.empty())
-    return unique;
+    return result;
+  std::vector<std::uint64_t> hashes(files.size());
+  std::vector<std::uint8_t> known(files.size(), kUnknown);
+  std::vector<std::uint32_t> toRead;
+  const bool recalls = memory.recalled && !memory.recalled->empty();
+  for (std::uint32_t i : order) {
+    if (recalls && (*memory.recalled)[i].edgesKnown) {
+      hashes[i] = (*memory.recalled)[i].edges;
+      known[i] = kKnown;
+      continue;
+    }
+    toRead.push_back(i);
+  }
   // The same order the content pass reads in: a folder's files together, by inode.
-  std::vector<std::uint32_t> byPlace = order;
-  HashAhead::sortForReading(byPlace, files);
-  SiftWorkers sift(sourceFd, folders, files, std::move(byPlace), workers);
+  HashAhead::sortForReading(toRead, files);
+  SiftWorkers sift(sourceFd, folders, files, std::move(toRead), std::move(hashes), std::move(known),
+                   memory, workers);
   if (!sift.wait(hooks))
     return std::nullopt;
 
@@ -175,7 +236,7 @@ std::optional<PodArray<std::uint8_t>> siftByEdges(int sourceFd, const FolderTabl
     std::size_t end = first;
     bool allRead = true;
     while (end < order.size() && groupOf[order[end]] == groupOf[order[first]]) {
-      allRead = allRead && sift.wasRead(order[end]);
+      allRead = allRead && sift.known(order[end]);
       ++end;
     }
     for (std::size_t i = first; allRead && i < end; ++i) {
@@ -186,7 +247,9 @@ std::optional<PodArray<std::uint8_t>> siftByEdges(int sourceFd, const FolderTabl
     }
     first = end;
   }
-  return unique;
+  if (memory.remember)
+    result.fresh = sift.fresh();
+  return result;
 }
 
 } // namespace zandrex

@@ -3,6 +3,10 @@
 // at the start. A file whose edges no other file of its size shares cannot have a twin, so the
 // content pass need not read the rest of it.
 //
+// The edges of a file the digest cache remembers under the key the walk saw are taken from there:
+// the file is not opened. The edges read of a file that settled before the read are handed back
+// to be remembered.
+//
 // The sift only ever clears a file of being a duplicate; it never groups. A file it cannot read,
 // or that is not the file the walk saw, is left undecided, so the content pass meets it exactly
 // as it would have without the sift (and raises or counts what it always did).
@@ -33,9 +37,38 @@ struct EdgeSiftHooks {
   std::function<bool()> cancelled = [] { return false; };
 };
 
-// files[i] belongs to the size group groupOf[i] (equal numbers, equal sizes). Returns one flag per
-// file, true when the file can have no twin; nothing when the sift was cancelled. Reaches files
-// from sourceFd through folders, with up to `workers` threads (0: one per core).
+// What the sift knows beforehand and keeps afterwards.
+struct EdgeMemory {
+  // One per file, or none at all: what the digest cache knows of each under the key the walk saw.
+  const PodArray<Recalled>* recalled = nullptr;
+  // Whether edges read are to be judged rememberable, and by what settle time.
+  bool remember = false;
+  std::int64_t settleNs = 0;
+};
+
+// Edges read of a file that may be remembered, under the change time the file showed.
+struct ReadEdges {
+  std::uint32_t file = 0;
+  std::int64_t ctimeNs = 0;
+  std::uint64_t edges = 0;
+};
+
+struct EdgeSiftResult {
+  // One flag per file: true when the file can have no twin.
+  PodArray<std::uint8_t> unique;
+  // With EdgeMemory::remember, the files whose edges were read and may be remembered, by file.
+  PodArray<ReadEdges> fresh;
+};
+
+// files[i] belongs to the size group groupOf[i] (equal numbers, equal sizes). Nothing when the sift
+// was cancelled. Reaches files from sourceFd through folders, with up to `workers` threads (0: one
+// per core); a file whose edges memory recalls is not reached at all.
+std::optional<EdgeSiftResult> siftByEdges(int sourceFd, const FolderTable& folders,
+                                          const PodArray<HashAhead::File>& files,
+                                          const PodArray<std::uint32_t>& groupOf,
+                                          const EdgeSiftHooks& hooks, unsigned workers,
+                                          const EdgeMemory& memory);
+// The same without the cache, only the flags.
 std::optional<PodArray<std::uint8_t>> siftByEdges(int sourceFd, const FolderTable& folders,
                                                   const PodArray<HashAhead::File>& files,
                                                   const PodArray<std::uint32_t>& groupOf,

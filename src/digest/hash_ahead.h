@@ -119,13 +119,13 @@ public:
   static constexpr std::size_t kNoFile = SIZE_MAX;
   std::size_t fileBeingRead() const;
 
-  // Stops the workers and calls each(file, digest, ctimeNs) for every rememberable file not
+  // Stops the workers and calls each(index, digest, ctimeNs) for every rememberable file not
   // taken yet: what was read before a cancel stays useful. No take() afterwards.
   template <typename Each> void forEachRememberableUntaken(Each&& each) {
     stopWorkers();
     for (std::size_t i = untaken_; i < files_.size(); ++i) {
       if (state_[i].load() == kRememberable)
-        each(files_[i], digests_[i], changeTimes_[i]);
+        each(i, digests_[i], changeTimes_[i]);
     }
   }
 

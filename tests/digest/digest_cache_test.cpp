@@ -92,6 +92,49 @@ TEST(DigestCache, RecallsAnEntryOnlyForItsWholeKey) {
   EXPECT_TRUE((*recalled)[1].renew);
 }
 
+// Edges alone (a file cleared by them) or beside the digest, each under the file's whole key.
+TEST(DigestCache, RecallsEdgesOnlyForTheirWholeKeyAndChecksThem) {
+  TempDir dir;
+  const std::string file = dir.path() + "digests.sqlite";
+  auto cache = DigestCache::open(file);
+  ASSERT_TRUE(cache);
+  PodArray<RememberedDigest> stored = entriesFor(9, 1, 6);
+  for (RememberedDigest& entry : stored) {
+    entry.hasEdges = true;
+    entry.edges = entry.identity.inode * 0x9E3779B97F4A7C15u;
+  }
+  stored[0].hasDigest = false;
+  stored[1].hasDigest = false;
+  ASSERT_TRUE(cache->remember(stored, kNoneUsed, kToday));
+
+  PodArray<RememberedDigest> wanted;
+  for (const RememberedDigest& entry : stored)
+    wanted.push_back(entry);
+  wanted.push_back(stored[0]);
+  wanted.back().size += 1;
+  wanted.push_back(stored[0]);
+  wanted.back().mtimeNs += 1;
+  wanted.push_back(stored[0]);
+  wanted.back().ctimeNs += 1;
+  wanted.push_back(stored[0]);
+  wanted.back().identity.inode = 100; // another file, or the inode used again
+  std::optional<PodArray<Recalled>> recalled = cache->recall(wanted, kToday, kGoOn);
+  ASSERT_TRUE(recalled);
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    EXPECT_TRUE((*recalled)[i].edgesKnown) << i;
+    EXPECT_EQ((*recalled)[i].edges, stored[i].edges) << i;
+    EXPECT_EQ((*recalled)[i].known, stored[i].hasDigest) << i;
+  }
+  for (std::size_t i = stored.size(); i < wanted.size(); ++i) {
+    EXPECT_FALSE((*recalled)[i].edgesKnown) << i;
+    EXPECT_FALSE((*recalled)[i].known) << i;
+  }
+
+  // Another file's edges in its place are damage, not a fact.
+  connectTo(file, "UPDATE digests SET edges = edges + 1 WHERE inode = 1");
+  EXPECT_FALSE(cache->recall(stored, kToday, kGoOn));
+}
+
 TEST(DigestCache, ForgetsEntriesUnusedForLongAndStaysWithinItsBound) {
   TempDir dir;
   const std::string file = dir.path() + "digests.sqlite";
@@ -141,7 +184,20 @@ TEST(DigestCache, AFileThatIsNotThisVersionsCacheIsStartedAfreshOrLeftAlone) {
       {"an older version",
        [](const std::string& file) { connectTo(file, "PRAGMA user_version = 0"); }, true},
       {"a newer version",
-       [](const std::string& file) { connectTo(file, "PRAGMA user_version = 2"); }, false},
+       [](const std::string& file) { connectTo(file, "PRAGMA user_version = 3"); }, false},
+      {"the layout before edges were kept",
+       [](const std::string& file) {
+         ::unlink(file.c_str());
+         connectTo(file,
+                   "CREATE TABLE digests (device INTEGER NOT NULL, inode INTEGER NOT NULL, "
+                   "size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, "
+                   "digest BLOB NOT NULL, used INTEGER NOT NULL, tag INTEGER NOT NULL, "
+                   "PRIMARY KEY (device, inode)) WITHOUT ROWID;"
+                   "CREATE TABLE upkeep (day INTEGER NOT NULL); INSERT INTO upkeep VALUES (0);"
+                   "INSERT INTO digests VALUES (3, 1, 101, 0, 0, zeroblob(20), 20000, 0);"
+                   "PRAGMA application_id = 1514428483; PRAGMA user_version = 1");
+       },
+       true},
   };
   for (const Case& c : cases) {
     TempDir dir;

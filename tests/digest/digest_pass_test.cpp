@@ -136,6 +136,80 @@ TEST_F(CachedFindTest, AFileWhoseChangeTimeMovedIsReadAgainAndOnlyIt) {
   EXPECT_EQ(groups(), (Groups{{"a", "c"}, {"big1", "big2"}}));
 }
 
+// Files of the big pair's size that differ from it, and each other, in their first block.
+class EdgeCachedFindTest : public CachedFindTest {
+protected:
+  static constexpr std::size_t kBigSize = 100 * 1024;
+  const std::string pairBytes = std::string(kBigSize, 'q');
+
+  static std::string startingWith(char first) {
+    std::string bytes(kBigSize, 'q');
+    bytes[0] = first;
+    return bytes;
+  }
+
+  void SetUp() override {
+    CachedFindTest::SetUp();
+    tree.write("edge1", startingWith('x'));
+    tree.write("edge2", startingWith('y'));
+  }
+
+  // Gives the file its old modification time again, once its change time has moved past before's.
+  void restoreModificationTime(const std::string& path, const FileStatus& before) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {before.mtimeSec, before.mtimeNsec}};
+    do
+      ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    while (statusOf(path).ctimeSec == before.ctimeSec &&
+           statusOf(path).ctimeNsec == before.ctimeNsec);
+  }
+};
+
+TEST_F(EdgeCachedFindTest, FilesClearedByTheirEdgesAreNotOpenedAgain) {
+  const Groups expected{{"a", "b"}, {"big1", "big2"}};
+  useCache(true);
+  find(ByContent);
+  ASSERT_EQ(groups(), expected);
+  const std::vector<std::string> sums = checksums();
+
+  FileOpenWatch watch(tree.path());
+  find(ByContent);
+  EXPECT_EQ(watch.fileOpens(), 0);
+  EXPECT_EQ(groups(), expected);
+  EXPECT_EQ(checksums(), sums);
+
+  // A newcomer of their size is the only file whose edges are read: the pair's were kept with
+  // their digests.
+  tree.write("edge3", startingWith('z'));
+  FileOpenWatch newcomer(tree.path());
+  find(ByContent);
+  EXPECT_EQ(newcomer.fileOpens(), 1);
+  EXPECT_EQ(groups(), expected);
+  FileOpenWatch again(tree.path());
+  find(ByContent);
+  EXPECT_EQ(again.fileOpens(), 0);
+}
+
+TEST_F(EdgeCachedFindTest, RememberedEdgesOfAFileChangedSinceAreNotTrusted) {
+  useCache(true);
+  find(ByContent);
+  ASSERT_EQ(groups(), (Groups{{"a", "b"}, {"big1", "big2"}}));
+
+  // Its first block rewritten in place to the pair's, its modification time set back: only the
+  // change time tells.
+  const std::string edge1 = tree.path() + "edge1";
+  const FileStatus before = statusOf(edge1);
+  tree.write("edge1", pairBytes);
+  restoreModificationTime(edge1, before);
+  ASSERT_EQ(statusOf(edge1).mtimeNsec, before.mtimeNsec);
+  find(ByContent);
+  EXPECT_EQ(groups(), (Groups{{"a", "b"}, {"big1", "big2", "edge1"}}));
+
+  // Rewritten with a new modification time.
+  tree.write("edge2", pairBytes);
+  find(ByContent);
+  EXPECT_EQ(groups(), (Groups{{"a", "b"}, {"big1", "big2", "edge1", "edge2"}}));
+}
+
 TEST_F(CachedFindTest, ACacheThatCannotBeTrustedOrUsedNeverChangesTheGroups) {
   struct Case {
     const char* name;
