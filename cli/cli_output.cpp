@@ -15,16 +15,6 @@ namespace {
 // quoted one no control character, so the tab tells the mark from any name.
 constexpr const char* kProtectedMark = "\t(protected)";
 
-void forEachRow(const ReportGrid& grid, auto&& onGroup, auto&& onFile) {
-  for (std::size_t i = 0; i < grid.rowCount(); ++i) {
-    const GridRow& row = grid.row(i);
-    if (row.isGroup())
-      onGroup(i);
-    else
-      onFile(row.record);
-  }
-}
-
 // The length of the character at text[at] when it must be written as an escape (a C0 or C1
 // control, DEL, or a stray byte, which counts as 1); 0 when it may stand as it is.
 std::size_t escapedLength(std::string_view text, std::size_t at) {

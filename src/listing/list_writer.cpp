@@ -14,16 +14,6 @@ namespace {
 constexpr const char* kCsvHeader = "group,key,path,folder,name,size,date,checksum,ticked,protected";
 constexpr const char* kCsvLineEnd = "\r\n";
 
-void forEachRow(const ReportGrid& grid, auto&& onGroup, auto&& onFile) {
-  for (std::size_t i = 0; i < grid.rowCount(); ++i) {
-    const GridRow& row = grid.row(i);
-    if (row.isGroup())
-      onGroup(i);
-    else
-      onFile(row.record);
-  }
-}
-
 // "\udcXX" for a byte that is not part of valid UTF-8.
 void appendStrayByte(std::string& out, unsigned char c) {
   char escape[8];

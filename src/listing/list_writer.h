@@ -20,6 +20,17 @@
 
 namespace zandrex {
 
+// Calls onGroup(position) for each group row and onFile(record) for each file row, in row order.
+void forEachRow(const ReportGrid& grid, auto&& onGroup, auto&& onFile) {
+  for (std::size_t i = 0; i < grid.rowCount(); ++i) {
+    const GridRow& row = grid.row(i);
+    if (row.isGroup())
+      onGroup(i);
+    else
+      onFile(row.record);
+  }
+}
+
 // The names of the comparison modes (--by of the command line, "mode" of the JSON document),
 // indexed by comparison mode.
 inline constexpr const char* kModeNames[] = {"filename", "size", "filename-size", "content"};
