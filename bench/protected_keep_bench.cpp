@@ -7,7 +7,7 @@
 //
 //   zandrex_bench_protected FILES [ROUNDS]
 #include "grid/file_record.h"
-#include "select/protected_folders.h"
+#include "source/protected_folders.h"
 #include "select/selection_helpers.h"
 
 #include <algorithm>

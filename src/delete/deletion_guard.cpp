@@ -5,7 +5,7 @@
 #include "grid/file_identity.h"
 #include "grid/file_record.h"
 #include "platform/platform.h"
-#include "select/protected_folders.h"
+#include "source/protected_folders.h"
 
 #include <cerrno>
 

@@ -12,7 +12,7 @@
 #include "grid/file_record.h"
 #include "grid/report_grid.h"
 #include "platform/anchored_tree.h"
-#include "select/protected_folders.h"
+#include "source/protected_folders.h"
 #include "select/selection_helpers.h"
 #include "settings/settings_store.h"
 #include "walk/tree_walk.h"

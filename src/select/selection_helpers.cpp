@@ -1,7 +1,7 @@
 #include "select/selection_helpers.h"
 
 #include "select/group_stats.h"
-#include "select/protected_folders.h"
+#include "source/protected_folders.h"
 #include "select/tick_verifier.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 #include "flow_fixture.h"
-#include "select/protected_folders.h"
+#include "source/protected_folders.h"
 #include "select/selection_helpers.h"
 #include "settings/protected_folder_settings.h"
 

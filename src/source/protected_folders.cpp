@@ -1,4 +1,4 @@
-#include "select/protected_folders.h"
+#include "source/protected_folders.h"
 
 #include <algorithm>
 #include <tuple>
