@@ -179,6 +179,8 @@ std::unique_ptr<QMenu> GridActions::gridMenu(const QModelIndex& at) {
   // Here too: before the first find the "Select" button is not enabled.
   menu->addSeparator();
   menu->addAction(action(kProtectedFoldersCaption));
+  for (QAction* extra : gridMenuExtras_)
+    menu->addAction(extra);
   return menu;
 }
 

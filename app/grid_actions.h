@@ -55,8 +55,11 @@ public:
   // works on the current row's group. It and the grid's menu end with "Protected folders...".
   QMenu* selectMenu() const { return selectMenu_; }
   // The grid's context menu for the row at index (invalid: no row): the helpers, "Tick every
-  // file in <folder>" and "Invert ticks in this group" for that row, and the group sort.
+  // file in <folder>" and "Invert ticks in this group" for that row, the group sort, then
+  // "Protected folders..." and what addToGridMenu added ("Save list...").
   std::unique_ptr<QMenu> gridMenu(const QModelIndex& at);
+  // Adds action (owned elsewhere) to the end of every grid menu made from now on.
+  void addToGridMenu(QAction* action) { gridMenuExtras_.push_back(action); }
   // The header's context menu: the group sort.
   std::unique_ptr<QMenu> headerMenu();
   // The shared action with this caption (one of the constants above); nullptr when none.
@@ -106,6 +109,7 @@ private:
   QMenu* selectMenu_ = nullptr;
   QActionGroup* sortGroup_ = nullptr;
   std::vector<QAction*> actions_;
+  std::vector<QAction*> gridMenuExtras_;
 };
 
 } // namespace zandrex::desktop

@@ -373,6 +373,7 @@ void Form1::buildGridArea() {
   listSaver_->report = [this](const QString& text) { statusPanel3_->setText(text); };
   gridActions_->selectMenu()->addSeparator();
   gridActions_->selectMenu()->addAction(listSaver_->action());
+  gridActions_->addToGridMenu(listSaver_->action());
   bnSelect_->setEnabled(false);
 
   lblprb1_ = label("lblprb1", "Searching:", client_);

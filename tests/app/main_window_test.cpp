@@ -37,6 +37,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
+#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
@@ -817,6 +818,11 @@ TEST_F(MainWindowTest, EachHelperTicksThroughItsMenuActionAndReportsBesideTheCou
   EXPECT_EQ(ticked(), (PathSet{"a/photo.jpg", "a/x.txt"}));
   EXPECT_FALSE(
       window.gridActions()->gridMenu({})->findChild<QAction*>("actInvertThisGroup")->isEnabled());
+  // The list can be saved from the grid's menu as from the Select button's.
+  menu = window.gridActions()->gridMenu({});
+  const QList<QAction*> items = menu->actions();
+  EXPECT_TRUE(std::any_of(items.begin(), items.end(),
+                          [](const QAction* item) { return item->text() == kSaveListCaption; }));
 }
 
 // The tally beside the status bar's fields follows every kind of tick, and warns, in red, of
