@@ -6,6 +6,7 @@
 #include "main_window.h"
 #include "qt_settings.h"
 #include "reclaim_actions.h"
+#include "reclaim_window_fixture.h"
 #include "test_support.h"
 
 #include <QAction>
@@ -26,42 +27,14 @@ ino_t inodeOf(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-class ReclaimMenuTest : public ::testing::Test {
+class ReclaimMenuTest : public ReclaimWindowTest {
 protected:
-  test::TempDir settingsDir;
-  test::TempDir tree;
-  test::TempDir data;
-  std::unique_ptr<QtSettings> settings =
-      std::make_unique<QtSettings>(QString::fromStdString(settingsDir.path() + "z.ini"));
-  std::unique_ptr<Form1> form;
-  std::vector<std::string> failureWindows;
-
   void SetUp() override {
-    ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    ReclaimWindowTest::SetUp();
     tree.writeEach({"a/x", "b/x", "c/x"}, "same");
-    form = std::make_unique<Form1>(*settings);
-    form->dialogs.chooseFolder = [this](const QString&) {
-      return QString::fromStdString(tree.path());
-    };
-    form->dialogs.systemFolderWarning = [](const std::string&) { return true; };
-    form->dialogs.exclamation = [](const QString&) {};
-    form->dialogs.failureWindow = [this](const std::string& count) {
-      failureWindows.push_back(count);
-    };
-    form->show();
-    form->findChild<QPushButton*>("Command2")->click();
-    form->findChild<QPushButton*>("Command3")->click();
+    openAndFind();
     // Keep the first in path order: b/x and c/x ticked.
     choose(kKeepFirstCaption);
-  }
-  void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
-
-  QMenu& selectMenu() const { return *form->findChild<QToolButton*>("bnSelect")->menu(); }
-  void choose(const char* caption) {
-    for (QAction* action : selectMenu().actions())
-      if (action->text() == caption)
-        return action->trigger();
-    FAIL() << caption << " is not in the Select menu";
   }
 };
 
@@ -84,8 +57,8 @@ TEST_F(ReclaimMenuTest, HardLinksKeepEveryNameAndTrashRefusalsShowTheirCountLine
   tree.write("e/y", "1");
   form->findChild<QPushButton*>("Command3")->click();
   choose(kKeepFirstCaption);
-  ASSERT_EQ(::mkdir((data.path() + "Trash").c_str(), 0777), 0);
-  ::chmod((data.path() + "Trash").c_str(), 0777);
+  ASSERT_EQ(::mkdir((trashHome.path() + "Trash").c_str(), 0777), 0);
+  ::chmod((trashHome.path() + "Trash").c_str(), 0777);
   choose(kMoveToTrashCaption);
   EXPECT_EQ(failureWindows, std::vector<std::string>{"Moving to the trash failed for 1 file(s)"});
   EXPECT_NE(inodeOf(tree.path() + "e/y"), 0u);
