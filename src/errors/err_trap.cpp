@@ -1,5 +1,6 @@
 #include "errors/err_trap.h"
 
+#include "platform/own_folder.h"
 #include "platform/platform.h"
 #include "text/utf8.h"
 
@@ -37,8 +38,8 @@ constexpr const char* kUnknownComponentVersion = "?";
 constexpr const char* kSendThisFile = "Please send this file to ";
 constexpr std::chrono::milliseconds kOpenRetryPause{200};
 constexpr std::chrono::milliseconds kOpenRetryLimit{1000};
-// The report tells about the user's files: folders and file made here are the user's alone.
-constexpr mode_t kNewFolderMode = 0700;
+// The report tells about the user's files: the file made here is the user's alone (and so are
+// the folders, which the platform makes with mode 0700).
 constexpr mode_t kNewFileMode = 0600;
 // Stands for "%" while keys are replaced, so that "%" inside values is never taken for a key.
 constexpr char kKeyMark = '\b';
@@ -314,33 +315,6 @@ std::string folderOf(const std::string& path) {
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-// Makes folder and every missing folder above it (mode 0700 for each one made here). 0 when
-// folder is a folder afterwards (a symbolic link to one counts); else the errno value, with
-// failedAt set to the folder that could not be made or is no folder.
-int makeFolders(const std::string& folder, std::string& failedAt) {
-  if (folder.empty() || folder == "/")
-    return 0;
-  if (::mkdir(folder.c_str(), kNewFolderMode) == 0)
-    return 0;
-  int error = errno;
-  if (error == ENOENT) {
-    const int parentError = makeFolders(folderOf(folder), failedAt);
-    if (parentError != 0)
-      return parentError;
-    if (::mkdir(folder.c_str(), kNewFolderMode) == 0)
-      return 0;
-    error = errno;
-  }
-  if (error == EEXIST) {
-    struct stat entry {};
-    if (::stat(folder.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode))
-      return 0;
-    error = ENOTDIR;
-  }
-  failedAt = folder;
-  return error;
-}
-
 // Opens path for appending, never through a symbolic link, creating it (mode 0600) when missing.
 // O_NONBLOCK keeps a FIFO put in the file's place from stalling the open; such a file is refused
 // after the open anyway. Another program may hold the file for a moment: other failures are
@@ -410,7 +384,7 @@ ReportWriteOutcome writeReportFile(std::string_view fileName) {
     return failure(path, "there is no report to write");
 
   std::string failedFolder;
-  if (const int error = makeFolders(folderOf(path), failedFolder); error != 0)
+  if (const int error = makeFolderPath(folderOf(path), failedFolder); error != 0)
     return failure(
         path, "cannot create the folder " + quotedPath(failedFolder) + ": " + systemReason(error),
         error);

@@ -1,6 +1,7 @@
-// The program's own folders and files under the user's home (the digest cache's), as opposed to
-// the searched tree: they are reached by path, because they are found by name and SQLite takes a
-// file name, and are trusted only when they are the user's own and closed to others.
+// The program's own folders and files under the user's home (the digest cache's, the error
+// report's), as opposed to the searched tree: they are reached by path, because they are found by
+// name and SQLite takes a file name, and are trusted only when they are the user's own and closed
+// to others.
 #pragma once
 
 #include "platform/unique_fd.h"
@@ -17,6 +18,12 @@ UniqueFd openOwnFolder(const std::string& path);
 // The real path (links resolved) of path when it is the very folder held open as folderFd (same
 // device and inode); "" when it cannot be resolved or is another folder now.
 std::string realFolderPath(const std::string& path, int folderFd);
+
+// Makes folder and every missing folder above it, each one made here with mode 0700, as mkdir -p
+// does. 0 when folder is a folder afterwards (a symbolic link to one counts, as do "" and "/");
+// else the errno value (ENOTDIR when something other than a folder is in the way), with failedAt
+// set to the folder that could not be made or is no folder.
+int makeFolderPath(const std::string& folder, std::string& failedAt);
 
 // Sees that name in folderFd is a regular file of the user's own that only the user can read or
 // write, creating it empty (mode 0600) when missing and taking others' access away when they had

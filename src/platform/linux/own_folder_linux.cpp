@@ -16,6 +16,14 @@ constexpr mode_t kFileMode = 0600;
 constexpr mode_t kOthersBits = 077;
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+// The folder part of path ("" when it has none; "/" for an entry of the root).
+std::string parentOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return {};
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
 } // namespace
 
 UniqueFd openOwnFolder(const std::string& path) {
@@ -44,6 +52,30 @@ std::string realFolderPath(const std::string& path, int folderFd) {
       ::fstat(folderFd, &held) != 0 || atPath.st_dev != held.st_dev || atPath.st_ino != held.st_ino)
     return {};
   return resolved;
+}
+
+int makeFolderPath(const std::string& folder, std::string& failedAt) {
+  if (folder.empty() || folder == "/")
+    return 0;
+  if (::mkdir(folder.c_str(), kFolderMode) == 0)
+    return 0;
+  int error = errno;
+  if (error == ENOENT) {
+    const int parentError = makeFolderPath(parentOf(folder), failedAt);
+    if (parentError != 0)
+      return parentError;
+    if (::mkdir(folder.c_str(), kFolderMode) == 0)
+      return 0;
+    error = errno;
+  }
+  if (error == EEXIST) {
+    struct stat entry {};
+    if (::stat(folder.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode))
+      return 0;
+    error = ENOTDIR;
+  }
+  failedAt = folder;
+  return error;
 }
 
 bool preparePrivateFileIn(int folderFd, const char* name) {
