@@ -1,40 +1,12 @@
-#include "test_support.h"
+#include "cli/cli_run.h"
 
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <vector>
 
 namespace zandrex::test {
 namespace {
-
-struct CliRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs zandrex-cli with args (each quoted for the shell) and the home trash in dataHome.
-CliRun runCli(const std::vector<std::string>& args, const std::string& dataHome) {
-  TempDir scratch;
-  std::string command = "XDG_DATA_HOME='" + dataHome + "' '" + ZANDREX_CLI_PATH + "'";
-  for (const std::string& arg : args)
-    command += " '" + arg + "'";
-  command += " 2>'" + scratch.path() + "err' </dev/null";
-  CliRun result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe)
-    return result;
-  char buffer[4096];
-  while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
-    result.out.append(buffer, got);
-  const int status = ::pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.err = readFile(scratch.path() + "err");
-  return result;
-}
 
 ino_t inodeOf(const std::string& path) {
   struct stat st {};
@@ -47,15 +19,17 @@ protected:
   TempDir data;
   std::string dataHome = data.path().substr(0, data.path().size() - 1);
 
-  CliRun run(std::vector<std::string> args) {
+  RunResult run(Args args) {
     args.push_back(tree.path());
-    return runCli(args, dataHome);
+    RunOptions options;
+    options.environment = {{"XDG_DATA_HOME", dataHome}};
+    return runCli(args, options);
   }
 };
 
 TEST_F(CliReclaimTest, TrashMovesTheSelectedFilesIntoTheTrashAndSaysSo) {
   tree.writeEach({"a/x", "b/x"}, "1");
-  const CliRun result = run({"--select", "first", "--trash"});
+  const RunResult result = run({"--select", "first", "--trash"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out, tree.path() + "b/x\n");
   EXPECT_NE(result.err.find("Moved 1 file to the trash; "), std::string::npos) << result.err;
@@ -65,13 +39,13 @@ TEST_F(CliReclaimTest, TrashMovesTheSelectedFilesIntoTheTrashAndSaysSo) {
 
 TEST_F(CliReclaimTest, HardLinksKeepEveryNameAndRefusedReflinksAreListedWithExitThree) {
   tree.writeEach({"a/x", "b/x"}, "same");
-  const CliRun linked = run({"--select", "first", "--link", "hard"});
+  const RunResult linked = run({"--select", "first", "--link", "hard"});
   EXPECT_EQ(linked.exitCode, 0) << linked.err;
   EXPECT_EQ(inodeOf(tree.path() + "b/x"), inodeOf(tree.path() + "a/x"));
   EXPECT_NE(linked.err.find("Linked 1 file; "), std::string::npos) << linked.err;
 
   tree.writeEach({"a/y", "b/y"}, "also the same");
-  const CliRun refused = run({"--by", "content", "--select", "first", "--link", "reflink"});
+  const RunResult refused = run({"--by", "content", "--select", "first", "--link", "reflink"});
   if (refused.exitCode == 0)
     GTEST_SKIP() << "the temporary folder's file system shares extents";
   EXPECT_EQ(refused.exitCode, 3) << refused.err;
@@ -85,7 +59,7 @@ TEST_F(CliReclaimTest, HardLinksKeepEveryNameAndRefusedReflinksAreListedWithExit
 TEST_F(CliReclaimTest, TheWaysExcludeEachOtherAndEachNeedsSelect) {
   tree.writeEach({"a/x", "b/x"}, "1");
   struct Case {
-    std::vector<std::string> args;
+    Args args;
     std::string message;
   };
   const Case cases[] = {
@@ -96,7 +70,7 @@ TEST_F(CliReclaimTest, TheWaysExcludeEachOtherAndEachNeedsSelect) {
       {{"--select", "first", "--link", "soft"}, "unknown link 'soft' for --link"},
   };
   for (const Case& c : cases) {
-    const CliRun result = run(c.args);
+    const RunResult result = run(c.args);
     EXPECT_EQ(result.exitCode, 2) << c.message;
     EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
   }
