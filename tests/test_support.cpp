@@ -129,6 +129,24 @@ std::string readFile(const std::string& path) {
   return ss.str();
 }
 
+ino_t inodeOf(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name))
+    old_ = old;
+  ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_)
+    ::setenv(name_, old_->c_str(), 1);
+  else
+    ::unsetenv(name_);
+}
+
 } // namespace zandrex::test
 
 namespace {

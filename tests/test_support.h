@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <sys/types.h>
 
 namespace zandrex::test {
 
@@ -32,6 +34,21 @@ private:
 };
 
 std::string readFile(const std::string& path);
+// The inode of path itself (a link is not followed); 0 when there is nothing there.
+ino_t inodeOf(const std::string& path);
+
+// Sets an environment variable for its own life and puts the old value (or its absence) back.
+class ScopedEnv {
+public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 // Creates levels nested folders called name below top and returns a handle of the deepest: trees
 // whose paths no system call could take.

@@ -14,18 +14,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sys/stat.h>
 
 namespace zandrex::desktop {
 namespace {
-
-ino_t inodeOf(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
 
 class ReclaimMenuTest : public ReclaimWindowTest {
 protected:
@@ -49,8 +42,8 @@ TEST_F(ReclaimMenuTest, HardLinksKeepEveryNameAndTrashRefusalsShowTheirCountLine
   EXPECT_EQ(labelsSeen.front(), "Linking:");
   EXPECT_EQ(progressLabel->text(), "Deleting:");
   EXPECT_TRUE(failureWindows.empty());
-  EXPECT_EQ(inodeOf(tree.path() + "b/x"), inodeOf(tree.path() + "a/x"));
-  EXPECT_EQ(inodeOf(tree.path() + "c/x"), inodeOf(tree.path() + "a/x"));
+  EXPECT_EQ(test::inodeOf(tree.path() + "b/x"), test::inodeOf(tree.path() + "a/x"));
+  EXPECT_EQ(test::inodeOf(tree.path() + "c/x"), test::inodeOf(tree.path() + "a/x"));
 
   // A trash others may write to is refused: the file stays, the window says why.
   tree.write("d/y", "1");
@@ -61,7 +54,7 @@ TEST_F(ReclaimMenuTest, HardLinksKeepEveryNameAndTrashRefusalsShowTheirCountLine
   ::chmod((trashHome.path() + "Trash").c_str(), 0777);
   choose(kMoveToTrashCaption);
   EXPECT_EQ(failureWindows, std::vector<std::string>{"Moving to the trash failed for 1 file(s)"});
-  EXPECT_NE(inodeOf(tree.path() + "e/y"), 0u);
+  EXPECT_NE(test::inodeOf(tree.path() + "e/y"), 0u);
 }
 
 TEST_F(ReclaimMenuTest, TheFailureWindowTakesTheTitleOfTheLastRunsWay) {

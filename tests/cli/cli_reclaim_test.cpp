@@ -2,16 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace zandrex::test {
 namespace {
-
-ino_t inodeOf(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
 
 class CliReclaimTest : public ::testing::Test {
 protected:

@@ -2,12 +2,10 @@
 #include "loop_mount.h"
 #include "platform/trash_can.h"
 
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fiemap.h>
 #include <linux/fs.h>
-#include <optional>
 #include <set>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -15,26 +13,6 @@
 
 namespace zandrex::test {
 namespace {
-
-// Sets an environment variable for the test's life, as it was before afterwards.
-class ScopedEnv {
-public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name))
-      old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-
-private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 struct Stat {
   struct stat st {};

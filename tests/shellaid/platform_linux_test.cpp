@@ -5,9 +5,7 @@
 #include "shellaid/os_version.h"
 #include "test_support.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <optional>
 #include <tuple>
 
 namespace zandrex {
@@ -59,30 +57,18 @@ TEST(LinuxTextTest, UserDirsDocuments) {
     EXPECT_EQ(userDirsDocuments(text, "/home/ann"), folder) << text;
 }
 
-// Sets an environment variable for one test and puts the old value back.
-struct ScopedEnv {
-  ScopedEnv(const char* name, const std::string& value) : name(name) {
-    if (const char* was = std::getenv(name))
-      old = was;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
-  const char* name;
-  std::optional<std::string> old;
-};
-
 TEST(PlatformTest, DocumentsFolderFollowsTheUserDirsFile) {
   const test::TempDir temp;
   const std::string home = temp.path() + "home";
-  const ScopedEnv homeVariable("HOME", home + "/");
-  const ScopedEnv configVariable("XDG_CONFIG_HOME", temp.path() + "config");
+  const test::ScopedEnv homeVariable("HOME", home + "/");
+  const test::ScopedEnv configVariable("XDG_CONFIG_HOME", temp.path() + "config");
   EXPECT_EQ(platform::homeFolder(), home);
   EXPECT_EQ(platform::documentsFolder(), home + "/Documents");
 
   temp.write("config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papiere\"\n");
   EXPECT_EQ(platform::documentsFolder(), home + "/Papiere");
 
-  const ScopedEnv relativeConfig("XDG_CONFIG_HOME", "config");
+  const test::ScopedEnv relativeConfig("XDG_CONFIG_HOME", "config");
   temp.write("home/.config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"/srv/docs\"\n");
   EXPECT_EQ(platform::documentsFolder(), "/srv/docs");
 }
