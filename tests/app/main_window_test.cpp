@@ -571,33 +571,6 @@ TEST_F(MainWindowTest, DecliningTheWarningLeavesTheGridAsItWasAndYesScans) {
   EXPECT_EQ(window.statusText(), "2 files");
 }
 
-// The user's steps: a find by name; /etc chosen, "Find", "NO!"; by filename and size, "Find",
-// "NO!". The files listed are grouped again by their own names and sizes, never all under an
-// empty key, and the helpers tick only true duplicates.
-TEST_F(MainWindowTest, DecliningTheWarningRegroupsTheListedFilesByTheirOwnKeys) {
-  write("data/d/x.txt", "BBBB", 7000); // x.txt as the others are named, of another size
-  tree.mkdir("etc");
-  treatAsSystemFolder(CSIDL_WINDOWS, "etc");
-  open(true);
-  choose(data(""));
-  find(ByName);
-  const Paths photos = {"a/photo.jpg", "b/photo.jpg", "c/deep/photo.jpg"};
-  ASSERT_EQ(shown(), (Groups{photos, {"a/x.txt", "b/x.txt", "d/x.txt"}}));
-
-  choose(tree.path() + "etc");
-  answerWarning(false);
-  find(ByName);
-  EXPECT_EQ(groups(), 2);
-  answerWarning(false);
-  find(ByNameAndSize);
-  EXPECT_EQ(shown(), (Groups{photos, {"a/x.txt", "b/x.txt"}}));
-  EXPECT_EQ(model().index(0, 0).data().toString(),
-            "File: photo.jpg, Size: 4 (3 files, not verified)");
-  EXPECT_EQ(form->statusText(), "5 files");
-  trigger(kKeepNewestCaption);
-  EXPECT_EQ(ticked(), (PathSet{"a/photo.jpg", "c/deep/photo.jpg", "b/x.txt"}));
-}
-
 // On a file system that tells letter case apart, a.txt and A.TXT are two files of one group by
 // name: each row shows its own name, and a tick deletes the file of its row.
 TEST_F(MainWindowTest, TheFileColumnShowsTheNameAsFoundAndATickDeletesThatFile) {
@@ -612,33 +585,12 @@ TEST_F(MainWindowTest, TheFileColumnShowsTheNameAsFoundAndATickDeletesThatFile) 
   EXPECT_EQ(nameAt("case/A.TXT"), "A.TXT");
   EXPECT_EQ(nameAt("case/a.txt"), "a.txt");
   EXPECT_EQ(nameAt("c/deep/photo.jpg"), "photo.jpg");
-  // Path order is the order of the names as found: "A" before "a".
-  trigger(kKeepFirstCaption);
-  EXPECT_TRUE(ticked().contains("case/a.txt"));
-  EXPECT_FALSE(ticked().contains("case/A.TXT"));
-  trigger(kUntickAllCaption);
-
   ASSERT_TRUE(model().setData(fileIndex("case/A.TXT"), Qt::Checked, Qt::CheckStateRole));
   click("Command4");
   EXPECT_TRUE(failureWindows.empty());
   EXPECT_FALSE(QFile::exists(QString::fromStdString(data("case/A.TXT"))));
   EXPECT_TRUE(QFile::exists(QString::fromStdString(data("case/a.txt"))));
   EXPECT_EQ(shown().front(), Paths{"case/a.txt"});
-}
-
-// Found by name a group is only a candidate: the menu's keep helpers tick a file only when its
-// bytes are those of the file kept.
-TEST_F(MainWindowTest, KeepHelpersFromTheMenuTickOnlyProvenCopies) {
-  write("data/n1/notes.txt", "nineteen bytes here", 8000);
-  write("data/n2/notes.txt", "nineteen bytes here", 9000);
-  write("data/n3/notes.txt", "twenty-eight bytes, unique!!", 8500);
-  Form1& window = openAndFind();
-  trigger(kKeepOldestCaption);
-  EXPECT_TRUE(ticked().contains("n2/notes.txt"));
-  EXPECT_FALSE(ticked().contains("n3/notes.txt"));
-  EXPECT_TRUE(
-      window.selectionReport().contains("1 left unticked: its bytes differ from the kept copy"))
-      << window.selectionReport().toStdString();
 }
 
 // The numbers are the pure layout's (main_window_layout_test); this checks the window applies it.
@@ -849,12 +801,8 @@ TEST_F(MainWindowTest, TheStatusBarTalliesTheTicksAndWarnsOfGroupsWithEveryCopyT
   EXPECT_EQ(window.statusText(), "5 files");
   EXPECT_EQ(window.statusText2(), "Space not verified: find by content to know it");
 
-  trigger(kUntickAllCaption);
-  EXPECT_EQ(tally.shownTally(), "0 ticked \u00b7 0 bytes to free");
-  EXPECT_EQ(tally.shownWarning(), "");
-  EXPECT_FALSE(model().data(photos).toString().contains("all copies ticked"));
-
   // One click inverts a whole group into danger; deleting it leaves nothing ticked.
+  trigger(kUntickAllCaption);
   grid()->setCurrentIndex(fileIndex("a/x.txt"));
   trigger(kInvertGroupCaption);
   EXPECT_EQ(tally.shownTally(), "2 ticked \u00b7 12 bytes to free");

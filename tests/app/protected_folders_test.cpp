@@ -5,6 +5,7 @@
 #include "main_window.h"
 #include "protected_folders_dialog.h"
 #include "qt_settings.h"
+#include "reclaim_window_fixture.h"
 #include "settings/protected_folder_settings.h"
 #include "test_support.h"
 
@@ -37,7 +38,7 @@ TEST(ProtectedFoldersDialog, AddsEachFolderOnceRemovesTheSelectedAndKeepsTheByte
 }
 
 // The desktop's store keeps text: a folder whose name is not UTF-8 still comes back as its bytes.
-TEST(ProtectedFoldersWindow, TheStoredListKeepsEveryFoldersBytes) {
+TEST(ProtectedFoldersStore, TheStoredListKeepsEveryFoldersBytes) {
   test::TempDir settingsDir;
   const Paths folders{"/data/odd-\xff", "/data/new\nline", "/data/\xc3\xa9t\xc3\xa9 50%"};
   saveProtectedFolders(
@@ -53,37 +54,22 @@ void trigger(const QMenu& menu, const char* caption) {
   ADD_FAILURE() << "not in the menu: " << caption;
 }
 
+using ProtectedFoldersWindow = ReclaimWindowTest;
+
 // The stored list protects from the first find; the menu item shows it, and OK stores the new
 // list and marks the rows shown at once.
-TEST(ProtectedFoldersWindow, TheStoredListMarksTheRowsAndTheMenuItemEditsIt) {
-  test::TempDir settingsDir;
-  test::TempDir tree;
+TEST_F(ProtectedFoldersWindow, TheStoredListMarksTheRowsAndTheMenuItemEditsIt) {
   tree.writeEach({"lib/photo.jpg", "lib/sub/photo.jpg", "out/photo.jpg"}, "AAAA");
   tree.setMtime("out/photo.jpg", 3000);
-  QtSettings settings(QString::fromStdString(settingsDir.path() + "z.ini"));
-  saveProtectedFolders(settings, {tree.path() + "lib"});
-  Form1 form(settings);
-  form.dialogs.chooseFolder = [&](const QString&) { return QString::fromStdString(tree.path()); };
+  saveProtectedFolders(*settings, {tree.path() + "lib"});
+  openAndFind();
   Paths shown;
-  form.dialogs.protectedFolders = [&](const Paths& folders) {
+  form->dialogs.protectedFolders = [&](const Paths& folders) {
     shown = folders;
     return std::optional<Paths>(Paths{tree.path() + "out"});
   };
-  form.show();
-  form.findChild<QPushButton*>("Command2")->click();
-  form.findChild<QPushButton*>("Command3")->click();
-
-  FileGridModel& model = *form.gridModel();
   const auto nameOf = [&](const std::string& relative) {
-    const QModelIndex group = model.index(0, 0);
-    for (int file = 0; file < model.rowCount(group); ++file) {
-      const QModelIndex at = model.index(file, col::kFile, group);
-      if (form.core().fullPath(form.core().grid().row(model.rowPosition(at)).record) ==
-          tree.path() + relative)
-        return at;
-    }
-    ADD_FAILURE() << "not listed: " << relative;
-    return QModelIndex();
+    return fileIndex(relative).siblingAtColumn(col::kFile);
   };
   const QModelIndex sub = nameOf("lib/sub/photo.jpg");
   EXPECT_EQ(sub.data().toString(), "photo.jpg (protected)");
@@ -92,14 +78,14 @@ TEST(ProtectedFoldersWindow, TheStoredListMarksTheRowsAndTheMenuItemEditsIt) {
   EXPECT_EQ(nameOf("out/photo.jpg").data().toString(), "photo.jpg");
 
   // The menus' helpers go through the marks.
-  form.gridActions()->tickFolder(tree.path());
-  EXPECT_EQ(form.selectionReport(), "Ticked 1 file in 1 group; 2 protected files left unticked");
+  form->gridActions()->tickFolder(tree.path());
+  EXPECT_EQ(form->selectionReport(), "Ticked 1 file in 1 group; 2 protected files left unticked");
 
-  const QAction* item = form.gridActions()->action(kProtectedFoldersCaption);
-  EXPECT_TRUE(form.gridActions()->selectMenu()->actions().contains(item));
-  trigger(*form.gridActions()->gridMenu({}), kProtectedFoldersCaption);
+  const QAction* item = form->gridActions()->action(kProtectedFoldersCaption);
+  EXPECT_TRUE(form->gridActions()->selectMenu()->actions().contains(item));
+  trigger(*form->gridActions()->gridMenu({}), kProtectedFoldersCaption);
   EXPECT_EQ(shown, Paths{tree.path() + "lib"});
-  EXPECT_EQ(loadProtectedFolders(settings), Paths{tree.path() + "out"});
+  EXPECT_EQ(loadProtectedFolders(*settings), Paths{tree.path() + "out"});
   EXPECT_EQ(nameOf("out/photo.jpg").data().toString(), "photo.jpg (protected)");
   EXPECT_EQ(nameOf("lib/photo.jpg").data().toString(), "photo.jpg");
 }

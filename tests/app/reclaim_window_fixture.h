@@ -1,5 +1,6 @@
 // The real main window on the offscreen platform over a temporary tree, with its trash in a
-// temporary home: what the tests of the ways to reclaim ticked files and of the tick tally share.
+// temporary home: what the tests of the ways to reclaim ticked files, of the tick tally and of
+// the protected folders share.
 #pragma once
 
 #include "grid_actions.h"
@@ -11,7 +12,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QPushButton>
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -29,8 +29,7 @@ protected:
   std::unique_ptr<Form1> form;
   std::vector<std::string> failureWindows;
 
-  void SetUp() override { ::setenv("XDG_DATA_HOME", trashHome.path().c_str(), 1); }
-  void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
+  test::ScopedEnv dataHome{"XDG_DATA_HOME", trashHome.path()};
 
   Form1& openAndFind() {
     form = std::make_unique<Form1>(*settings);

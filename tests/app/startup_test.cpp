@@ -70,7 +70,6 @@ TEST_F(StartupTest, StartShowsTheMainWindowLoadsTheFailureWindowAndSavesTheVersi
   EXPECT_FALSE(program->failureWindow()->isVisible());
   EXPECT_EQ(program->failureWindow()->parent(), program->mainWindow());
   EXPECT_NE(errorPresenter(), nullptr);
-  EXPECT_EQ(msgProductName, "Zandrex");
   EXPECT_EQ(settings->find("Version", "Major"), std::to_string(kVersionMajor));
   EXPECT_EQ(settings->find("Version", "Minor"), std::to_string(kVersionMinor));
   EXPECT_EQ(settings->find("Version", "Revision"), std::to_string(kVersionRevision));
