@@ -209,11 +209,6 @@ TEST(Cli, MinSizeAndExcludeLeaveOutFilesAndFoldersWhileTheDefaultsChangeNothing)
       {"--by", "size", "--exclude", "*.tmp", "--exclude=cache", "--exclude", "[es]*", tree.path()});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "0 files\n");
-  // Folders given are searched whatever their names; what lies in them is filtered.
-  r = runCli({"--exclude", "cache", "--exclude", "[es]*", "--exclude", "b", tree.path() + "cache",
-              tree.path() + "empty"});
-  EXPECT_EQ(r.out, "File: a (2 files, not verified)\n" + tree.path() + "cache/a\n" + tree.path() +
-                       "empty/a\n\n2 files\n");
 }
 
 TEST(Cli, SystemFolderSourceWarnsOnStandardErrorAndGoesOn) {
