@@ -219,7 +219,6 @@ TEST_F(CachedFindTest, ACacheThatCannotBeTrustedOrUsedNeverChangesTheGroups) {
     return std::to_string(statusOf(tree.path() + name).identity.inode);
   };
   const std::string linkTarget = cacheHome.path() + "other-file";
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> holder(nullptr, &sqlite3_close);
   const Case cases[] = {
       {"garbage",
        [&] {
@@ -233,13 +232,12 @@ TEST_F(CachedFindTest, ACacheThatCannotBeTrustedOrUsedNeverChangesTheGroups) {
                               "inode = " +
                                   inode("a") + ") WHERE inode = " + inode("c"));
        }},
-      {"a link in its place",
-       [&] {
+      // Refused at its opening, as one another copy is committing (digest_cache_test).
+      {"a link in its place", [&] {
          cacheHome.write("other-file", "keep");
          ::unlink(cacheFile.c_str());
          ::symlink(linkTarget.c_str(), cacheFile.c_str());
-       }},
-      {"another copy committing", [&] { holder = connectTo(cacheFile, "BEGIN EXCLUSIVE"); }}};
+       }}};
   for (const Case& c : cases) {
     // Choosing waits for the last find's digests to be written.
     useCache(true);
@@ -253,7 +251,6 @@ TEST_F(CachedFindTest, ACacheThatCannotBeTrustedOrUsedNeverChangesTheGroups) {
     find(ByContent);
     EXPECT_EQ(groups(), expected) << c.name;
     EXPECT_EQ(checksums(), sums) << c.name;
-    holder.reset();
   }
   EXPECT_EQ(readFile(linkTarget), "keep");
 }
