@@ -125,16 +125,21 @@ public:
     }
   }
 
-  // What the workers need to know of the files they are given (listed files, by index).
-  HashAhead::Memory memoryFor(const PodArray<std::uint32_t>& toRead) const {
+  // What the workers need to know of the files they are given (listed files, by index; every
+  // listed file when allListed). Valid while this session lives.
+  HashAhead::Memory memoryFor(const PodArray<std::uint32_t>& toRead, bool allListed) {
     HashAhead::Memory memory;
     memory.remember = cache_ != nullptr;
     memory.settleNs = memory_.choice().settle.count();
     if (recalled_.empty())
       return memory;
-    memory.recalled.resizeForOverwrite(toRead.size());
+    memory.recalled = &recalled_;
+    if (allListed)
+      return memory;
+    recalledToRead_.resizeForOverwrite(toRead.size());
     for (std::size_t i = 0; i < toRead.size(); ++i)
-      memory.recalled[i] = recalled_[toRead[i]];
+      recalledToRead_[i] = recalled_[toRead[i]];
+    memory.recalled = &recalledToRead_;
     return memory;
   }
 
@@ -258,6 +263,8 @@ private:
   std::unique_ptr<DigestCache> cache_;
   // One per listed file once recalled; empty when the cache knows nothing.
   PodArray<Recalled> recalled_;
+  // The same for the files read, when some listed file is not.
+  PodArray<Recalled> recalledToRead_;
   PodArray<RememberedDigest> fresh_;
   PodArray<FileIdentity> used_;
   // By listed file, and whether each was kept with the file's digest.
@@ -401,22 +408,28 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     }
     cache.noteEdges(std::move(sifted->fresh));
     const PodArray<std::uint8_t>& unique = sifted->unique;
-    PodArray<HashAhead::File> toRead;
     PodArray<std::uint32_t> readIndex;
-    PodArray<RecordId> readRecords;
     for (std::uint32_t i = 0; i < listed.size(); ++i) {
       if (unique[i])
         continue;
-      toRead.push_back(listed[i]);
       readIndex.push_back(i);
-      readRecords.push_back(records[i]);
       progress.bytesTotal += listed[i].size;
     }
-    const std::uint64_t cleared = listed.size() - toRead.size();
+    // Most often (and always when the cache knows every file) every listed file is read: the
+    // lists are then handed on as they are, not copied.
+    const bool allListed = readIndex.size() == listed.size();
+    PodArray<HashAhead::File> toRead;
+    PodArray<RecordId> readRecords;
+    for (std::size_t i = 0; !allListed && i < readIndex.size(); ++i) {
+      toRead.push_back(listed[readIndex[i]]);
+      readRecords.push_back(records[readIndex[i]]);
+    }
+    const std::uint64_t cleared = listed.size() - readIndex.size();
     progress.stage = ReadProgress::Stage::Reading;
-    HashAhead ahead(sourceFd, found.folders, std::move(toRead), cache.memoryFor(readIndex),
-                    readers);
-    const ProgressUpdate updateProgress(ahead, std::move(readRecords), cleared, progress);
+    HashAhead ahead(sourceFd, found.folders, allListed ? listed : toRead,
+                    cache.memoryFor(readIndex, allListed), readers);
+    const ProgressUpdate updateProgress(
+        ahead, allListed ? std::move(records) : std::move(readRecords), cleared, progress);
     outcome = takeDigests(grid, ahead, unique, readIndex, cache, hooks, updateProgress);
     cache.save(ahead, readIndex);
     return outcome;
