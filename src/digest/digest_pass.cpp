@@ -326,7 +326,7 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
     // after the regrouping.
     if (unique[listedIndex++]) {
       cache.noteCleared(listedIndex - 1);
-      grid.removeAt(grid.recordIndex(row.record));
+      grid.removeRecord(row.record);
       continue;
     }
     // A file is named as the one read before its long wait; one the cache knows, whose name
@@ -346,7 +346,7 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
     }
     cache.noteTaken(readIndex[taken++], *result);
     if (result->changed) {
-      grid.removeAt(grid.recordIndex(row.record));
+      grid.removeRecord(row.record);
       ++outcome.changed;
       continue;
     }

@@ -362,28 +362,28 @@ struct ReportGrid::Impl {
     return a.prefix != b.prefix || compareKeys(a.record, b.record) != 0;
   }
 
-  // Turns entries in key order into rows: a group row before each run of equal keys. The
-  // entries are given back before the rows are made: on a million records the two would
-  // otherwise stand side by side at the moment memory peaks.
-  void rowsFromSorted(std::vector<SortEntry>&& entries) {
-    rows = {};
-    std::vector<RecordId> order(entries.size());
-    std::vector<bool> startsGroup(entries.size());
+  // Which entries (in key order) begin a group; returns the number of groups.
+  std::size_t markGroupStarts(const std::vector<SortEntry>& entries,
+                              std::vector<bool>& startsGroup) const {
+    startsGroup.assign(entries.size(), false);
     std::size_t groups = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      order[i] = entries[i].record;
       startsGroup[i] = i == 0 || keysDiffer(entries[i - 1], entries[i]);
       groups += startsGroup[i] ? 1 : 0;
     }
-    entries = {};
-    rows.reserve(order.size() + groups);
+    return groups;
+  }
+
+  // Appends the rows of count records in key order: a group row before each run of equal keys.
+  template <class RecordAt>
+  void appendRows(std::size_t count, const std::vector<bool>& startsGroup, RecordAt recordAt) {
     std::size_t groupPosition = 0;
-    for (std::size_t i = 0; i < order.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
       if (startsGroup[i]) {
         groupPosition = rows.size();
         rows.push_back(GridRow{});
       }
-      rows.push_back(GridRow{order[i], 0, true});
+      rows.push_back(GridRow{recordAt(i), 0, true});
       ++rows[groupPosition].childCount;
     }
   }
@@ -402,7 +402,16 @@ struct ReportGrid::Impl {
     for (RecordId r = 0; r < entries.size(); ++r)
       entries[r] = SortEntry{sortPrefix(r, groupOrder.front(), 0), r};
     sortEntries(entries.data(), entries.data() + entries.size());
-    rowsFromSorted(std::move(entries));
+    std::vector<bool> startsGroup;
+    const std::size_t groups = markGroupStarts(entries, startsGroup);
+    // The entries are given back before the rows are made: on a million records the two would
+    // otherwise stand side by side at the moment memory peaks.
+    std::vector<RecordId> order(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      order[i] = entries[i].record;
+    entries = {};
+    rows.reserve(order.size() + groups);
+    appendRows(order.size(), startsGroup, [&](std::size_t i) { return order[i]; });
   }
 
   // The rows as a rebuild would build them, from rows that were current before records were
@@ -477,36 +486,33 @@ struct ReportGrid::Impl {
   // sort below the next group's. The rows are then exactly the full sort's (equal keys never
   // span two groups, and within one the order is the full one), for a fraction of its
   // comparisons when the new keys refine the old ones (sizes, then contents of one size).
-  // False when the old rows have no groups or the check fails: the rows are then gone, for a
-  // full build.
+  // False when the old rows have no groups or the check fails (the rows are then to be built in
+  // full).
   bool sortWithinGroups(const RowMapping& mapping) {
     if (groupOrder.empty() || rows.empty() || !rows.front().isGroup())
       return false;
-    // The old groups as runs of records, so the old rows can go before the entries are made.
-    std::vector<RecordId> members;
-    members.reserve(liveCount);
-    std::vector<std::size_t> groupEnds;
+    // The old rows stay until the new ones replace them: their memory is reused, which costs
+    // less than fresh memory faulted in page by page (the records are fewer here than at the
+    // walk's rebuild, where memory peaks).
+    std::vector<SortEntry> entries;
+    entries.reserve(liveCount);
+    std::size_t from = 0;
     for (std::size_t i = 1; i <= rows.size(); ++i) {
-      if (i == rows.size() || rows[i].isGroup()) {
-        groupEnds.push_back(members.size());
+      if (i < rows.size() && !rows[i].isGroup()) {
+        const RecordId record = mapping(rows[i].record);
+        if (record != kNoRecord)
+          entries.push_back(SortEntry{0, record});
         continue;
       }
-      const RecordId record = mapping(rows[i].record);
-      if (record != kNoRecord)
-        members.push_back(record);
-    }
-    rows = {};
-    std::vector<SortEntry> entries(members.size());
-    for (std::size_t i = 0; i < members.size(); ++i)
-      entries[i] = SortEntry{0, members[i]};
-    members = {};
-    std::size_t from = 0;
-    for (const std::size_t end : groupEnds) {
-      if (!sortGroup(entries, from, end))
+      if (!sortGroup(entries, from, entries.size()))
         return false;
-      from = end;
+      from = entries.size();
     }
-    rowsFromSorted(std::move(entries));
+    std::vector<bool> startsGroup;
+    const std::size_t groups = markGroupStarts(entries, startsGroup);
+    rows.clear();
+    rows.reserve(entries.size() + groups);
+    appendRows(entries.size(), startsGroup, [&](std::size_t i) { return entries[i].record; });
     return true;
   }
 };
@@ -611,9 +617,12 @@ bool ReportGrid::isLive(RecordId record) const {
 }
 
 void ReportGrid::removeAt(std::size_t index) {
+  removeRecord(recordAt(index));
+}
+
+void ReportGrid::removeRecord(RecordId record) {
   Impl& d = *impl_;
-  const RecordId record = recordAt(index);
-  if (record == kNoRecord)
+  if (!isLive(record))
     return;
   d.rowsAtLeast(RowsState::RecordsRemoved);
   d.flags[record] &= ~kFlagLive;

@@ -132,6 +132,9 @@ public:
   // Tombstones the record at the index (ignored when out of range); its data stays readable
   // through stale rows until the next rebuildRows().
   void removeAt(std::size_t index);
+  // The same by the record itself (ignored unless it is live), for a pass that holds records
+  // rather than indices: one walk of the index instead of three.
+  void removeRecord(RecordId record);
   // Removes every record and every row.
   void deleteAll();
 
