@@ -352,7 +352,8 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
     }
     const auto size = static_cast<std::uint64_t>(grid.item(row.record, col::kSize).asNumber());
     grid.setItem(row.record, col::kChecksum, GridValue::text(checksumText(result->digest.crc)));
-    grid.setItem(row.record, col::kContent, GridValue::text(contentKey(size, result->digest)));
+    const ContentKeyBytes key = contentKeyBytes(size, result->digest);
+    grid.setItem(row.record, col::kContent, GridValue::text({key.data(), key.size()}));
     ++outcome.digested;
   }
   updateProgress.end();
