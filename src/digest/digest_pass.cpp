@@ -69,7 +69,7 @@ public:
   bool recall(const PassHooks& hooks) {
     if (lasting_.empty())
       return true;
-    PodArray<RememberedDigest> wanted;
+    PodArray<DigestKey> wanted;
     wanted.resize(listed_.size());
     for (std::size_t i = 0; i < listed_.size(); ++i) {
       const HashAhead::File& file = listed_[i];
