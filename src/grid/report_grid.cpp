@@ -266,8 +266,9 @@ struct ReportGrid::Impl {
   }
 
   // Copies every text still in use into a fresh pool; interned columns are deduplicated anew.
-  // An old chunk is given back as soon as its last text in use has moved, so the two pools
-  // seldom stand in memory side by side in full.
+  // An old chunk is handed over to the new pool as soon as its last text in use has moved, so
+  // the two pools seldom stand in memory side by side in full, and the new one mostly fills
+  // memory already paged in.
   void compactPool() {
     TextPool old = std::move(pool);
     pool.clear();
@@ -291,13 +292,14 @@ struct ReportGrid::Impl {
       const TextRef ref = storeText(column, poolView(old, from));
       cell = Cell(GridValue::Kind::Text, ref.offset, ref.length);
       if (from.length > 0 && --inUse[TextPool::chunkOf(from)] == 0)
-        old.releaseChunk(TextPool::chunkOf(from));
+        pool.reuseChunk(old.takeChunk(TextPool::chunkOf(from)));
     };
     for (std::size_t r = 0; r < recordTotal(); ++r) {
       for (std::size_t k = 0; k < stride; ++k)
         move(static_cast<int>(k), cells[r * stride + k]);
       move(kNoColumn, diskNames[r]);
     }
+    pool.releaseSpare();
     garbageBytes = 0;
   }
 
