@@ -28,6 +28,10 @@ constexpr std::uint32_t kUngrouped = UINT32_MAX;
 // The files under the rows as last built, the size group of each, and their records.
 void listFiles(const ReportGrid& grid, PodArray<HashAhead::File>& files,
                PodArray<std::uint32_t>& groupOf, PodArray<RecordId>& records) {
+  // Grown step by step, each list would be moved about a dozen times on a big tree.
+  files.reserve(grid.recordCount());
+  groupOf.reserve(grid.recordCount());
+  records.reserve(grid.recordCount());
   std::uint32_t group = kUngrouped;
   for (std::size_t i = 0; i < grid.rowCount(); ++i) {
     const GridRow& row = grid.row(i);
@@ -410,6 +414,7 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     cache.noteEdges(std::move(sifted->fresh));
     const PodArray<std::uint8_t>& unique = sifted->unique;
     PodArray<std::uint32_t> readIndex;
+    readIndex.reserve(listed.size());
     for (std::uint32_t i = 0; i < listed.size(); ++i) {
       if (unique[i])
         continue;
