@@ -443,6 +443,7 @@ struct ReportGrid::Impl {
     }
     dropEmptyGroup();
     rows.resize(kept);
+    // Most rows gone (a prune of a tree of unique files): so is their memory.
     if (rows.capacity() / 2 > rows.size())
       rows.shrink_to_fit();
   }
