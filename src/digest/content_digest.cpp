@@ -10,7 +10,6 @@ namespace zandrex {
 
 namespace {
 // Size, CRC-32 and both halves of the XXH3-128.
-constexpr std::size_t kContentKeyBytes = 8 + 4 + 8 + 8;
 
 struct XxhStateDeleter {
   void operator()(XXH3_state_t* state) const { XXH3_freeState(state); }
@@ -39,23 +38,35 @@ ContentDigest DigestBuilder::finish() {
 }
 
 std::string checksumText(std::uint32_t crc) {
-  char text[16];
-  int n = std::snprintf(text, sizeof text, "%X", crc);
-  return std::string(text, static_cast<std::size_t>(n));
+  constexpr int kDigitBits = 4;
+  constexpr int kMaxDigits = 8;
+  constexpr std::string_view kDigits = "0123456789ABCDEF";
+  char text[kMaxDigits];
+  int start = kMaxDigits;
+  do {
+    text[--start] = kDigits[crc & 0xF];
+    crc >>= kDigitBits;
+  } while (crc != 0);
+  return std::string(text + start, text + kMaxDigits);
 }
 
-std::string contentKey(std::uint64_t size, const ContentDigest& digest) {
-  std::string key;
-  key.reserve(kContentKeyBytes);
-  auto put = [&key](std::uint64_t value, int bytes) {
+ContentKeyBytes contentKeyBytes(std::uint64_t size, const ContentDigest& digest) {
+  ContentKeyBytes key;
+  std::size_t at = 0;
+  auto put = [&](std::uint64_t value, int bytes) {
     for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8)
-      key += static_cast<char>(value >> shift & 0xFF);
+      key[at++] = static_cast<char>(value >> shift & 0xFF);
   };
   put(size, sizeof size);
   put(digest.crc, sizeof digest.crc);
   put(digest.xxhHigh, sizeof digest.xxhHigh);
   put(digest.xxhLow, sizeof digest.xxhLow);
   return key;
+}
+
+std::string contentKey(std::uint64_t size, const ContentDigest& digest) {
+  const ContentKeyBytes key = contentKeyBytes(size, digest);
+  return std::string(key.data(), key.size());
 }
 
 std::string contentKeyText(std::string_view key) {

@@ -328,8 +328,8 @@ bool readEntry(sqlite3_stmt* row, int first, RememberedDigest& entry, std::int64
          sqlite3_column_int64(row, first + 6) == tagOf(entry);
 }
 
-void fill(Recalled& out, const RememberedDigest& wanted, const RememberedDigest& entry,
-          std::int64_t used, std::int32_t today) {
+void fill(Recalled& out, const DigestKey& wanted, const RememberedDigest& entry, std::int64_t used,
+          std::int32_t today) {
   if (entry.size != wanted.size || entry.mtimeNs != wanted.mtimeNs ||
       entry.ctimeNs != wanted.ctimeNs)
     return;
@@ -343,7 +343,7 @@ void fill(Recalled& out, const RememberedDigest& wanted, const RememberedDigest&
 } // namespace
 
 std::optional<std::size_t> DigestCache::recallRange(std::int64_t device,
-                                                    const PodArray<RememberedDigest>& files,
+                                                    const PodArray<DigestKey>& files,
                                                     const std::uint32_t* order, std::size_t count,
                                                     std::int32_t today, PodArray<Recalled>& out) {
   const auto inodeAt = [&](std::size_t i) { return stored(files[order[i]].identity.inode); };
@@ -382,7 +382,7 @@ std::optional<std::size_t> DigestCache::recallRange(std::int64_t device,
   return result == SQLITE_DONE ? count : next;
 }
 
-std::optional<PodArray<Recalled>> DigestCache::recall(const PodArray<RememberedDigest>& files,
+std::optional<PodArray<Recalled>> DigestCache::recall(const PodArray<DigestKey>& files,
                                                       std::int32_t today,
                                                       const std::atomic<bool>& stop) {
   if (!db_ || !exec(kReadingCache))

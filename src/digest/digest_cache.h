@@ -80,6 +80,14 @@ std::optional<std::int64_t> nanosecondsOf(std::int64_t sec, std::int64_t nsec);
 // Days since the epoch of a time in nanoseconds: the unit of an entry's last use.
 std::int32_t dayOf(std::int64_t ns);
 
+// What a file is recalled by: the whole key the walk saw.
+struct DigestKey {
+  FileIdentity identity;
+  std::uint64_t size = 0;
+  std::int64_t mtimeNs = 0;
+  std::int64_t ctimeNs = 0;
+};
+
 struct RememberedDigest {
   FileIdentity identity;
   std::uint64_t size = 0;
@@ -127,8 +135,8 @@ public:
   // not read) and returns one Recalled per file, in order; hard links share one entry. today is a
   // dayOf(). Nothing when the database failed or stop turned true: then nothing recalled may be
   // used (damage deletes the file).
-  std::optional<PodArray<Recalled>> recall(const PodArray<RememberedDigest>& files,
-                                           std::int32_t today, const std::atomic<bool>& stop);
+  std::optional<PodArray<Recalled>> recall(const PodArray<DigestKey>& files, std::int32_t today,
+                                           const std::atomic<bool>& stop);
 
   // In one transaction: stores fresh (replacing entries of the same identity) and marks used
   // today the entries of the identities in used; once a day drops the entries not used for
@@ -149,8 +157,7 @@ private:
   // Recalls order[0..count) (files of one device, in inode order) by reading the entries of
   // their inode range; how many of them it decided (it gives up on a range crowded with others'
   // entries), nothing on failure.
-  std::optional<std::size_t> recallRange(std::int64_t device,
-                                         const PodArray<RememberedDigest>& files,
+  std::optional<std::size_t> recallRange(std::int64_t device, const PodArray<DigestKey>& files,
                                          const std::uint32_t* order, std::size_t count,
                                          std::int32_t today, PodArray<Recalled>& out);
 

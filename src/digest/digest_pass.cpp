@@ -28,6 +28,10 @@ constexpr std::uint32_t kUngrouped = UINT32_MAX;
 // The files under the rows as last built, the size group of each, and their records.
 void listFiles(const ReportGrid& grid, PodArray<HashAhead::File>& files,
                PodArray<std::uint32_t>& groupOf, PodArray<RecordId>& records) {
+  // Grown step by step, each list would be moved about a dozen times on a big tree.
+  files.reserve(grid.recordCount());
+  groupOf.reserve(grid.recordCount());
+  records.reserve(grid.recordCount());
   std::uint32_t group = kUngrouped;
   for (std::size_t i = 0; i < grid.rowCount(); ++i) {
     const GridRow& row = grid.row(i);
@@ -69,7 +73,7 @@ public:
   bool recall(const PassHooks& hooks) {
     if (lasting_.empty())
       return true;
-    PodArray<RememberedDigest> wanted;
+    PodArray<DigestKey> wanted;
     wanted.resize(listed_.size());
     for (std::size_t i = 0; i < listed_.size(); ++i) {
       const HashAhead::File& file = listed_[i];
@@ -125,16 +129,21 @@ public:
     }
   }
 
-  // What the workers need to know of the files they are given (listed files, by index).
-  HashAhead::Memory memoryFor(const PodArray<std::uint32_t>& toRead) const {
+  // What the workers need to know of the files they are given (listed files, by index; every
+  // listed file when allListed). Valid while this session lives.
+  HashAhead::Memory memoryFor(const PodArray<std::uint32_t>& toRead, bool allListed) {
     HashAhead::Memory memory;
     memory.remember = cache_ != nullptr;
     memory.settleNs = memory_.choice().settle.count();
     if (recalled_.empty())
       return memory;
-    memory.recalled.resizeForOverwrite(toRead.size());
+    memory.recalled = &recalled_;
+    if (allListed)
+      return memory;
+    recalledToRead_.resizeForOverwrite(toRead.size());
     for (std::size_t i = 0; i < toRead.size(); ++i)
-      memory.recalled[i] = recalled_[toRead[i]];
+      recalledToRead_[i] = recalled_[toRead[i]];
+    memory.recalled = &recalledToRead_;
     return memory;
   }
 
@@ -258,6 +267,8 @@ private:
   std::unique_ptr<DigestCache> cache_;
   // One per listed file once recalled; empty when the cache knows nothing.
   PodArray<Recalled> recalled_;
+  // The same for the files read, when some listed file is not.
+  PodArray<Recalled> recalledToRead_;
   PodArray<RememberedDigest> fresh_;
   PodArray<FileIdentity> used_;
   // By listed file, and whether each was kept with the file's digest.
@@ -319,7 +330,7 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
     // after the regrouping.
     if (unique[listedIndex++]) {
       cache.noteCleared(listedIndex - 1);
-      grid.removeAt(grid.recordIndex(row.record));
+      grid.removeRecord(row.record);
       continue;
     }
     // A file is named as the one read before its long wait; one the cache knows, whose name
@@ -339,13 +350,14 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
     }
     cache.noteTaken(readIndex[taken++], *result);
     if (result->changed) {
-      grid.removeAt(grid.recordIndex(row.record));
+      grid.removeRecord(row.record);
       ++outcome.changed;
       continue;
     }
     const auto size = static_cast<std::uint64_t>(grid.item(row.record, col::kSize).asNumber());
     grid.setItem(row.record, col::kChecksum, GridValue::text(checksumText(result->digest.crc)));
-    grid.setItem(row.record, col::kContent, GridValue::text(contentKey(size, result->digest)));
+    const ContentKeyBytes key = contentKeyBytes(size, result->digest);
+    grid.setItem(row.record, col::kContent, GridValue::text({key.data(), key.size()}));
     ++outcome.digested;
   }
   updateProgress.end();
@@ -401,22 +413,29 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     }
     cache.noteEdges(std::move(sifted->fresh));
     const PodArray<std::uint8_t>& unique = sifted->unique;
-    PodArray<HashAhead::File> toRead;
     PodArray<std::uint32_t> readIndex;
-    PodArray<RecordId> readRecords;
+    readIndex.reserve(listed.size());
     for (std::uint32_t i = 0; i < listed.size(); ++i) {
       if (unique[i])
         continue;
-      toRead.push_back(listed[i]);
       readIndex.push_back(i);
-      readRecords.push_back(records[i]);
       progress.bytesTotal += listed[i].size;
     }
-    const std::uint64_t cleared = listed.size() - toRead.size();
+    // Most often (and always when the cache knows every file) every listed file is read: the
+    // lists are then handed on as they are, not copied.
+    const bool allListed = readIndex.size() == listed.size();
+    PodArray<HashAhead::File> toRead;
+    PodArray<RecordId> readRecords;
+    for (std::size_t i = 0; !allListed && i < readIndex.size(); ++i) {
+      toRead.push_back(listed[readIndex[i]]);
+      readRecords.push_back(records[readIndex[i]]);
+    }
+    const std::uint64_t cleared = listed.size() - readIndex.size();
     progress.stage = ReadProgress::Stage::Reading;
-    HashAhead ahead(sourceFd, found.folders, std::move(toRead), cache.memoryFor(readIndex),
-                    readers);
-    const ProgressUpdate updateProgress(ahead, std::move(readRecords), cleared, progress);
+    HashAhead ahead(sourceFd, found.folders, allListed ? listed : toRead,
+                    cache.memoryFor(readIndex, allListed), readers);
+    const ProgressUpdate updateProgress(
+        ahead, allListed ? std::move(records) : std::move(readRecords), cleared, progress);
     outcome = takeDigests(grid, ahead, unique, readIndex, cache, hooks, updateProgress);
     cache.save(ahead, readIndex);
     return outcome;

@@ -19,7 +19,7 @@ constexpr std::size_t kReadBlock = 256 * 1024;
 constexpr std::size_t kNoneAwaited = SIZE_MAX;
 // How long take() waits for a file before it lets the window breathe.
 constexpr auto kWaitSlice = std::chrono::milliseconds(20);
-// Every this many files taken, the memory that listed them is given back: at the end of a pass
+// Every this many files taken, the memory their digests took is given back: at the end of a pass
 // over a million files it would otherwise sit beside the checksum texts already written.
 constexpr std::size_t kForgetStep = 16384;
 
@@ -59,9 +59,9 @@ void HashAhead::sortForReading(std::vector<std::uint32_t>& indexes, const PodArr
   });
 }
 
-HashAhead::HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, Memory memory,
-                     unsigned workers)
-    : sourceFd_(sourceFd), folders_(folders), files_(std::move(files)), memory_(std::move(memory)),
+HashAhead::HashAhead(int sourceFd, const FolderTable& folders, const PodArray<File>& files,
+                     Memory memory, unsigned workers)
+    : sourceFd_(sourceFd), folders_(folders), files_(files), memory_(memory),
       state_(new std::atomic<State>[files_.size()]) {
   digests_.resizeForOverwrite(files_.size());
   if (memory_.remember)
@@ -70,9 +70,9 @@ HashAhead::HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> fi
     state_[i].store(kPending, std::memory_order_relaxed);
   // Files the cache answers are done before any worker starts; only the rest are read.
   order_.clear();
+  const bool recalls = memory_.recalled && !memory_.recalled->empty();
   for (std::uint32_t i = 0; i < files_.size(); ++i) {
-    if (!memory_.recalled.empty() && memory_.recalled[i].known) {
-      digests_[i] = memory_.recalled[i].digest;
+    if (recalls && (*memory_.recalled)[i].known) {
       state_[i].store(kRecalled, std::memory_order_relaxed);
       bytesDone_.fetch_add(files_[i].size, std::memory_order_relaxed);
       filesDone_.fetch_add(1, std::memory_order_relaxed);
@@ -229,16 +229,17 @@ HashAhead::Taken HashAhead::result(std::size_t index) {
         std::rethrow_exception(error);
     }
   }
-  Taken taken{digests_[index], state == kChanged, state == kRecalled, state == kRememberable};
+  // A recalled digest is read where the cache left it: copied, it would only fault in more pages.
+  const ContentDigest& digest =
+      state == kRecalled ? (*memory_.recalled)[index].digest : digests_[index];
+  Taken taken{digest, state == kChanged, state == kRecalled, state == kRememberable};
   if (taken.rememberable)
     taken.ctimeNs = changeTimes_[index];
   untaken_ = index + 1;
   // Every file up to this one is done and taken: no worker or caller reads their entries again.
   if ((index + 1) % kForgetStep == 0) {
-    files_.forgetBefore(index + 1);
     digests_.forgetBefore(index + 1);
     changeTimes_.forgetBefore(index + 1);
-    memory_.recalled.forgetBefore(index + 1);
   }
   return taken;
 }

@@ -62,8 +62,9 @@ public:
   };
   // How the workers use the digest cache.
   struct Memory {
-    // One per file, or none at all: what the cache knows of each under the key the walk saw.
-    PodArray<Recalled> recalled;
+    // One per file, or none at all (null or empty): what the cache knows of each under the key
+    // the walk saw. Not copied: it must outlive the HashAhead.
+    const PodArray<Recalled>* recalled = nullptr;
     // Whether files read are to be judged rememberable, and by what settle time.
     bool remember = false;
     std::int64_t settleNs = 0;
@@ -76,11 +77,13 @@ public:
   // handle is reached once), by inode within it (what keeps a cold disk from seeking).
   static void sortForReading(std::vector<std::uint32_t>& indexes, const PodArray<File>& files);
 
-  // Starts workers on files, reaching them from sourceFd through folders; both must outlive
-  // this object. workers = 0 picks one per core.
-  HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, unsigned workers = 0)
-      : HashAhead(sourceFd, folders, std::move(files), Memory{}, workers) {}
-  HashAhead(int sourceFd, const FolderTable& folders, PodArray<File> files, Memory memory,
+  // Starts workers on files, reaching them from sourceFd through folders; the three must outlive
+  // this object (the files are not copied: a million of them would be faulted in twice).
+  // workers = 0 picks one per core.
+  HashAhead(int sourceFd, const FolderTable& folders, const PodArray<File>& files,
+            unsigned workers = 0)
+      : HashAhead(sourceFd, folders, files, Memory{}, workers) {}
+  HashAhead(int sourceFd, const FolderTable& folders, const PodArray<File>& files, Memory memory,
             unsigned workers = 0);
   // Stops the workers (a file being read is left at its next block) and waits for them.
   ~HashAhead();
@@ -144,9 +147,9 @@ private:
 
   int sourceFd_;
   const FolderTable& folders_;
-  PodArray<File> files_;
+  const PodArray<File>& files_;
   std::vector<std::uint32_t> order_; // indexes of the files to read, by folder, then inode
-  // Written by a worker before it marks the file done.
+  // Written by a worker before it marks the file done; a recalled file's is the cache's.
   PodArray<ContentDigest> digests_;
   Memory memory_;
   // The change time of each rememberable file (only with memory_.remember).

@@ -59,6 +59,8 @@ public:
       ::new (data_ + i) T();
     size_ = count;
   }
+  // Room for count values without growing again (memory is taken, not paged in).
+  void reserve(std::size_t count) { ensure(count); }
   // New values are left unset, for a caller that writes each before reading it.
   void resizeForOverwrite(std::size_t count) {
     ensure(count);

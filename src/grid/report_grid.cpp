@@ -63,6 +63,28 @@ struct StoredFacts {
   std::uint32_t device = 0;
 };
 
+// How far the rows are from what a rebuild would build now, nearest first. Each change moves
+// them at least this far; only a rebuild brings them back.
+enum class RowsState : std::uint8_t {
+  Current,
+  // Current but for records removed since: the rows without them are the rebuilt rows.
+  RecordsRemoved,
+  // Every record in exactly one row, but keys or the group order changed: the groups are a
+  // partition of the records to sort within, kept only when it proves to be the full order.
+  Regrouped,
+  // Records were added since, or the rows never built: only a full sort will do.
+  Stale,
+};
+
+// A record's number once the tombstones are gone, from its number in the rows built before.
+struct RowMapping {
+  // Empty when no record was removed.
+  const PodArray<RecordId>& renumbered;
+  RecordId operator()(RecordId record) const {
+    return renumbered.empty() ? record : renumbered[record];
+  }
+};
+
 } // namespace
 
 struct ReportGrid::Impl {
@@ -100,8 +122,9 @@ struct ReportGrid::Impl {
   std::vector<LastInterned> lastInterned;
 
   std::vector<GridRow> rows;
-  // True while nothing that decides the rows has changed since they were built.
-  bool rowsCurrent = false;
+  RowsState rowsState = RowsState::Stale;
+
+  void rowsAtLeast(RowsState state) { rowsState = std::max(rowsState, state); }
 
   std::size_t recordTotal() const { return flags.size(); }
 
@@ -180,7 +203,7 @@ struct ReportGrid::Impl {
   }
 
   void writeCell(RecordId record, int k, const GridValue& value) {
-    rowsCurrent = false;
+    rowsAtLeast(RowsState::Regrouped);
     Cell& slot = cells[record * stride + k];
     discard(k, slot);
     slot = makeCell(k, value);
@@ -208,10 +231,17 @@ struct ReportGrid::Impl {
     stride = newStride;
   }
 
-  void dropTombstones() {
+  // Keeps the live records in their order; renumbered (when given) gets each old record's new
+  // number, kNoRecord for a removed one.
+  void dropTombstones(PodArray<RecordId>* renumbered) {
+    if (renumbered)
+      renumbered->resizeForOverwrite(recordTotal());
     std::size_t kept = 0;
     for (std::size_t r = 0; r < recordTotal(); ++r) {
-      if (!(flags[r] & kFlagLive))
+      const bool isLive = flags[r] & kFlagLive;
+      if (renumbered)
+        (*renumbered)[r] = isLive ? static_cast<RecordId>(kept) : kNoRecord;
+      if (!isLive)
         continue;
       if (kept != r) {
         std::copy_n(cells.begin() + r * stride, stride, cells.begin() + kept * stride);
@@ -236,8 +266,9 @@ struct ReportGrid::Impl {
   }
 
   // Copies every text still in use into a fresh pool; interned columns are deduplicated anew.
-  // An old chunk is given back as soon as its last text in use has moved, so the two pools
-  // seldom stand in memory side by side in full.
+  // An old chunk is handed over to the new pool as soon as its last text in use has moved, so
+  // the two pools seldom stand in memory side by side in full, and the new one mostly fills
+  // memory already paged in.
   void compactPool() {
     TextPool old = std::move(pool);
     pool.clear();
@@ -261,13 +292,14 @@ struct ReportGrid::Impl {
       const TextRef ref = storeText(column, poolView(old, from));
       cell = Cell(GridValue::Kind::Text, ref.offset, ref.length);
       if (from.length > 0 && --inUse[TextPool::chunkOf(from)] == 0)
-        old.releaseChunk(TextPool::chunkOf(from));
+        pool.reuseChunk(old.takeChunk(TextPool::chunkOf(from)));
     };
     for (std::size_t r = 0; r < recordTotal(); ++r) {
       for (std::size_t k = 0; k < stride; ++k)
         move(static_cast<int>(k), cells[r * stride + k]);
       move(kNoColumn, diskNames[r]);
     }
+    pool.releaseSpare();
     garbageBytes = 0;
   }
 
@@ -279,10 +311,11 @@ struct ReportGrid::Impl {
   };
 
   // An order-preserving 64-bit summary of a record's value in column: a smaller prefix means a
-  // smaller value; equal values give equal prefixes (kind in the top two bits).
-  std::uint64_t sortPrefix(RecordId record, int column) const {
+  // smaller value; equal values give equal prefixes (kind in the top two bits). A text is
+  // summed up from its byte skip on: only for records whose texts all share the bytes before.
+  std::uint64_t sortPrefix(RecordId record, int column, std::size_t skip) const {
     constexpr int kKindShift = 62;
-    constexpr int kTextPrefixBytes = 7;
+    constexpr std::size_t kTextPrefixBytes = 7;
     const Cell* cell = cellAt(record, column);
     if (!cell)
       return 0;
@@ -298,9 +331,8 @@ struct ReportGrid::Impl {
     }
     std::uint64_t bytes = 0;
     const std::string_view text = value.asText();
-    for (int i = 0; i < kTextPrefixBytes; ++i)
-      bytes = (bytes << 8) |
-              (static_cast<std::size_t>(i) < text.size() ? static_cast<unsigned char>(text[i]) : 0);
+    for (std::size_t i = skip; i < skip + kTextPrefixBytes; ++i)
+      bytes = (bytes << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0);
     return (kind << kKindShift) | bytes;
   }
 
@@ -316,9 +348,49 @@ struct ReportGrid::Impl {
     return 0;
   }
 
+  // Equal prefixes fall back to the full keys, then to record order: a total order.
+  void sortEntries(SortEntry* first, SortEntry* last) const {
+    std::sort(first, last, [&](const SortEntry& a, const SortEntry& b) {
+      if (a.prefix != b.prefix)
+        return a.prefix < b.prefix;
+      const int byKey = compareKeys(a.record, b.record);
+      return byKey != 0 ? byKey < 0 : a.record < b.record;
+    });
+  }
+
+  // For neighbours in key order whose prefixes were summed up alike, or whose keys are known to
+  // differ: different prefixes always mean different values.
+  bool keysDiffer(const SortEntry& a, const SortEntry& b) const {
+    return a.prefix != b.prefix || compareKeys(a.record, b.record) != 0;
+  }
+
+  // Which entries (in key order) begin a group; returns the number of groups.
+  std::size_t markGroupStarts(const std::vector<SortEntry>& entries,
+                              std::vector<bool>& startsGroup) const {
+    startsGroup.assign(entries.size(), false);
+    std::size_t groups = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      startsGroup[i] = i == 0 || keysDiffer(entries[i - 1], entries[i]);
+      groups += startsGroup[i] ? 1 : 0;
+    }
+    return groups;
+  }
+
+  // Appends the rows of count records in key order: a group row before each run of equal keys.
+  template <class RecordAt>
+  void appendRows(std::size_t count, const std::vector<bool>& startsGroup, RecordAt recordAt) {
+    std::size_t groupPosition = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (startsGroup[i]) {
+        groupPosition = rows.size();
+        rows.push_back(GridRow{});
+      }
+      rows.push_back(GridRow{recordAt(i), 0, true});
+      ++rows[groupPosition].childCount;
+    }
+  }
+
   void buildRows() {
-    // Given back before the sort's lists are made, not just emptied: on a million records the
-    // old rows would otherwise stand beside them at the moment memory peaks.
     rows = {};
     if (groupOrder.empty()) {
       rows.reserve(recordTotal());
@@ -327,30 +399,124 @@ struct ReportGrid::Impl {
       return;
     }
     // Sorting on a 64-bit prefix of the first key settles most comparisons without touching
-    // the pool; equal prefixes fall back to the full keys, then to record order.
+    // the pool.
     std::vector<SortEntry> entries(recordTotal());
     for (RecordId r = 0; r < entries.size(); ++r)
-      entries[r] = SortEntry{sortPrefix(r, groupOrder.front()), r};
-    std::sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
-      if (a.prefix != b.prefix)
-        return a.prefix < b.prefix;
-      const int byKey = compareKeys(a.record, b.record);
-      return byKey != 0 ? byKey < 0 : a.record < b.record;
-    });
+      entries[r] = SortEntry{sortPrefix(r, groupOrder.front(), 0), r};
+    sortEntries(entries.data(), entries.data() + entries.size());
+    std::vector<bool> startsGroup;
+    const std::size_t groups = markGroupStarts(entries, startsGroup);
+    // The entries are given back before the rows are made: on a million records the two would
+    // otherwise stand side by side at the moment memory peaks.
     std::vector<RecordId> order(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i)
       order[i] = entries[i].record;
     entries = {};
-    rows.reserve(order.size() * 2);
-    std::size_t groupPosition = 0;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-      if (i == 0 || compareKeys(order[i - 1], order[i]) != 0) {
-        groupPosition = rows.size();
-        rows.push_back(GridRow{});
+    rows.reserve(order.size() + groups);
+    appendRows(order.size(), startsGroup, [&](std::size_t i) { return order[i]; });
+  }
+
+  // The rows as a rebuild would build them, from rows that were current before records were
+  // removed: the order stays, removed records go and so do groups left empty (a group left
+  // with one row keeps it, as a rebuild would). O(n), in place.
+  void keepLiveRows(const RowMapping& mapping) {
+    constexpr std::size_t kNoGroup = SIZE_MAX;
+    std::size_t kept = 0;
+    std::size_t groupPosition = kNoGroup;
+    const auto dropEmptyGroup = [&] {
+      if (groupPosition != kNoGroup && rows[groupPosition].childCount == 0)
+        kept = groupPosition;
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].isGroup()) {
+        dropEmptyGroup();
+        groupPosition = kept;
+        rows[kept++] = GridRow{};
+        continue;
       }
-      rows.push_back(GridRow{order[i], 0, true});
-      ++rows[groupPosition].childCount;
+      const RecordId record = mapping(rows[i].record);
+      if (record == kNoRecord)
+        continue;
+      rows[kept++] = GridRow{record, 0, true};
+      if (groupPosition != kNoGroup)
+        ++rows[groupPosition].childCount;
     }
+    dropEmptyGroup();
+    rows.resize(kept);
+    // Most rows gone (a prune of a tree of unique files): so is their memory.
+    if (rows.capacity() / 2 > rows.size())
+      rows.shrink_to_fit();
+  }
+
+  // Bytes the texts of the entries' records under the first group column all start with; 0
+  // unless every one of them is a text.
+  std::size_t sharedTextBytes(const SortEntry* first, const SortEntry* last) const {
+    const int column = groupOrder.front();
+    const Cell* cell = cellAt(first->record, column);
+    if (!cell || !cell->isText())
+      return 0;
+    const std::string_view head = valueOf(*cell).asText();
+    std::size_t shared = head.size();
+    for (const SortEntry* entry = first + 1; entry != last && shared > 0; ++entry) {
+      const Cell* other = cellAt(entry->record, column);
+      if (!other || !other->isText())
+        return 0;
+      const std::string_view text = valueOf(*other).asText().substr(0, shared);
+      shared = static_cast<std::size_t>(
+          std::mismatch(text.begin(), text.end(), head.begin()).first - text.begin());
+    }
+    return shared;
+  }
+
+  // Sorts entries [from, end) (one group of the old rows) and tells whether they all sort after
+  // the entry before them (the last of the group before).
+  bool sortGroup(std::vector<SortEntry>& entries, std::size_t from, std::size_t end) const {
+    SortEntry* first = entries.data() + from;
+    SortEntry* last = entries.data() + end;
+    if (first == last)
+      return true;
+    // Texts that share their first bytes (a content key starts with the size) would leave a
+    // prefix from the start useless.
+    const std::size_t skip = last - first > 1 ? sharedTextBytes(first, last) : 0;
+    for (SortEntry* entry = first; entry != last; ++entry)
+      entry->prefix = sortPrefix(entry->record, groupOrder.front(), skip);
+    sortEntries(first, last);
+    return from == 0 || compareKeys(first[-1].record, first->record) < 0;
+  }
+
+  // The rebuild after the keys or the group order changed, when the old groups hold every
+  // record: each group is sorted on its own and the result kept only when every group's keys
+  // sort below the next group's. The rows are then exactly the full sort's (equal keys never
+  // span two groups, and within one the order is the full one), for a fraction of its
+  // comparisons when the new keys refine the old ones (sizes, then contents of one size).
+  // False when the old rows have no groups or the check fails (the rows are then to be built in
+  // full).
+  bool sortWithinGroups(const RowMapping& mapping) {
+    if (groupOrder.empty() || rows.empty() || !rows.front().isGroup())
+      return false;
+    // The old rows stay until the new ones replace them: their memory is reused, which costs
+    // less than fresh memory faulted in page by page (the records are fewer here than at the
+    // walk's rebuild, where memory peaks).
+    std::vector<SortEntry> entries;
+    entries.reserve(liveCount);
+    std::size_t from = 0;
+    for (std::size_t i = 1; i <= rows.size(); ++i) {
+      if (i < rows.size() && !rows[i].isGroup()) {
+        const RecordId record = mapping(rows[i].record);
+        if (record != kNoRecord)
+          entries.push_back(SortEntry{0, record});
+        continue;
+      }
+      if (!sortGroup(entries, from, entries.size()))
+        return false;
+      from = entries.size();
+    }
+    std::vector<bool> startsGroup;
+    const std::size_t groups = markGroupStarts(entries, startsGroup);
+    rows.clear();
+    rows.reserve(entries.size() + groups);
+    appendRows(entries.size(), startsGroup, [&](std::size_t i) { return entries[i].record; });
+    return true;
   }
 };
 
@@ -367,7 +533,7 @@ int ReportGrid::addColumn(int index, std::string caption, int width, bool resiza
       d.interned.push_back(d.makeInternSet());
     d.lastInterned.resize(d.columns.size());
     d.widen(d.columns.size());
-    d.rowsCurrent = false;
+    d.rowsAtLeast(RowsState::Regrouped);
   }
   GridColumn& column = d.columns[index];
   column.caption = std::move(caption);
@@ -396,19 +562,19 @@ const GridColumn& ReportGrid::column(int index) const {
 
 void ReportGrid::groupOrderClear() {
   impl_->groupOrder.clear();
-  impl_->rowsCurrent = false;
+  impl_->rowsAtLeast(RowsState::Regrouped);
 }
 
 void ReportGrid::groupOrderAdd(int column) {
   impl_->groupOrder.push_back(column);
-  impl_->rowsCurrent = false;
+  impl_->rowsAtLeast(RowsState::Regrouped);
 }
 
 void ReportGrid::setGroupOrder(const std::vector<int>& columns) {
   if (impl_->groupOrder == columns)
     return;
   impl_->groupOrder = columns;
-  impl_->rowsCurrent = false;
+  impl_->rowsAtLeast(RowsState::Regrouped);
 }
 
 const std::vector<int>& ReportGrid::groupOrder() const {
@@ -417,7 +583,7 @@ const std::vector<int>& ReportGrid::groupOrder() const {
 
 RecordId ReportGrid::addRecord() {
   Impl& d = *impl_;
-  d.rowsCurrent = false;
+  d.rowsState = RowsState::Stale;
   const auto id = static_cast<RecordId>(d.recordTotal());
   d.cells.resize(d.cells.size() + d.stride);
   d.flags.push_back(kFlagLive);
@@ -454,11 +620,14 @@ bool ReportGrid::isLive(RecordId record) const {
 }
 
 void ReportGrid::removeAt(std::size_t index) {
+  removeRecord(recordAt(index));
+}
+
+void ReportGrid::removeRecord(RecordId record) {
   Impl& d = *impl_;
-  const RecordId record = recordAt(index);
-  if (record == kNoRecord)
+  if (!isLive(record))
     return;
-  d.rowsCurrent = false;
+  d.rowsAtLeast(RowsState::RecordsRemoved);
   d.flags[record] &= ~kFlagLive;
   d.live.remove(record);
   --d.liveCount;
@@ -473,7 +642,7 @@ void ReportGrid::deleteAll() {
   if (onBeforeRowsChange)
     onBeforeRowsChange();
   Impl& d = *impl_;
-  d.rowsCurrent = false;
+  d.rowsState = RowsState::Stale;
   d.cells.clear();
   d.flags.clear();
   d.fill.clear();
@@ -579,17 +748,24 @@ void ReportGrid::rebuildRows(const std::function<void()>& whileWaiting) {
   Impl& d = *impl_;
   auto rebuild = [&d] {
     // The same rows again: only what a rebuild resets is reset (a million-record sort saved).
-    if (d.rowsCurrent) {
+    if (d.rowsState == RowsState::Current) {
       for (GridRow& row : d.rows)
         row.expanded = true;
       return;
     }
+    // The old rows still name records by their numbers before the tombstones go.
+    PodArray<RecordId> renumbered;
+    const bool reuseRows = d.rowsState != RowsState::Stale;
     if (d.tombstones > 0)
-      d.dropTombstones();
+      d.dropTombstones(reuseRows ? &renumbered : nullptr);
     if (d.garbageBytes * 2 > d.pool.size())
       d.compactPool();
-    d.buildRows();
-    d.rowsCurrent = true;
+    const RowMapping mapping{renumbered};
+    if (d.rowsState == RowsState::RecordsRemoved)
+      d.keepLiveRows(mapping);
+    else if (d.rowsState != RowsState::Regrouped || !d.sortWithinGroups(mapping))
+      d.buildRows();
+    d.rowsState = RowsState::Current;
   };
   runAside(rebuild, d.recordTotal() < kThreadedRebuildMin ? nullptr : whileWaiting);
   if (onAfterRowsChange)
@@ -601,7 +777,7 @@ std::size_t ReportGrid::rowCount() const {
 }
 
 bool ReportGrid::rowsCurrent() const {
-  return impl_->rowsCurrent;
+  return impl_->rowsState == RowsState::Current;
 }
 
 const GridRow& ReportGrid::row(std::size_t position) const {

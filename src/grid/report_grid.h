@@ -5,8 +5,9 @@
 // cost no heap node each. A record's index is its current position among the live records;
 // removals renumber the records behind it. Removing records and writing items leave the row list
 // as it was (stale) until the next rebuildRows(); rows keep pointing at the same records.
-// Index lookups and removals are O(log n) (a Fenwick tree over live flags); rebuildRows() is
-// O(n log n) and compacts the storage, which changes RecordIds.
+// Index lookups and removals are O(log n) (a Fenwick tree over live flags); rebuildRows()
+// compacts the storage, which changes RecordIds, and sorts no more than the changes since the
+// last rebuild call for (see there).
 #pragma once
 
 #include <climits>
@@ -131,6 +132,9 @@ public:
   // Tombstones the record at the index (ignored when out of range); its data stays readable
   // through stale rows until the next rebuildRows().
   void removeAt(std::size_t index);
+  // The same by the record itself (ignored unless it is live), for a pass that holds records
+  // rather than indices: one walk of the index instead of three.
+  void removeRecord(RecordId record);
   // Removes every record and every row.
   void deleteAll();
 
@@ -152,6 +156,13 @@ public:
   // Rows: groups ordered by key ascending, files within a group in record order. When nothing
   // that decides the rows (records, their items, the group order, the columns) changed since
   // the last rebuild, the rows are kept and only expanded again; the callbacks run either way.
+  // The result never depends on the path taken to it, only the cost does:
+  //  - records only removed since: O(n), no sort; the rows keep their order, removed records
+  //    leave them and so do the groups they empty (a group left with one file keeps it);
+  //  - items written or the group order changed, but no record added: each old group is sorted
+  //    on its own, O(n log g) for groups of g, and the result is kept only when every group's
+  //    keys sort below the next group's (new keys that refine the old ones, such as sizes then
+  //    contents of one size); otherwise, and after records were added, a full O(n log n) sort.
   void rebuildRows();
   // The same rebuild; a big one runs on a helper thread while this thread calls whileWaiting
   // every few milliseconds (to keep a window answering). whileWaiting must not touch the grid.

@@ -51,16 +51,24 @@ public:
   static std::size_t chunkOf(const TextRef& ref) { return ref.offset >> kWordBits; }
   std::size_t chunkCount() const { return chunks_.size(); }
   // Gives a chunk's memory back; none of its texts may be viewed again.
-  void releaseChunk(std::size_t chunk) {
+  void releaseChunk(std::size_t chunk) { takeChunk(chunk).clear(); }
+  // The same, handing the memory over (to another pool's reuseChunk()) instead.
+  PodArray<char> takeChunk(std::size_t chunk) {
     bytes_ -= used_[chunk];
     used_[chunk] = 0;
-    chunks_[chunk].clear();
+    return std::move(chunks_[chunk]);
   }
+  // Keeps a chunk's memory, already in use and so already paged in, to fill before any fresh
+  // memory: a pool compacted into a new one costs no page faults for the chunks it emptied.
+  void reuseChunk(PodArray<char> memory) { spare_.push_back(std::move(memory)); }
+  // Gives back the memory kept for reuse and not used.
+  void releaseSpare() { spare_.clear(); }
   // Bytes of text stored.
   std::size_t size() const { return bytes_; }
   void clear() {
     chunks_.clear();
     used_.clear();
+    spare_.clear();
     bytes_ = 0;
   }
 
@@ -68,12 +76,18 @@ private:
   static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
   void newChunk(std::size_t capacity) {
-    chunks_.emplace_back().resizeForOverwrite(capacity);
+    if (!spare_.empty() && spare_.back().size() >= capacity) {
+      chunks_.push_back(std::move(spare_.back()));
+      spare_.pop_back();
+    } else {
+      chunks_.emplace_back().resizeForOverwrite(capacity);
+    }
     used_.push_back(0);
   }
 
   std::vector<PodArray<char>> chunks_;
   std::vector<std::size_t> used_;
+  std::vector<PodArray<char>> spare_;
   std::size_t bytes_ = 0;
 };
 

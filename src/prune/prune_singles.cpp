@@ -28,9 +28,7 @@ std::optional<std::int32_t> pruneSingles(ReportGrid& grid, const PassHooks& hook
         continue;
       }
       if (row.childCount == 1) {
-        // The index is read at removal time: earlier removals have renumbered the records.
-        RecordId only = grid.row(i + 1).record;
-        grid.removeAt(grid.recordIndex(only));
+        grid.removeRecord(grid.row(i + 1).record);
         --left;
       }
     }

@@ -38,5 +38,12 @@ TEST(ContentDigest, KeysArePinnedToTheReferenceChecksumsWhateverTheBlocks) {
   }
 }
 
+TEST(ContentDigest, ChecksumTextIsUpperCaseHexWithoutLeadingZeros) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0, "0"}, {0xA, "A"}, {0x352441C2, "352441C2"}, {0x0ABCDEF1, "ABCDEF1"}, {~0u, "FFFFFFFF"}};
+  for (const auto& [crc, text] : cases)
+    EXPECT_EQ(checksumText(crc), text);
+}
+
 } // namespace
 } // namespace zandrex::test

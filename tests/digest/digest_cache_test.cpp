@@ -25,6 +25,13 @@ RememberedDigest entryFor(std::uint64_t device, std::uint64_t inode) {
   return entry;
 }
 
+PodArray<DigestKey> keysOf(const PodArray<RememberedDigest>& entries) {
+  PodArray<DigestKey> keys;
+  for (const RememberedDigest& entry : entries)
+    keys.push_back({entry.identity, entry.size, entry.mtimeNs, entry.ctimeNs});
+  return keys;
+}
+
 PodArray<RememberedDigest> entriesFor(std::uint64_t device, std::uint64_t firstInode,
                                       std::size_t count) {
   PodArray<RememberedDigest> entries;
@@ -70,7 +77,7 @@ TEST(DigestCache, RecallsAnEntryOnlyForItsWholeKey) {
     wanted.push_back(entryFor(7, 5));
     for (std::size_t i = 4; i < kStored; i += step)
       wanted.push_back(stored[i]);
-    std::optional<PodArray<Recalled>> recalled = cache->recall(wanted, kToday + 1, kGoOn);
+    std::optional<PodArray<Recalled>> recalled = cache->recall(keysOf(wanted), kToday + 1, kGoOn);
     ASSERT_TRUE(recalled);
     const std::vector<bool> expected = {true, false, false, false, true, false, false};
     for (std::size_t i = 0; i < expected.size(); ++i)
@@ -86,7 +93,7 @@ TEST(DigestCache, RecallsAnEntryOnlyForItsWholeKey) {
   PodArray<FileIdentity> used;
   used.push_back(stored[0].identity);
   ASSERT_TRUE(cache->remember({}, used, kToday + 8));
-  std::optional<PodArray<Recalled>> recalled = cache->recall(stored, kToday + 8, kGoOn);
+  std::optional<PodArray<Recalled>> recalled = cache->recall(keysOf(stored), kToday + 8, kGoOn);
   ASSERT_TRUE(recalled);
   EXPECT_FALSE((*recalled)[0].renew);
   EXPECT_TRUE((*recalled)[1].renew);
@@ -118,7 +125,7 @@ TEST(DigestCache, RecallsEdgesOnlyForTheirWholeKeyAndChecksThem) {
   wanted.back().ctimeNs += 1;
   wanted.push_back(stored[0]);
   wanted.back().identity.inode = 100; // another file, or the inode used again
-  std::optional<PodArray<Recalled>> recalled = cache->recall(wanted, kToday, kGoOn);
+  std::optional<PodArray<Recalled>> recalled = cache->recall(keysOf(wanted), kToday, kGoOn);
   ASSERT_TRUE(recalled);
   for (std::size_t i = 0; i < stored.size(); ++i) {
     EXPECT_TRUE((*recalled)[i].edgesKnown) << i;
@@ -132,7 +139,7 @@ TEST(DigestCache, RecallsEdgesOnlyForTheirWholeKeyAndChecksThem) {
 
   // Another file's edges in its place are damage, not a fact.
   connectTo(file, "UPDATE digests SET edges = edges + 1 WHERE inode = 1");
-  EXPECT_FALSE(cache->recall(stored, kToday, kGoOn));
+  EXPECT_FALSE(cache->recall(keysOf(stored), kToday, kGoOn));
 }
 
 TEST(DigestCache, ForgetsEntriesUnusedForLongAndStaysWithinItsBound) {
@@ -147,8 +154,8 @@ TEST(DigestCache, ForgetsEntriesUnusedForLongAndStaysWithinItsBound) {
   ASSERT_TRUE(cache->remember(old, kNoneUsed, kToday));
   ASSERT_TRUE(cache->remember(recent, kNoneUsed, kToday + 30));
   ASSERT_TRUE(cache->remember({}, kNoneUsed, kToday + limits.forgetAfterDays + 1));
-  EXPECT_EQ(knownCount(*cache->recall(old, kToday, kGoOn)), 0u);
-  EXPECT_EQ(knownCount(*cache->recall(recent, kToday, kGoOn)), recent.size());
+  EXPECT_EQ(knownCount(*cache->recall(keysOf(old), kToday, kGoOn)), 0u);
+  EXPECT_EQ(knownCount(*cache->recall(keysOf(recent), kToday, kGoOn)), recent.size());
 
   // Far more entries than the bound holds, a day apart: the newest always stay.
   constexpr std::size_t kBatch = 1000;
@@ -156,9 +163,9 @@ TEST(DigestCache, ForgetsEntriesUnusedForLongAndStaysWithinItsBound) {
     const PodArray<RememberedDigest> batch = entriesFor(2, 10'000 * (day + 1), kBatch);
     ASSERT_TRUE(cache->remember(batch, kNoneUsed, kToday + 40 + day)) << day;
     EXPECT_LE(static_cast<std::uint64_t>(fileSize(file)), limits.maxBytes) << day;
-    EXPECT_EQ(knownCount(*cache->recall(batch, kToday, kGoOn)), kBatch) << day;
+    EXPECT_EQ(knownCount(*cache->recall(keysOf(batch), kToday, kGoOn)), kBatch) << day;
   }
-  EXPECT_EQ(knownCount(*cache->recall(entriesFor(2, 10'000, kBatch), kToday, kGoOn)), 0u);
+  EXPECT_EQ(knownCount(*cache->recall(keysOf(entriesFor(2, 10'000, kBatch)), kToday, kGoOn)), 0u);
 }
 
 TEST(DigestCache, AFileThatIsNotThisVersionsCacheIsStartedAfreshOrLeftAlone) {
@@ -212,9 +219,9 @@ TEST(DigestCache, AFileThatIsNotThisVersionsCacheIsStartedAfreshOrLeftAlone) {
       EXPECT_EQ(readFile(file), before) << c.name;
       continue;
     }
-    EXPECT_EQ(knownCount(*cache->recall(stored, kToday, kGoOn)), 0u) << c.name;
+    EXPECT_EQ(knownCount(*cache->recall(keysOf(stored), kToday, kGoOn)), 0u) << c.name;
     EXPECT_TRUE(cache->remember(stored, kNoneUsed, kToday)) << c.name;
-    EXPECT_EQ(knownCount(*cache->recall(stored, kToday, kGoOn)), stored.size()) << c.name;
+    EXPECT_EQ(knownCount(*cache->recall(keysOf(stored), kToday, kGoOn)), stored.size()) << c.name;
   }
 }
 
@@ -243,7 +250,7 @@ TEST(DigestCache, DamageFoundWhileRecallingTrustsNothingAndDeletesTheFile) {
     c.spoil(file);
     auto cache = DigestCache::open(file);
     ASSERT_TRUE(cache) << c.name;
-    EXPECT_FALSE(cache->recall(stored, kToday, kGoOn)) << c.name;
+    EXPECT_FALSE(cache->recall(keysOf(stored), kToday, kGoOn)) << c.name;
     EXPECT_FALSE(fileExists(file)) << c.name;
     EXPECT_FALSE(cache->remember(stored, kNoneUsed, kToday)) << c.name;
   }
@@ -285,7 +292,7 @@ TEST(DigestCache, ACacheAnotherCopyIsWritingIsReadButNotWaitedFor) {
     auto other = connectTo(file, "BEGIN IMMEDIATE; DELETE FROM digests");
     auto cache = DigestCache::open(file);
     ASSERT_TRUE(cache);
-    EXPECT_EQ(knownCount(*cache->recall(stored, kToday, kGoOn)), stored.size());
+    EXPECT_EQ(knownCount(*cache->recall(keysOf(stored), kToday, kGoOn)), stored.size());
     EXPECT_FALSE(cache->remember(entriesFor(5, 100, 1), kNoneUsed, kToday));
   }
   {
@@ -293,7 +300,8 @@ TEST(DigestCache, ACacheAnotherCopyIsWritingIsReadButNotWaitedFor) {
     auto other = connectTo(file, "BEGIN EXCLUSIVE");
     EXPECT_FALSE(DigestCache::open(file));
   }
-  EXPECT_EQ(knownCount(*DigestCache::open(file)->recall(stored, kToday, kGoOn)), stored.size());
+  EXPECT_EQ(knownCount(*DigestCache::open(file)->recall(keysOf(stored), kToday, kGoOn)),
+            stored.size());
 }
 
 } // namespace

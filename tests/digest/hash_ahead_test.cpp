@@ -39,7 +39,7 @@ TEST(HashAhead, ResultsAndErrorsArriveInListOrderWhateverOrderWorkersTake) {
   files.push_back(r.file(a, "a/gone"));
   ::unlink((r.tree.path() + "a/gone").c_str());
 
-  HashAhead ahead(r.source->fd(), r.folders, std::move(files), 2);
+  HashAhead ahead(r.source->fd(), r.folders, files, 2);
   for (std::size_t i = 0; i < relatives.size(); ++i) {
     std::optional<HashAhead::Taken> taken = ahead.take(i, pump, never);
     ASSERT_TRUE(taken);
@@ -66,7 +66,7 @@ TEST(HashAhead, FilesTakenLongAfterTheFirstAreStillListedRight) {
   PodArray<HashAhead::File> files;
   for (std::size_t i = 0; i < kListed; ++i)
     files.push_back(r.file(kSourceFolder, "same"));
-  HashAhead ahead(r.source->fd(), r.folders, std::move(files), 2);
+  HashAhead ahead(r.source->fd(), r.folders, files, 2);
   for (std::size_t i = 0; i < kListed; ++i) {
     std::optional<HashAhead::Taken> taken = ahead.take(i, pump, never);
     ASSERT_TRUE(taken && !taken->changed) << i;
@@ -98,7 +98,7 @@ TEST(HashAhead, FilesThatChangedSinceTheWalkAreReportedNotDigested) {
   struct timespec same[2] = {{0, UTIME_OMIT}, {files[4].mtimeSec, files[4].mtimeNsec}};
   ::utimensat(AT_FDCWD, (dir + "renewed").c_str(), same, 0);
 
-  HashAhead ahead(r.source->fd(), r.folders, std::move(files), 2);
+  HashAhead ahead(r.source->fd(), r.folders, files, 2);
   for (std::size_t i = 0; i < 5; ++i) {
     std::optional<HashAhead::Taken> taken = ahead.take(i, pump, never);
     ASSERT_TRUE(taken);
@@ -118,7 +118,7 @@ TEST(HashAhead, AFolderSwappedForALinkIsNotFollowed) {
   files.push_back(r.file(d, "d/x"));
   ::rename((r.tree.path() + "d").c_str(), (r.tree.path() + "d-old").c_str());
   ::symlink((r.tree.path() + "elsewhere").c_str(), (r.tree.path() + "d").c_str());
-  HashAhead ahead(r.source->fd(), r.folders, std::move(files), 1);
+  HashAhead ahead(r.source->fd(), r.folders, files, 1);
   std::optional<HashAhead::Taken> taken = ahead.take(0, pump, never);
   ASSERT_TRUE(taken);
   EXPECT_TRUE(taken->changed);
@@ -158,7 +158,7 @@ TEST(HashAhead, FilesReadBeforeACancelCanStillBeRemembered) {
     std::swap(files[0], files[1]);
   HashAhead::Memory memory;
   memory.remember = true;
-  HashAhead ahead(r.source->fd(), r.folders, std::move(files), std::move(memory), 1);
+  HashAhead ahead(r.source->fd(), r.folders, files, std::move(memory), 1);
   std::optional<HashAhead::Taken> taken = ahead.take(0, pump, never);
   ASSERT_TRUE(taken && taken->rememberable);
   // The file listed second, read first.
