@@ -41,7 +41,7 @@ void StatAhead::share(Batch& batch, int folderFd) {
   const std::uint32_t unclaimed = batch.unclaimed_.load(std::memory_order_relaxed);
   if (unclaimed == 0)
     batch.outcomes_.assign(batch.entries_.size(), kPending);
-  if (unclaimed >= batch.entries_.size() || batch.entries_.size() - unclaimed < kStatAheadMin)
+  if (unclaimed >= batch.entries_.size() || batch.entries_.size() - unclaimed < sharedFrom_)
     return;
   if (!worker_.joinable())
     worker_ = std::thread([this] { work(); });

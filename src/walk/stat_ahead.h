@@ -62,13 +62,16 @@ public:
     std::atomic<std::uint32_t> unclaimed_{0};
   };
 
-  explicit StatAhead(StatFunction stat = statIn) : stat_(stat) {}
+  // sharedFrom: the fewest unclaimed slots worth sharing (tests choose 1, or SIZE_MAX for one
+  // thread).
+  explicit StatAhead(StatFunction stat = statIn, std::size_t sharedFrom = kStatAheadMin)
+      : stat_(stat), sharedFrom_(sharedFrom) {}
   // Stops the worker.
   ~StatAhead() { stop(); }
   StatAhead(const StatAhead&) = delete;
   StatAhead& operator=(const StatAhead&) = delete;
 
-  // Shares batch with the worker when at least kStatAheadMin of its slots are still unclaimed,
+  // Shares batch with the worker when at least sharedFrom of its slots are still unclaimed,
   // pausing the batch shared before; its slots are stat'ed in folderFd, which stays open until the
   // batch is paused. Raises (std::system_error) when the worker was needed and could not start.
   void share(Batch& batch, int folderFd);
@@ -88,6 +91,7 @@ private:
   void statSlot(Batch& batch, std::uint32_t slot);
 
   StatFunction stat_;
+  std::size_t sharedFrom_;
   std::atomic<Batch*> shared_{nullptr};
   // True while the worker may be claiming or statting a slot of the batch it read from shared_.
   std::atomic<bool> claiming_{false};

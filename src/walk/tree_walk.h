@@ -66,8 +66,10 @@ struct WalkRoot {
 
 class TreeWalk {
 public:
-  // stat: how files are stat'ed in their folder (a stand-in for tests).
-  explicit TreeWalk(StatAhead::StatFunction stat = statIn) : statAhead_(stat) {}
+  // stat: how files are stat'ed in their folder; sharedFrom: the fewest files left in a folder
+  // that are stat'ed ahead on the worker (see StatAhead; tests choose other values).
+  explicit TreeWalk(StatAhead::StatFunction stat = statIn, std::size_t sharedFrom = kStatAheadMin)
+      : statAhead_(stat, sharedFrom) {}
 
   // Walks from source, whose folder text is sourceText (ending with "/") and whose own name is
   // topName. Records every folder entered in folders, the source first (kSourceFolder).
