@@ -8,19 +8,15 @@ namespace {
 
 constexpr int kPending = -1;
 constexpr int kStatted = 0;
-// Polls of a slot the worker is on before the waiting thread gives its core away: a stat is a
-// few microseconds, and the worker may share the core.
-constexpr unsigned kSpinsBeforeYield = 64;
+// Polls of a slot the worker is on before the walk stats the name itself: several times what a
+// stat takes. Longer means the system has put the worker aside, maybe for a whole time slice.
+constexpr unsigned kPollsBeforeTakingOver = 4096;
+// Polls of a batch the worker is in before the waiting thread gives its core away.
+constexpr unsigned kPollsBeforeYield = 64;
 
 // A failed stat's outcome: its errno, never mistaken for success if a stand-in left errno unset.
 int failureOf(int error) {
   return error > 0 ? error : EIO;
-}
-
-void waitBriefly(unsigned& spins) {
-  if (++spins < kSpinsBeforeYield)
-    return;
-  std::this_thread::yield();
 }
 
 } // namespace
@@ -29,18 +25,21 @@ void StatAhead::Batch::reset(const FolderListing& listing) {
   listing_ = &listing;
   folderFd_ = -1;
   entries_.clear();
+  sized_ = false;
   unclaimed_.store(0, std::memory_order_relaxed);
 }
 
 void StatAhead::share(Batch& batch, int folderFd) {
-  pause();
+  shared_.store(nullptr);
   batch.folderFd_ = folderFd;
-  // Sized once all slots are known: the walk adds them between reset() and here.
-  if (batch.statuses_.size() < batch.entries_.size())
-    batch.statuses_.resize(batch.entries_.size());
-  const std::uint32_t unclaimed = batch.unclaimed_.load(std::memory_order_relaxed);
-  if (unclaimed == 0)
+  // Sized once all slots are known, before the worker may see the batch.
+  if (!batch.sized_) {
+    if (batch.statuses_.size() < batch.entries_.size())
+      batch.statuses_.resize(batch.entries_.size());
     batch.outcomes_.assign(batch.entries_.size(), kPending);
+    batch.sized_ = true;
+  }
+  const std::uint32_t unclaimed = batch.unclaimed_.load(std::memory_order_relaxed);
   if (unclaimed >= batch.entries_.size() || batch.entries_.size() - unclaimed < sharedFrom_)
     return;
   if (!worker_.joinable())
@@ -50,20 +49,21 @@ void StatAhead::share(Batch& batch, int folderFd) {
   wake_.notify_one();
 }
 
-void StatAhead::pause() {
-  if (shared_.load(std::memory_order_relaxed) == nullptr)
-    return;
-  shared_.store(nullptr);
-  // Both sides are sequentially consistent: either the worker read shared_ after the store above
-  // and claims nothing, or it said it was claiming before this load sees it.
-  for (unsigned spins = 0; claiming_.load();)
-    waitBriefly(spins);
+void StatAhead::release(Batch& batch) {
+  if (shared_.load(std::memory_order_relaxed) == &batch)
+    shared_.store(nullptr);
+  // Both sides are sequentially consistent: either the worker reads shared_ after the store above
+  // and backs off, or this load sees it visiting.
+  for (unsigned polls = 0; batch.visitors_.load() != 0;) {
+    if (++polls >= kPollsBeforeYield)
+      std::this_thread::yield();
+  }
 }
 
 bool StatAhead::take(Batch& batch, std::size_t slot, FileStatus& status, int& error) {
   std::atomic_ref<int> outcome(batch.outcomes_[slot]);
   const std::uint32_t slots = static_cast<std::uint32_t>(batch.entries_.size());
-  for (unsigned spins = 0; outcome.load(std::memory_order_acquire) == kPending;) {
+  for (unsigned polls = 0; outcome.load(std::memory_order_acquire) == kPending; ++polls) {
     // Rather than wait, stat the next slot nobody has claimed: this one may be among them.
     if (batch.unclaimed_.load(std::memory_order_relaxed) < slots) {
       const std::uint32_t claimed = batch.unclaimed_.fetch_add(1);
@@ -72,7 +72,9 @@ bool StatAhead::take(Batch& batch, std::size_t slot, FileStatus& status, int& er
         continue;
       }
     }
-    waitBriefly(spins);
+    // The worker's answer, when it comes, is left unread: this slot is taken once.
+    if (polls >= kPollsBeforeTakingOver)
+      return statHere(batch, slot, status, error);
   }
   const int result = outcome.load(std::memory_order_acquire);
   if (result != kStatted) {
@@ -84,7 +86,7 @@ bool StatAhead::take(Batch& batch, std::size_t slot, FileStatus& status, int& er
 }
 
 void StatAhead::stop() {
-  pause();
+  shared_.store(nullptr);
   if (!worker_.joinable())
     return;
   ending_.store(true);
@@ -107,17 +109,22 @@ void StatAhead::work() {
 
 void StatAhead::statShared() {
   for (;;) {
-    claiming_.store(true);
     Batch* batch = shared_.load();
     if (batch == nullptr)
-      break;
+      return;
+    // Said before it is checked again, so that release() either sees the visit or is seen here.
+    batch->visitors_.fetch_add(1);
+    if (shared_.load() != batch) {
+      batch->visitors_.fetch_sub(1);
+      continue;
+    }
     const std::uint32_t claimed = batch->unclaimed_.fetch_add(1);
+    if (claimed < batch->entries_.size())
+      statSlot(*batch, claimed);
+    batch->visitors_.fetch_sub(1);
     if (claimed >= batch->entries_.size())
-      break;
-    statSlot(*batch, claimed);
-    claiming_.store(false);
+      return;
   }
-  claiming_.store(false);
 }
 
 void StatAhead::statSlot(Batch& batch, std::uint32_t slot) {
@@ -126,6 +133,14 @@ void StatAhead::statSlot(Batch& batch, std::uint32_t slot) {
                           ? kStatted
                           : failureOf(errno);
   std::atomic_ref<int>(batch.outcomes_[slot]).store(outcome, std::memory_order_release);
+}
+
+bool StatAhead::statHere(const Batch& batch, std::size_t slot, FileStatus& status,
+                         int& error) const {
+  if (stat_(batch.folderFd_, batch.listing_->name(batch.entries_[slot]), status))
+    return true;
+  error = failureOf(errno);
+  return false;
 }
 
 } // namespace zandrex

@@ -9,13 +9,14 @@
 // Nothing is raised on the worker and nothing it does can throw.
 //
 // One batch is shared at a time: the walk shares a folder's batch when it starts listing it,
-// pauses it before it enters a subfolder or leaves the folder, and shares it again when it comes
-// back. Once pause() returns the worker no longer touches the batch, so its listing may change and
-// its descriptor may be closed. A slot the worker has not claimed when the walk needs it is
-// stat'ed on the calling thread, which never waits for a slot nobody is on; a folder with fewer
-// than kStatAheadMin files left is stat'ed there alone, without any hand-off. The worker thread is
-// started at the first batch large enough, so a walk of small folders never starts it, and ends
-// with stop() or the destruction.
+// shares its subfolder's instead when it enters one, and shares it again when it comes back.
+// Before a batch's folder descriptor is closed or the batch is filled anew, release() waits until
+// the worker has let go of it. A slot the worker has not claimed when the walk needs it is stat'ed
+// on the calling thread, which never waits for a slot nobody is on, and takes over a slot the
+// worker is on for longer than a few stats (a worker the system has put aside must not hold up
+// the walk). A folder with fewer than kStatAheadMin files left is stat'ed there alone, without any
+// hand-off. The worker thread is started at the first batch large enough, so a walk of small
+// folders never starts it, and ends with stop() or the destruction.
 #pragma once
 
 #include "platform/anchored_tree.h"
@@ -38,10 +39,11 @@ public:
   using StatFunction = bool (*)(int folderFd, const char* name, FileStatus& status);
 
   // The names of one folder to stat, in the order the walk takes them: its slots. Belongs to the
-  // walk; the listing it names stays unchanged while the batch is shared.
+  // walk, at an address that stays put; the listing it names stays unchanged until the batch is
+  // released.
   class Batch {
   public:
-    // Starts the slots of another folder (none yet); keeps the memory.
+    // Starts the slots of another folder (none yet); keeps the memory. Only once released.
     void reset(const FolderListing& listing);
     // Appends a slot for the listing's entry.
     void add(std::uint32_t entry) { entries_.push_back(entry); }
@@ -58,8 +60,11 @@ public:
     std::vector<FileStatus> statuses_;
     // Per slot, read and written through atomic_ref: kPending, kStatted, or the errno.
     std::vector<int> outcomes_;
+    bool sized_ = false; // statuses_ and outcomes_ hold a slot for every entry
     // The next slot nobody has claimed; claims may carry it past the end.
     std::atomic<std::uint32_t> unclaimed_{0};
+    // 1 while the worker is claiming or statting a slot of this batch.
+    std::atomic<std::uint32_t> visitors_{0};
   };
 
   // sharedFrom: the fewest unclaimed slots worth sharing (tests choose 1, or SIZE_MAX for one
@@ -71,30 +76,30 @@ public:
   StatAhead(const StatAhead&) = delete;
   StatAhead& operator=(const StatAhead&) = delete;
 
-  // Shares batch with the worker when at least sharedFrom of its slots are still unclaimed,
-  // pausing the batch shared before; its slots are stat'ed in folderFd, which stays open until the
-  // batch is paused. Raises (std::system_error) when the worker was needed and could not start.
+  // Makes batch the one whose slots are stat'ed, in folderFd, which stays open until the batch is
+  // released; shares it with the worker when at least sharedFrom of its slots are unclaimed, and
+  // takes back the batch shared before (the worker may finish the slot it is on). Raises
+  // (std::system_error) when the worker was needed and could not start.
   void share(Batch& batch, int folderFd);
-  // Takes the shared batch back, if any: when this returns, the worker no longer touches it.
-  void pause();
+  // Waits until the worker has let go of batch, taking it back first if it is shared. Afterwards
+  // its descriptor may be closed and the batch reset.
+  void release(Batch& batch);
   // The outcome of slot: true with its status, or false with the stat's errno in error. Takes the
-  // worker's outcome, stat'ing meanwhile what nobody has claimed yet; waits only while the
-  // worker is on this very slot. Slots are taken in order, each once, after share() or, for a
-  // batch never shared, after reset() and the folder descriptor given to share().
+  // worker's outcome, stat'ing meanwhile what nobody has claimed yet. Slots are taken in order,
+  // each once, after share().
   bool take(Batch& batch, std::size_t slot, FileStatus& status, int& error);
-  // Pauses and ends the worker thread; the next share() starts it again.
+  // Ends the worker thread; the next share() starts it again.
   void stop();
 
 private:
   void work();
   void statShared();
   void statSlot(Batch& batch, std::uint32_t slot);
+  bool statHere(const Batch& batch, std::size_t slot, FileStatus& status, int& error) const;
 
   StatFunction stat_;
   std::size_t sharedFrom_;
   std::atomic<Batch*> shared_{nullptr};
-  // True while the worker may be claiming or statting a slot of the batch it read from shared_.
-  std::atomic<bool> claiming_{false};
   // Bumped to wake the worker: a batch shared, or the end.
   std::atomic<std::uint32_t> wake_{0};
   std::atomic<bool> ending_{false};

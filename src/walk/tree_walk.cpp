@@ -141,8 +141,6 @@ FolderId TreeWalk::recordPassage(FolderId parent, const std::string& name, FileI
 
 void TreeWalk::enter(UniqueFd fd, FolderId folder, std::string_view name,
                      const ScanFilter& filter) {
-  // The parent's files wait: the worker is wanted here, and an ancestor's handle may close below.
-  statAhead_.pause();
   while (frames_.size() <= depth_)
     frames_.emplace_back();
   Frame& frame = frames_[depth_];
@@ -169,16 +167,20 @@ void TreeWalk::enter(UniqueFd fd, FolderId folder, std::string_view name,
         !filter.leavesOutName(listing.name(k)))
       frame.batch.add(k);
   }
+  // The worker moves here from the parent's files, which wait for the walk to come back.
   statAhead_.share(frame.batch, frame.fd.get());
   ++depth_;
   // Bounded descriptors: the folder kHeldFolders above this one gives its handle back.
-  if (depth_ > kHeldFolders)
-    frames_[depth_ - 1 - kHeldFolders].fd.reset();
+  if (depth_ > kHeldFolders) {
+    Frame& far = frames_[depth_ - 1 - kHeldFolders];
+    statAhead_.release(far.batch);
+    far.fd.reset();
+  }
 }
 
 void TreeWalk::leave(FolderTable& folders) {
-  statAhead_.pause();
   Frame& child = frames_[depth_ - 1];
+  statAhead_.release(child.batch);
   --depth_;
   if (depth_ > 0) {
     Frame& parent = frames_[depth_ - 1];
