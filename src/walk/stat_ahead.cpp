@@ -31,7 +31,10 @@ void StatAhead::Batch::reset(const FolderListing& listing) {
 
 void StatAhead::share(Batch& batch, int folderFd) {
   shared_.store(nullptr);
-  batch.folderFd_ = folderFd;
+  // It changes only for a batch the worker has let go of: a new one, or one released before its
+  // folder was reopened. The worker may still be on a slot of this one from before.
+  if (batch.folderFd_ != folderFd)
+    batch.folderFd_ = folderFd;
   // Sized once all slots are known, before the worker may see the batch.
   if (!batch.sized_) {
     if (batch.statuses_.size() < batch.entries_.size())
@@ -65,13 +68,8 @@ bool StatAhead::take(Batch& batch, std::size_t slot, FileStatus& status, int& er
   const std::uint32_t slots = static_cast<std::uint32_t>(batch.entries_.size());
   for (unsigned polls = 0; outcome.load(std::memory_order_acquire) == kPending; ++polls) {
     // Rather than wait, stat the next slot nobody has claimed: this one may be among them.
-    if (batch.unclaimed_.load(std::memory_order_relaxed) < slots) {
-      const std::uint32_t claimed = batch.unclaimed_.fetch_add(1);
-      if (claimed < slots) {
-        statSlot(batch, claimed);
-        continue;
-      }
-    }
+    if (batch.unclaimed_.load(std::memory_order_relaxed) < slots && statNextUnclaimed(batch))
+      continue;
     // The worker's answer, when it comes, is left unread: this slot is taken once.
     if (polls >= kPollsBeforeTakingOver)
       return statHere(batch, slot, status, error);
@@ -118,13 +116,19 @@ void StatAhead::statShared() {
       batch->visitors_.fetch_sub(1);
       continue;
     }
-    const std::uint32_t claimed = batch->unclaimed_.fetch_add(1);
-    if (claimed < batch->entries_.size())
-      statSlot(*batch, claimed);
+    const bool claimed = statNextUnclaimed(*batch);
     batch->visitors_.fetch_sub(1);
-    if (claimed >= batch->entries_.size())
+    if (!claimed)
       return;
   }
+}
+
+bool StatAhead::statNextUnclaimed(Batch& batch) {
+  const std::uint32_t claimed = batch.unclaimed_.fetch_add(1);
+  if (claimed >= batch.entries_.size())
+    return false;
+  statSlot(batch, claimed);
+  return true;
 }
 
 void StatAhead::statSlot(Batch& batch, std::uint32_t slot) {

@@ -30,7 +30,7 @@
 namespace zandrex {
 
 // Fewer files than this left in a folder are stat'ed on the walk's thread: below it, waking the
-// worker costs more than it saves (bench/RESULTS.md, "Statting ahead").
+// worker costs more than it saves (bench/RESULTS.md, "Statting ahead in the walk").
 inline constexpr std::size_t kStatAheadMin = 16;
 
 class StatAhead {
@@ -94,6 +94,8 @@ public:
 private:
   void work();
   void statShared();
+  // Claims the next slot nobody has and stats it; false when every slot is claimed.
+  bool statNextUnclaimed(Batch& batch);
   void statSlot(Batch& batch, std::uint32_t slot);
   bool statHere(const Batch& batch, std::size_t slot, FileStatus& status, int& error) const;
 
