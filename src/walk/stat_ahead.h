@@ -31,7 +31,7 @@ namespace zandrex {
 
 // Fewer files than this left in a folder are stat'ed on the walk's thread: below it, waking the
 // worker costs more than it saves (bench/RESULTS.md, "Statting ahead in the walk").
-inline constexpr std::size_t kStatAheadMin = 16;
+inline constexpr std::size_t kStatAheadMin = 4;
 
 class StatAhead {
 public:
