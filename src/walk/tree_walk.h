@@ -11,9 +11,11 @@
 // cannot be listed contributes nothing, silently, as does a file that cannot be stat'ed; running
 // out of descriptors or memory is neither, and raises the system's error.
 //
-// The files of a large folder are stat'ed ahead on a worker thread (walk/stat_ahead.h) while the
-// sink records the ones before them; the sink sees the same calls in the same order on the
-// calling thread either way, and errors are raised there.
+// The files of a folder with kStatAheadMin or more are stat'ed ahead on a worker thread
+// (walk/stat_ahead.h) while the sink records the ones before them; the sink sees the same calls
+// in the same order on the calling thread either way, and errors are raised there. A file is thus
+// stat'ed a little before the sink is handed it, as it was always listed before: one removed in
+// between may still be handed over, which the steps after the walk check anyway.
 //
 // Several folders are walked from one anchor, a folder holding them all: each is reached from
 // it one checked name at a time, the folders passed on the way are recorded but not listed, so
