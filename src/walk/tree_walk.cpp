@@ -45,14 +45,17 @@ void TreeWalk::run(const SourceAnchor& anchor, std::span<const WalkRoot> roots,
   passages_.clear();
   depth_ = 0;
   path_.clear();
-  // However the walk ends: after running out of descriptors, the error report needs some.
+  // However the walk ends: after running out of descriptors, the error report needs some. The
+  // worker first lets go of the folder it stats in.
   struct GiveHandlesBack {
     std::deque<Frame>& frames;
+    StatAhead& statAhead;
     ~GiveHandlesBack() {
+      statAhead.stop();
       for (Frame& frame : frames)
         frame.fd.reset();
     }
-  } giveHandlesBack{frames_};
+  } giveHandlesBack{frames_, statAhead_};
   const ReadWhenReported currentName{[this]() -> std::string_view {
     return depth_ > 0 ? std::string_view(frames_[depth_ - 1].name) : std::string_view();
   }};
@@ -66,7 +69,7 @@ void TreeWalk::run(const SourceAnchor& anchor, std::span<const WalkRoot> roots,
         for (const WalkRoot& root : roots) {
           if (sink.cancelled())
             return;
-          enterRoot(anchor, root, folders);
+          enterRoot(anchor, root, folders, filter);
           while (depth_ > 0) {
             if (sink.cancelled())
               return;
@@ -77,7 +80,8 @@ void TreeWalk::run(const SourceAnchor& anchor, std::span<const WalkRoot> roots,
       currentName, currentPath);
 }
 
-void TreeWalk::enterRoot(const SourceAnchor& anchor, const WalkRoot& root, FolderTable& folders) {
+void TreeWalk::enterRoot(const SourceAnchor& anchor, const WalkRoot& root, FolderTable& folders,
+                         const ScanFilter& filter) {
   if (entered_.contains(root.identity))
     return;
   const std::size_t lastSlash = root.below.rfind('/');
@@ -120,7 +124,7 @@ void TreeWalk::enterRoot(const SourceAnchor& anchor, const WalkRoot& root, Folde
   if (folder == kNoFolder)
     return;
   path_.assign(root.text);
-  enter(std::move(fd), folder, root.topName);
+  enter(std::move(fd), folder, root.topName, filter);
 }
 
 FolderId TreeWalk::recordPassage(FolderId parent, const std::string& name, FileIdentity identity,
@@ -135,9 +139,10 @@ FolderId TreeWalk::recordPassage(FolderId parent, const std::string& name, FileI
   return folder;
 }
 
-void TreeWalk::enter(UniqueFd fd, FolderId folder, std::string_view name) {
-  if (frames_.size() <= depth_)
-    frames_.resize(depth_ + 1);
+void TreeWalk::enter(UniqueFd fd, FolderId folder, std::string_view name,
+                     const ScanFilter& filter) {
+  while (frames_.size() <= depth_)
+    frames_.emplace_back();
   Frame& frame = frames_[depth_];
   if (!listFolder(fd.get(), frame.listing)) {
     raiseIfExhausted(errno);
@@ -154,14 +159,28 @@ void TreeWalk::enter(UniqueFd fd, FolderId folder, std::string_view name) {
   std::sort(frame.order.begin(), frame.order.end(), [&](std::uint32_t a, std::uint32_t b) {
     return std::string_view(listing.name(a)) < std::string_view(listing.name(b));
   });
+  frame.batch.reset(listing);
+  frame.nextSlot = 0;
+  for (std::uint32_t k : frame.order) {
+    const FolderListing::Kind kind = listing.kinds[k];
+    if ((kind == FolderListing::File || kind == FolderListing::Unknown) &&
+        !filter.leavesOutName(listing.name(k)))
+      frame.batch.add(k);
+  }
+  // The worker moves here from the parent's files, which wait for the walk to come back.
+  statAhead_.share(frame.batch, frame.fd.get());
   ++depth_;
   // Bounded descriptors: the folder kHeldFolders above this one gives its handle back.
-  if (depth_ > kHeldFolders)
-    frames_[depth_ - 1 - kHeldFolders].fd.reset();
+  if (depth_ > kHeldFolders) {
+    Frame& far = frames_[depth_ - 1 - kHeldFolders];
+    statAhead_.release(far.batch);
+    far.fd.reset();
+  }
 }
 
 void TreeWalk::leave(FolderTable& folders) {
   Frame& child = frames_[depth_ - 1];
+  statAhead_.release(child.batch);
   --depth_;
   if (depth_ > 0) {
     Frame& parent = frames_[depth_ - 1];
@@ -174,11 +193,14 @@ void TreeWalk::leave(FolderTable& folders) {
       parent.next = parent.order.size();
     }
     path_.resize(parent.pathLength);
+    if (parent.next < parent.order.size())
+      statAhead_.share(parent.batch, parent.fd.get());
   }
   child.fd.reset();
 }
 
-void TreeWalk::enterSubfolder(std::string_view name, FolderTable& folders) {
+void TreeWalk::enterSubfolder(std::string_view name, FolderTable& folders,
+                              const ScanFilter& filter) {
   Frame& parent = frames_[depth_ - 1];
   UniqueFd fd = openSubfolder(parent.fd.get(), name.data());
   if (!fd.valid()) {
@@ -194,7 +216,7 @@ void TreeWalk::enterSubfolder(std::string_view name, FolderTable& folders) {
   path_.resize(parent.pathLength);
   path_.append(name);
   path_.push_back('/');
-  enter(std::move(fd), folder, name);
+  enter(std::move(fd), folder, name, filter);
 }
 
 void TreeWalk::step(FolderTable& folders, WalkSink& sink, const ScanFilter& filter) {
@@ -211,21 +233,25 @@ void TreeWalk::step(FolderTable& folders, WalkSink& sink, const ScanFilter& filt
   FolderListing::Kind kind = frame.listing.kinds[k];
   if (kind == FolderListing::Other)
     return; // links, FIFOs, sockets, devices
-  if (kind == FolderListing::Folder && name.front() == '.')
-    return;
-  if (filter.leavesOutName(name.data()))
-    return;
   if (kind == FolderListing::Folder) {
+    if (name.front() == '.' || filter.leavesOutName(name.data()))
+      return;
     if (sink.subfolders())
-      enterSubfolder(name, folders);
+      enterSubfolder(name, folders, filter);
     return;
   }
-  FileStatus status;
-  if (!statIn(frame.fd.get(), name.data(), status))
+  // The batch holds this entry unless its name is left out.
+  if (frame.nextSlot >= frame.batch.size() || frame.batch.entry(frame.nextSlot) != k)
     return;
+  FileStatus status;
+  int error = 0;
+  if (!statAhead_.take(frame.batch, frame.nextSlot++, status, error)) {
+    raiseIfExhausted(error);
+    return;
+  }
   if (status.folder) {
     if (name.front() != '.' && sink.subfolders())
-      enterSubfolder(name, folders);
+      enterSubfolder(name, folders, filter);
     return;
   }
   if (!status.regular || filter.leavesOutSize(status.size))

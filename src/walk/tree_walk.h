@@ -8,8 +8,14 @@
 //
 // Symbolic links are neither listed nor followed; folders whose names start with a dot are
 // skipped; a folder already entered (bind mounts, loops) is not entered again. A folder that
-// cannot be listed contributes nothing, silently; running out of descriptors or memory is not
-// that, and raises the system's error.
+// cannot be listed contributes nothing, silently, as does a file that cannot be stat'ed; running
+// out of descriptors or memory is neither, and raises the system's error.
+//
+// The files of a folder with kStatAheadMin or more are stat'ed ahead on a worker thread
+// (walk/stat_ahead.h) while the sink records the ones before them; the sink sees the same calls
+// in the same order on the calling thread either way, and errors are raised there. A file is thus
+// stat'ed a little before the sink is handed it, as it was always listed before: one removed in
+// between may still be handed over, which the steps after the walk check anyway.
 //
 // Several folders are walked from one anchor, a folder holding them all: each is reached from
 // it one checked name at a time, the folders passed on the way are recorded but not listed, so
@@ -19,6 +25,7 @@
 
 #include "platform/anchored_tree.h"
 #include "walk/scan_filter.h"
+#include "walk/stat_ahead.h"
 
 #include <deque>
 #include <span>
@@ -61,6 +68,11 @@ struct WalkRoot {
 
 class TreeWalk {
 public:
+  // stat: how files are stat'ed in their folder; sharedFrom: the fewest files left in a folder
+  // that are stat'ed ahead on the worker (see StatAhead; tests choose other values).
+  explicit TreeWalk(StatAhead::StatFunction stat = statIn, std::size_t sharedFrom = kStatAheadMin)
+      : statAhead_(stat, sharedFrom) {}
+
   // Walks from source, whose folder text is sourceText (ending with "/") and whose own name is
   // topName. Records every folder entered in folders, the source first (kSourceFolder).
   void run(const SourceAnchor& source, std::string_view sourceText, std::string_view topName,
@@ -80,6 +92,9 @@ private:
     FolderListing listing;
     std::vector<std::uint32_t> order;
     std::size_t next = 0;
+    // The entries of order to stat (files, and entries of unknown kind, not left out by name).
+    StatAhead::Batch batch;
+    std::size_t nextSlot = 0;
   };
 
   // A folder recorded on the way from the anchor to a root, found again for the next root.
@@ -89,14 +104,15 @@ private:
     FolderId folder;
   };
 
-  void enterRoot(const SourceAnchor& anchor, const WalkRoot& root, FolderTable& folders);
+  void enterRoot(const SourceAnchor& anchor, const WalkRoot& root, FolderTable& folders,
+                 const ScanFilter& filter);
   // The folder recorded for name in parent, recorded now when it was not; kNoFolder when the
   // one recorded is not the folder with identity (replaced between two roots).
   FolderId recordPassage(FolderId parent, const std::string& name, FileIdentity identity,
                          FolderTable& folders);
   void step(FolderTable& folders, WalkSink& sink, const ScanFilter& filter);
-  void enter(UniqueFd fd, FolderId folder, std::string_view name);
-  void enterSubfolder(std::string_view name, FolderTable& folders);
+  void enter(UniqueFd fd, FolderId folder, std::string_view name, const ScanFilter& filter);
+  void enterSubfolder(std::string_view name, FolderTable& folders, const ScanFilter& filter);
   void leave(FolderTable& folders);
 
   // Frames are kept for reuse: their listings' memory serves the next folder at that depth. A
@@ -106,6 +122,7 @@ private:
   std::string path_;
   std::unordered_set<FileIdentity, FileIdentityHash> entered_;
   std::vector<Passage> passages_;
+  StatAhead statAhead_;
 };
 
 } // namespace zandrex
