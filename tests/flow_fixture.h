@@ -57,6 +57,16 @@ protected:
     core.find();
   }
 
+  // Runs the scan alone, grouped by nothing: the listed paths relative to the tree, in walk order.
+  std::vector<std::string> scannedPaths() {
+    core.grid().groupOrderClear();
+    core.scan();
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < core.grid().recordCount(); ++i)
+      paths.push_back(core.fullPath(core.grid().recordAt(i)).substr(tree.path().size()));
+    return paths;
+  }
+
   // The rows as groups of paths relative to the tree.
   std::vector<std::vector<std::string>> groups() const {
     std::vector<std::vector<std::string>> out;

@@ -9,15 +9,7 @@ namespace {
 
 class WalkTest : public FlowTest {
 protected:
-  // Runs the scan alone, grouped by nothing, and returns the listed paths relative to the tree.
-  std::vector<std::string> scan() {
-    core.grid().groupOrderClear();
-    core.scan();
-    std::vector<std::string> paths;
-    for (std::size_t i = 0; i < core.grid().recordCount(); ++i)
-      paths.push_back(core.fullPath(core.grid().recordAt(i)).substr(tree.path().size()));
-    return paths;
-  }
+  std::vector<std::string> scan() { return scannedPaths(); }
 };
 
 TEST_F(WalkTest, RecordHoldsTheSixItemsAndTheNameAsFound) {

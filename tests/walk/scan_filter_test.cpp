@@ -78,12 +78,7 @@ class FilteredWalkTest : public FlowTest {
 protected:
   std::vector<std::string> listed(const ScanFilter& filter) {
     core.setFilter(filter);
-    core.grid().groupOrderClear();
-    core.scan();
-    std::vector<std::string> paths;
-    for (std::size_t i = 0; i < core.grid().recordCount(); ++i)
-      paths.push_back(core.fullPath(core.grid().recordAt(i)).substr(tree.path().size()));
-    return paths;
+    return scannedPaths();
   }
 };
 
