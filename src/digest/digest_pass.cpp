@@ -304,6 +304,49 @@ private:
   ReadProgress& progress_;
 };
 
+// Names the file the pass read last. A file only notes its record as it is taken: its path is
+// made when a report asks for it while the pass runs, and once where the pass ends, so that
+// CurrentReadFile names it afterwards.
+class LastReadFile {
+public:
+  explicit LastReadFile(const ReportGrid& grid) : grid_(grid) {
+    // Room enough that naming the file while an error leaves the pass needs no memory.
+    CurrentReadFile().reserve(kNamedWithoutMemory);
+    setReadFileNamer([this] { return record_ == kNoRecord ? CurrentReadFile() : path(); });
+  }
+  ~LastReadFile() {
+    setReadFileNamer(nullptr);
+    // An error on its way out of the pass: named only when that needs no memory.
+    if (record_ != kNoRecord && !settled_ &&
+        fullPathLength(grid_, record_) <= CurrentReadFile().capacity())
+      assignFullPath(grid_, record_, CurrentReadFile());
+  }
+  LastReadFile(const LastReadFile&) = delete;
+  LastReadFile& operator=(const LastReadFile&) = delete;
+
+  void note(RecordId record) {
+    record_ = record;
+    settled_ = false;
+  }
+  // CurrentReadFile names the file noted last: where the pass ends, and before a read error
+  // leaves it.
+  void settle() {
+    if (record_ == kNoRecord)
+      return;
+    assignFullPath(grid_, record_, CurrentReadFile());
+    settled_ = true;
+  }
+
+private:
+  static constexpr std::size_t kNamedWithoutMemory = 4096;
+
+  std::string path() const { return fullPathOf(grid_, record_); }
+
+  const ReportGrid& grid_;
+  RecordId record_ = kNoRecord;
+  bool settled_ = false;
+};
+
 // Takes the digests in row order and writes them into the rows.
 DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std::uint8_t>& unique,
                           const PodArray<std::uint32_t>& readIndex, CacheSession& cache,
@@ -311,6 +354,7 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
   DigestOutcome outcome;
   std::size_t listedIndex = 0;
   std::size_t taken = 0;
+  LastReadFile lastRead(grid);
   const auto whileWaiting = [&] {
     updateProgress();
     hooks.whileWaiting();
@@ -319,6 +363,7 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
     updateProgress();
     hooks.letEventsRun();
     if (hooks.cancelled()) {
+      lastRead.settle();
       outcome.cancelled = true;
       return outcome;
     }
@@ -333,18 +378,14 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
       grid.removeRecord(row.record);
       continue;
     }
-    // A file is named as the one read before its long wait; one the cache knows, whose name
-    // costs more than its recall, only once it turns out to have been read after all.
-    const auto nameAsRead = [&] { CurrentReadFile() = fullPathOf(grid, row.record); };
-    const bool known = cache.knows(readIndex[taken]);
-    if (!known)
-      nameAsRead();
-    std::optional<HashAhead::Taken> result = ahead.take(taken, whileWaiting, hooks.cancelled, [&] {
-      if (known)
-        nameAsRead();
-    });
+    // A file is the one read before its long wait; one the cache knows is not read.
+    if (!cache.knows(readIndex[taken]))
+      lastRead.note(row.record);
+    std::optional<HashAhead::Taken> result =
+        ahead.take(taken, whileWaiting, hooks.cancelled, [&] { lastRead.settle(); });
     // A cancel while waiting ends the pass as at the next row.
     if (!result) {
+      lastRead.settle();
       outcome.cancelled = true;
       return outcome;
     }
@@ -360,6 +401,7 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
     grid.setItem(row.record, col::kContent, GridValue::text({key.data(), key.size()}));
     ++outcome.digested;
   }
+  lastRead.settle();
   updateProgress.end();
   return outcome;
 }

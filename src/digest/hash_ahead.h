@@ -97,17 +97,18 @@ public:
   std::optional<Taken> take(std::size_t index, Pump&& pump, Stop&& stopWaiting) {
     return take(index, pump, stopWaiting, [] {});
   }
-  // The same; onRead() runs first when the file was read, or reading it failed, rather than
-  // recalled: the pass names the file it read last.
-  template <typename Pump, typename Stop, typename OnRead>
-  std::optional<Taken> take(std::size_t index, Pump&& pump, Stop&& stopWaiting, OnRead&& onRead) {
+  // The same; onFailed() runs first when reading the file failed, before its error is raised:
+  // the pass names the file whose read failed.
+  template <typename Pump, typename Stop, typename OnFailed>
+  std::optional<Taken> take(std::size_t index, Pump&& pump, Stop&& stopWaiting,
+                            OnFailed&& onFailed) {
     while (!ready(index)) {
       pump();
       if (stopWaiting())
         return std::nullopt;
     }
-    if (state_[index].load(std::memory_order_acquire) != kRecalled)
-      onRead();
+    if (state_[index].load(std::memory_order_acquire) == kFailed)
+      onFailed();
     return result(index);
   }
 

@@ -20,6 +20,15 @@ namespace zandrex {
 
 namespace {
 
+std::function<std::string()>& readFileNamer() {
+  static std::function<std::string()> namer;
+  return namer;
+}
+
+std::string readFileForReport() {
+  return readFileNamer() ? readFileNamer()() : CurrentReadFile();
+}
+
 constexpr const char* kCrLf = "\r\n";
 constexpr std::size_t kCallStackWidth = 100;
 constexpr char kCallStackPad = '-';
@@ -423,7 +432,7 @@ ReportWriteOutcome writeReportFile(std::string_view fileName) {
   entry += report + kCrLf;
   entry += "Program path: " + escapeReportText(safeText(env.programFolder)) + kCrLf;
   entry += "Error report path: " + escapeReportText(folder) + kCrLf;
-  entry += "Error read file: " + escapeReportText(CurrentReadFile()) + kCrLf;
+  entry += "Error read file: " + escapeReportText(readFileForReport()) + kCrLf;
   entry += "File name : " + escapeReportText(safeText(env.appName)) + kCrLf;
   entry += "OS: " + escapeReportText(safeText(env.osLine)) + kCrLf + kCrLf + kCrLf;
 
@@ -612,6 +621,10 @@ void resetErrTrap() {
 std::string& CurrentReadFile() {
   static std::string path;
   return path;
+}
+
+void setReadFileNamer(std::function<std::string()> namer) {
+  readFileNamer() = std::move(namer);
 }
 
 ReportEnvironment defaultReportEnvironment() {

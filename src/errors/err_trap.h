@@ -140,6 +140,10 @@ void resetErrTrap();
 
 // The full path of the file the content checksum pass read last ("Error read file: ").
 std::string& CurrentReadFile();
+// While set, a report names the file read last through namer instead of CurrentReadFile: a pass
+// over many files then makes a path only when a report needs one. The pass sets it while it
+// runs, and takes it away (nullptr) once CurrentReadFile names the file it read last.
+void setReadFileNamer(std::function<std::string()> namer);
 
 // What the report header and trailer need from the world; each part can be replaced by tests.
 struct ReportEnvironment {

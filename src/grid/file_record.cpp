@@ -27,11 +27,28 @@ std::string diskNameOf(const ReportGrid& grid, RecordId record) {
   return std::string(disk.empty() ? grid.item(record, col::kFile).asText() : disk);
 }
 
-std::string fullPathOf(const ReportGrid& grid, RecordId record) {
-  std::string path(grid.item(record, col::kPath).asText());
+namespace {
+
+std::string_view nameOnDisk(const ReportGrid& grid, RecordId record) {
   const std::string_view disk = grid.diskName(record);
-  path += disk.empty() ? grid.item(record, col::kFile).asText() : disk;
+  return disk.empty() ? grid.item(record, col::kFile).asText() : disk;
+}
+
+} // namespace
+
+std::string fullPathOf(const ReportGrid& grid, RecordId record) {
+  std::string path;
+  assignFullPath(grid, record, path);
   return path;
+}
+
+void assignFullPath(const ReportGrid& grid, RecordId record, std::string& path) {
+  path.assign(grid.item(record, col::kPath).asText());
+  path.append(nameOnDisk(grid, record));
+}
+
+std::size_t fullPathLength(const ReportGrid& grid, RecordId record) {
+  return grid.item(record, col::kPath).asText().size() + nameOnDisk(grid, record).size();
 }
 
 } // namespace zandrex

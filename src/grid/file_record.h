@@ -31,5 +31,9 @@ std::string diskNameOf(const ReportGrid& grid, RecordId record);
 // The file's path as text: folder + the name as found on disk. For showing and reporting only:
 // files are reached through their folder handles, never by this path.
 std::string fullPathOf(const ReportGrid& grid, RecordId record);
+// The same written over path, whose memory is kept: no allocation when it has room.
+void assignFullPath(const ReportGrid& grid, RecordId record, std::string& path);
+// The length of that path.
+std::size_t fullPathLength(const ReportGrid& grid, RecordId record);
 
 } // namespace zandrex

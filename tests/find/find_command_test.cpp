@@ -152,9 +152,8 @@ TEST_F(FindTest, CancelInTheWalkOrTheChecksumPassEndsEmpty) {
   EXPECT_EQ(core.findNote(), "Cancelled");
 
   bool inChecksums = false;
-  CurrentReadFile().clear();
   view.onEvents = [&] {
-    if (!CurrentReadFile().empty() && !inChecksums) {
+    if (core.progress().phase == FindProgress::Phase::Reading && !inChecksums) {
       inChecksums = true;
       core.cancel();
     }
@@ -311,6 +310,32 @@ TEST_F(FindTest, FilesThatChangeDuringTheFindAreLeftOutAndCounted) {
   EXPECT_EQ(core.findNote(), "");
 }
 
+// Files are named only when a report asks: by a handler failing while the pass reads, and by an
+// error leaving the pass that is not a read's own.
+TEST_F(FindTest, AReportDuringOrAfterTheChecksumPassNamesAFileItRead) {
+  for (int i = 10; i < 22; ++i)
+    tree.write("f" + std::to_string(i), "same");
+  int readingEvents = 0;
+  view.onEvents = [&] {
+    if (core.progress().phase != FindProgress::Phase::Reading)
+      return;
+    // Past the first row: a file has been taken.
+    if (++readingEvents == 3)
+      trapEvent("Form1.Timer1_Timer", [] { throw AppError(5, "Zandrex", "Bad call"); });
+    if (readingEvents == 5)
+      throw AppError(7, "Zandrex", "Out of memory");
+  };
+  CurrentReadFile().clear();
+  find(ByContent);
+  EXPECT_EQ(presenter.shown, 2);
+  const std::string report = readFile(reports.path() + "Zandrex/ErrorReport.txt");
+  const std::string named = "Error read file: " + tree.path() + "f";
+  const std::size_t during = report.find(named);
+  ASSERT_NE(during, std::string::npos) << report;
+  EXPECT_NE(report.find(named, during + named.size()), std::string::npos) << report;
+  EXPECT_TRUE(CurrentReadFile().starts_with(tree.path() + "f")) << CurrentReadFile();
+}
+
 TEST_F(FindTest, CancelInsideBigFilesIsAnsweredAtOnce) {
   // Sparse: reading them to their ends would take many seconds; nothing is written to the disk.
   constexpr off_t kBig = off_t{64} << 30;
@@ -320,12 +345,12 @@ TEST_F(FindTest, CancelInsideBigFilesIsAnsweredAtOnce) {
   std::chrono::steady_clock::time_point cancelledAt;
   // Some passes into the wait for the first file: both workers are deep inside the files.
   view.onEvents = [&] {
-    if (!CurrentReadFile().empty() && ++waits == 5) {
+    if (core.progress().phase == FindProgress::Phase::Reading &&
+        core.progress().read.stage == ReadProgress::Stage::Reading && ++waits == 5) {
       cancelledAt = std::chrono::steady_clock::now();
       core.cancel();
     }
   };
-  CurrentReadFile().clear();
   find(ByContent);
   const auto answered = std::chrono::steady_clock::now() - cancelledAt;
   ASSERT_EQ(waits, 5);
