@@ -3,10 +3,12 @@
 #include "errors/app_error.h"
 #include "test_support.h"
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +24,38 @@ ContentDigest digestOf(const std::string& path) {
 
 const auto pump = [] {};
 const auto never = [] { return false; };
+
+// Counted out by folder, then sorted within each: the order must be the one comparison sort's,
+// ties (hard links) by list position, and a file without a folder must not break it.
+TEST(HashAhead, ReadingOrderIsByFolderThenInodeThenListPosition) {
+  std::mt19937 random(7);
+  PodArray<HashAhead::File> files;
+  for (int i = 0; i < 3000; ++i) {
+    HashAhead::File file;
+    file.folder = static_cast<FolderId>(random() % 97);
+    file.identity.inode = random() % 40;
+    files.push_back(file);
+  }
+  const auto expectedOrder = [&](std::vector<std::uint32_t> indexes) {
+    std::sort(indexes.begin(), indexes.end(), [&](std::uint32_t a, std::uint32_t b) {
+      const HashAhead::File& x = files[a];
+      const HashAhead::File& y = files[b];
+      if (x.folder != y.folder)
+        return x.folder < y.folder;
+      return x.identity.inode != y.identity.inode ? x.identity.inode < y.identity.inode : a < b;
+    });
+    return indexes;
+  };
+  std::vector<std::uint32_t> some;
+  for (std::uint32_t i = 0; i < files.size(); i += 1 + random() % 3)
+    some.push_back(i);
+  for (int round = 0; round < 2; ++round) {
+    std::vector<std::uint32_t> sorted = some;
+    HashAhead::sortForReading(sorted, files);
+    EXPECT_EQ(sorted, expectedOrder(some)) << "round " << round;
+    files[some[5]].folder = kNoFolder;
+  }
+}
 
 TEST(HashAhead, ResultsAndErrorsArriveInListOrderWhateverOrderWorkersTake) {
   Recorded r;
