@@ -317,9 +317,10 @@ TEST_F(FindTest, AReportDuringOrAfterTheChecksumPassNamesAFileItRead) {
     tree.write("f" + std::to_string(i), "same");
   int readingEvents = 0;
   view.onEvents = [&] {
-    if (core.progress().phase != FindProgress::Phase::Reading)
+    if (core.progress().phase != FindProgress::Phase::Reading ||
+        core.progress().read.stage != ReadProgress::Stage::Reading)
       return;
-    // Past the first row: a file has been taken.
+    // Past the group's row and its first file's: that file has been taken.
     if (++readingEvents == 3)
       trapEvent("Form1.Timer1_Timer", [] { throw AppError(5, "Zandrex", "Bad call"); });
     if (readingEvents == 5)
