@@ -312,7 +312,8 @@ public:
   explicit LastReadFile(const ReportGrid& grid) : grid_(grid) {
     // Room enough that naming the file while an error leaves the pass needs no memory.
     CurrentReadFile().reserve(kNamedWithoutMemory);
-    setReadFileNamer([this] { return record_ == kNoRecord ? CurrentReadFile() : path(); });
+    setReadFileNamer(
+        [this] { return record_ == kNoRecord ? CurrentReadFile() : fullPathOf(grid_, record_); });
   }
   ~LastReadFile() {
     setReadFileNamer(nullptr);
@@ -339,8 +340,6 @@ public:
 
 private:
   static constexpr std::size_t kNamedWithoutMemory = 4096;
-
-  std::string path() const { return fullPathOf(grid_, record_); }
 
   const ReportGrid& grid_;
   RecordId record_ = kNoRecord;

@@ -60,7 +60,7 @@ void HashAhead::sortForReading(std::vector<std::uint32_t>& indexes, const PodArr
   FolderId most = 0;
   for (std::uint32_t i : indexes)
     most = std::max(most, files[i].folder);
-  if (indexes.empty() || most >= kNoFolder - 1) {
+  if (most >= kNoFolder - 1) {
     std::sort(indexes.begin(), indexes.end(), [&](std::uint32_t a, std::uint32_t b) {
       return files[a].folder != files[b].folder ? files[a].folder < files[b].folder : byInode(a, b);
     });
