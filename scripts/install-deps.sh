@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libxxhash-dev libsqlite3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libxxhash-dev libsqlite3-dev liburing-dev
   qt6-base-dev qt6-qpa-plugins libgl1-mesa-dev
   xvfb xauth python3 desktop-file-utils
   xfsprogs trash-cli

@@ -4,10 +4,13 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <numeric>
+#include <span>
 #include <unistd.h>
 
 namespace zandrex {
@@ -25,6 +28,12 @@ constexpr std::size_t kForgetStep = 16384;
 
 constexpr const char* kNotFoundSourceSuffix = ".File";
 constexpr const char* kFileNotFoundText = "File not found";
+
+// Files at most this big are read many of a folder at once where the system can batch: their
+// opens, reads and closes cost one system call for the lot (all of them fit the read buffer).
+constexpr std::uint64_t kBatchedFileMost = 64 * 1024;
+// The longest name a folder of Linux's file systems holds.
+constexpr std::size_t kMostBatchedName = 255;
 
 // Files at least this big are read with the kernel's sequential read-ahead widened.
 constexpr std::uint64_t kSequentialHintMin = 1 << 20;
@@ -176,9 +185,15 @@ HashAhead::State HashAhead::digest(std::size_t index, FolderResolver& folders,
     // Within a big file too: the progress moves while it is read, not only when it is done.
     bytesDone_.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
   }
+  return conclude(index, fd.get(), builder, readStart);
+}
+
+HashAhead::State HashAhead::conclude(std::size_t index, int fd, DigestBuilder& builder,
+                                     std::int64_t readStart) {
   // The bytes digested are the file's whole content only if it is still the file the walk saw,
   // at the same size and time: one that grew, or was written to, while it was read is left out.
-  if (!statOpen(fd.get(), status) || !unchangedSinceWalk(status, file))
+  FileStatus status;
+  if (!statOpen(fd, status) || !unchangedSinceWalk(status, files_[index]))
     return kChanged;
   digests_[index] = builder.finish();
   if (!memory_.remember)
@@ -200,32 +215,112 @@ std::size_t HashAhead::fileBeingRead() const {
 void HashAhead::work(unsigned worker) {
   std::vector<std::uint8_t> buffer(kReadBlock);
   FolderResolver folders(sourceFd_, folders_);
+  // Where the system cannot batch, every file is read on its own.
+  const std::unique_ptr<FileBatch> batch = FileBatch::create();
+  Batch pending;
+  if (batch)
+    pending.names.resize(FileBatch::kMaxEntries * (kMostBatchedName + 1));
   for (;;) {
     const std::size_t position = next_.fetch_add(1);
-    if (position >= order_.size() || stop_)
+    if (position >= order_.size() || stop_) {
+      if (!stop_)
+        readBatch(worker, *batch, pending, folders, buffer);
       return;
-    const std::size_t index = order_[position];
-    State state = kFailed;
-    std::uint64_t read = 0;
-    reading_[worker].store(position, std::memory_order_relaxed);
-    try {
-      state = digest(index, folders, buffer, read);
-    } catch (...) {
-      // Kept for the pass, which raises it when it reaches this file, as if it read it itself.
-      std::lock_guard lock(mutex_);
-      errors_.emplace_back(index, std::current_exception());
     }
-    // Before the file is marked done: the pass may give its entry back once it has taken it.
-    bytesDone_.fetch_add(files_[index].size - read, std::memory_order_relaxed);
-    filesDone_.fetch_add(1, std::memory_order_relaxed);
-    state_[index].store(state);
-    // Waking the pass costs a system call; only pay it when the pass waits for this very file.
-    // Both sides use sequentially consistent order, so a waiter either sees the file done or is
-    // seen here.
-    if (awaited_.load() == index) {
-      std::lock_guard lock(mutex_);
-      finished_.notify_all();
+    const File& file = files_[order_[position]];
+    if (batch && file.size <= kBatchedFileMost && file.name.size() <= kMostBatchedName) {
+      const bool fits = pending.count == 0 ||
+                        (pending.folder == file.folder && pending.count < FileBatch::kMaxEntries &&
+                         pending.bytes + file.size <= buffer.size());
+      if (!fits)
+        readBatch(worker, *batch, pending, folders, buffer);
+      pending.folder = file.folder;
+      pending.bytes += file.size;
+      pending.positions[pending.count++] = position;
+      continue;
     }
+    if (batch)
+      readBatch(worker, *batch, pending, folders, buffer);
+    readOne(worker, position, folders, buffer);
+  }
+}
+
+void HashAhead::readOne(unsigned worker, std::size_t position, FolderResolver& folders,
+                        std::vector<std::uint8_t>& buffer) {
+  const std::size_t index = order_[position];
+  reading_[worker].store(position, std::memory_order_relaxed);
+  settle(index, [&](std::uint64_t& read) { return digest(index, folders, buffer, read); });
+}
+
+void HashAhead::readBatch(unsigned worker, FileBatch& batch, Batch& pending,
+                          FolderResolver& folders, std::vector<std::uint8_t>& buffer) {
+  const std::size_t count = std::exchange(pending.count, 0);
+  pending.bytes = 0;
+  if (count == 0)
+    return;
+  reading_[worker].store(pending.positions[0], std::memory_order_relaxed);
+  const int folderFd = folders.resolve(pending.folder);
+  std::array<FileBatch::Entry, FileBatch::kMaxEntries> entries;
+  // A file the batch could not open or read in full is read again on its own, which meets (and
+  // reports, or finds changed) what the batch met.
+  std::array<bool, FileBatch::kMaxEntries> again;
+  again.fill(true);
+  if (folderFd >= 0) {
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const File& file = files_[order_[pending.positions[i]]];
+      char* name = pending.names.data() + i * (kMostBatchedName + 1);
+      std::memcpy(name, file.name.data(), file.name.size());
+      name[file.name.size()] = '\0';
+      entries[i].name = name;
+      entries[i].buffer = buffer.data() + at;
+      entries[i].want = static_cast<std::size_t>(file.size);
+      at += entries[i].want;
+    }
+    const std::span<FileBatch::Entry> batched(entries.data(), count);
+    // Taken before the opens: a change after them would show in the change time afterwards.
+    const std::int64_t readStart = memory_.remember ? realNanoseconds() : 0;
+    batch.openAndRead(folderFd, batched);
+    for (std::size_t i = 0; i < count; ++i) {
+      const FileBatch::Entry& entry = entries[i];
+      if (entry.fd < 0 || entry.error != 0 || entry.got != entry.want)
+        continue;
+      const std::size_t index = order_[pending.positions[i]];
+      again[i] = false;
+      settle(index, [&](std::uint64_t&) {
+        DigestBuilder builder;
+        builder.add(entry.buffer, entry.got);
+        return conclude(index, entry.fd, builder, readStart);
+      });
+    }
+    batch.closeAll(batched);
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    if (again[i])
+      readOne(worker, pending.positions[i], folders, buffer);
+  }
+}
+
+template <typename Read> void HashAhead::settle(std::size_t index, Read&& readFile) {
+  State state = kFailed;
+  std::uint64_t read = 0;
+  try {
+    state = readFile(read);
+  } catch (...) {
+    // Kept for the pass, which raises it when it reaches this file, as if it read it itself.
+    std::lock_guard lock(mutex_);
+    errors_.emplace_back(index, std::current_exception());
+  }
+  // Before the file is marked done: the pass may give its entry back once it has taken it.
+  bytesDone_.fetch_add(files_[index].size - read, std::memory_order_relaxed);
+  filesDone_.fetch_add(1, std::memory_order_relaxed);
+  state_[index].store(state);
+  // Waking the pass costs a system call; only pay it when the pass waits for this very file.
+  // Both sides use sequentially consistent order, so a waiter either sees the file done or is
+  // seen here.
+  if (awaited_.load() == index) {
+    std::lock_guard lock(mutex_);
+    finished_.notify_all();
   }
 }
 

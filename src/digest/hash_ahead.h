@@ -8,7 +8,9 @@
 // size and modification time (to the nanosecond), it is reported as changed, never digested on
 // bytes it does not have now. Workers take the files folder by folder, in inode order within a
 // folder (what keeps a cold disk from seeking), and look at the stop flag at every block, so
-// stopping never waits for a big file to be read to its end.
+// stopping never waits for a big file to be read to its end. Where the system can batch, a
+// worker opens, reads and closes a run of a folder's small files together (FileBatch), and looks
+// at each open file alone as above.
 //
 // With the digest cache, a file the cache knows under the whole key the walk saw (identity, size,
 // modification and change time) is done from the start with its remembered digest: it is neither
@@ -23,7 +25,9 @@
 #include "grid/pod_array.h"
 #include "grid/report_grid.h"
 #include "platform/anchored_tree.h"
+#include "platform/file_batch.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -136,12 +140,34 @@ public:
 private:
   enum State : std::uint8_t { kPending, kDigested, kChanged, kFailed, kRecalled, kRememberable };
 
+  // Small files of one folder a worker has claimed and reads together.
+  struct Batch {
+    std::array<std::size_t, FileBatch::kMaxEntries> positions; // in order_
+    std::size_t count = 0;
+    std::uint64_t bytes = 0;
+    FolderId folder = kNoFolder;
+    std::vector<char> names; // room for each one's name and its NUL
+  };
+
   void stopWorkers();
   void work(unsigned worker);
+  // Reads order_[position] on its own, and marks it done.
+  void readOne(unsigned worker, std::size_t position, FolderResolver& folders,
+               std::vector<std::uint8_t>& buffer);
+  // Reads the files of pending (emptied) through batch, each into its own part of buffer, and
+  // marks them done; any the batch could not read in full is read on its own.
+  void readBatch(unsigned worker, FileBatch& batch, Batch& pending, FolderResolver& folders,
+                 std::vector<std::uint8_t>& buffer);
+  // Runs readFile(read) for files[index] and marks the file done with its state, or kFailed with
+  // the error it raised kept for the pass. read: bytes already counted in bytesDone_.
+  template <typename Read> void settle(std::size_t index, Read&& readFile);
   // Reads one file; kDigested with digests_[index] written, or kChanged. read counts the bytes
   // read, each block also added to bytesDone_.
   State digest(std::size_t index, FolderResolver& folders, std::vector<std::uint8_t>& buffer,
                std::uint64_t& read);
+  // Ends a file whose bytes builder holds: kChanged unless fd (the file open) is still the file
+  // the walk saw, else its digest written and whether it may be remembered.
+  State conclude(std::size_t index, int fd, DigestBuilder& builder, std::int64_t readStart);
   // True once files[index] is done; waits a short while for it first.
   bool ready(std::size_t index);
   Taken result(std::size_t index);

@@ -92,6 +92,42 @@ TEST(HashAhead, ResultsAndErrorsArriveInListOrderWhateverOrderWorkersTake) {
   EXPECT_EQ(ahead.bytesDone(), 1000u + 1001u + 1002u + 1u);
 }
 
+// Small files are read many at once where the system allows: each must still get the digest of
+// its own bytes, whether it was read with others of its folder, alone (too big), or in a run cut
+// short by a full buffer or by the next folder.
+TEST(HashAhead, EveryFileGetsItsOwnDigestHoweverFilesAreGroupedForReading) {
+  constexpr std::size_t kFiles = 240;
+  constexpr std::size_t kSizeStep = 997;
+  constexpr std::size_t kLargest = 70000; // a little over what is read together
+  Recorded r;
+  const std::vector<FolderId> folders = {r.folder("a"), r.folder("b"), r.folder("c")};
+  const std::vector<std::string> folderNames = {"a/", "b/", "c/"};
+  std::mt19937 random(11);
+  PodArray<HashAhead::File> files;
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < kFiles; ++i) {
+    std::string bytes(i * kSizeStep % kLargest, '\0');
+    for (char& byte : bytes)
+      byte = static_cast<char>(random());
+    const std::size_t folder = i % folders.size();
+    // The same names in every folder: a file looked for in the wrong one would be found.
+    const std::string relative = folderNames[folder] + std::to_string(i / folders.size());
+    paths.push_back(r.tree.write(relative, bytes));
+    files.push_back(r.file(folders[folder], relative));
+  }
+  for (unsigned workers : {1u, 2u}) {
+    HashAhead ahead(r.source->fd(), r.folders, files, workers);
+    for (std::size_t i = 0; i < kFiles; ++i) {
+      std::optional<HashAhead::Taken> taken = ahead.take(i, pump, never);
+      ASSERT_TRUE(taken && !taken->changed) << i;
+      const ContentDigest expected = digestOf(paths[i]);
+      ASSERT_EQ(taken->digest.crc, expected.crc) << workers << " workers, file " << i;
+      ASSERT_EQ(taken->digest.xxhHigh, expected.xxhHigh) << i;
+    }
+    EXPECT_EQ(ahead.filesDone(), kFiles);
+  }
+}
+
 TEST(HashAhead, FilesTakenLongAfterTheFirstAreStillListedRight) {
   // Enough entries that what listed the taken ones is given back several times over.
   constexpr std::size_t kListed = 40000;
@@ -112,11 +148,13 @@ TEST(HashAhead, FilesTakenLongAfterTheFirstAreStillListedRight) {
 TEST(HashAhead, FilesThatChangedSinceTheWalkAreReportedNotDigested) {
   Recorded r;
   const FolderId d = r.folder("d");
-  for (const char* name : {"grown", "retimed", "fifo", "link", "renewed", "kept"})
-    r.tree.write(std::string("d/") + name, "abc");
+  const std::vector<std::string> names = {"grown",   "retimed", "fifo", "link",
+                                          "renewed", "shrunk",  "kept"};
+  for (const std::string& name : names)
+    r.tree.write("d/" + name, "abc");
   PodArray<HashAhead::File> files;
-  for (const char* name : {"grown", "retimed", "fifo", "link", "renewed", "kept"})
-    files.push_back(r.file(d, std::string("d/") + name));
+  for (const std::string& name : names)
+    files.push_back(r.file(d, "d/" + name));
   const std::string dir = r.tree.path() + "d/";
   r.tree.write("d/grown", "abcdef");
   // Only the nanoseconds differ.
@@ -131,14 +169,15 @@ TEST(HashAhead, FilesThatChangedSinceTheWalkAreReportedNotDigested) {
   r.tree.write("d/renewed", "xyz");
   struct timespec same[2] = {{0, UTIME_OMIT}, {files[4].mtimeSec, files[4].mtimeNsec}};
   ::utimensat(AT_FDCWD, (dir + "renewed").c_str(), same, 0);
+  ASSERT_EQ(::truncate((dir + "shrunk").c_str(), 1), 0);
 
   HashAhead ahead(r.source->fd(), r.folders, files, 2);
-  for (std::size_t i = 0; i < 5; ++i) {
+  for (std::size_t i = 0; i + 1 < names.size(); ++i) {
     std::optional<HashAhead::Taken> taken = ahead.take(i, pump, never);
     ASSERT_TRUE(taken);
-    EXPECT_TRUE(taken->changed) << i;
+    EXPECT_TRUE(taken->changed) << names[i];
   }
-  std::optional<HashAhead::Taken> kept = ahead.take(5, pump, never);
+  std::optional<HashAhead::Taken> kept = ahead.take(names.size() - 1, pump, never);
   ASSERT_TRUE(kept);
   EXPECT_FALSE(kept->changed);
 }

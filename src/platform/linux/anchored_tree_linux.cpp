@@ -1,5 +1,7 @@
 #include "platform/anchored_tree.h"
 
+#include "platform/linux/file_open_flags.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -23,8 +25,8 @@ constexpr std::size_t kMostAncestors = 1 << 16;
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // O_PATH: a folder the user may pass through but not list is still reached, as by the kernel.
 constexpr int kPassFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-// O_NONBLOCK keeps a FIFO that took a file's place from hanging the open; no effect on files.
-constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+using platform::kNoAccessTimeFlag;
+using platform::kReadFlags;
 
 FileStatus toStatus(const struct stat& st) {
   FileStatus status;
@@ -242,7 +244,7 @@ bool statOpen(int fd, FileStatus& status) {
 }
 
 UniqueFd openFileIn(int folderFd, const char* name) {
-  int fd = ::openat(folderFd, name, kReadFlags | O_NOATIME);
+  int fd = ::openat(folderFd, name, kReadFlags | kNoAccessTimeFlag);
   // O_NOATIME is refused for other users' files.
   if (fd < 0 && errno == EPERM)
     fd = ::openat(folderFd, name, kReadFlags);
