@@ -32,6 +32,11 @@ constexpr const char* kFileNotFoundText = "File not found";
 // Files at most this big are read many of a folder at once where the system can batch: their
 // opens, reads and closes cost one system call for the lot (all of them fit the read buffer).
 constexpr std::uint64_t kBatchedFileMost = 64 * 1024;
+// A worker holds a batch's files open at once: all of them together keep to this share of the
+// descriptors the process may hold, so that a machine with many cores does not run out of them.
+constexpr std::size_t kBatchDescriptorShare = 4;
+// Fewer files than this to a batch save too little to be worth it.
+constexpr std::size_t kFewestBatched = 4;
 // The longest name a folder of Linux's file systems holds.
 constexpr std::size_t kMostBatchedName = 255;
 
@@ -113,6 +118,12 @@ HashAhead::HashAhead(int sourceFd, const FolderTable& folders, const PodArray<Fi
   if (workers == 0)
     workers = std::max(1u, std::thread::hardware_concurrency());
   workers_ = static_cast<unsigned>(std::min<std::size_t>(workers, order_.size()));
+  if (workers_ > 0) {
+    batchMost_ = std::min(FileBatch::kMaxEntries,
+                          platform::openFileLimit() / kBatchDescriptorShare / workers_);
+    if (batchMost_ < kFewestBatched)
+      batchMost_ = 0;
+  }
   reading_.reset(new std::atomic<std::size_t>[workers_]);
   for (unsigned i = 0; i < workers_; ++i)
     reading_[i].store(kNoFile, std::memory_order_relaxed);
@@ -216,7 +227,7 @@ void HashAhead::work(unsigned worker) {
   std::vector<std::uint8_t> buffer(kReadBlock);
   FolderResolver folders(sourceFd_, folders_);
   // Where the system cannot batch, every file is read on its own.
-  const std::unique_ptr<FileBatch> batch = FileBatch::create();
+  const std::unique_ptr<FileBatch> batch = batchMost_ > 0 ? FileBatch::create() : nullptr;
   Batch pending;
   if (batch)
     pending.names.resize(FileBatch::kMaxEntries * (kMostBatchedName + 1));
@@ -229,9 +240,9 @@ void HashAhead::work(unsigned worker) {
     }
     const File& file = files_[order_[position]];
     if (batch && file.size <= kBatchedFileMost && file.name.size() <= kMostBatchedName) {
-      const bool fits = pending.count == 0 ||
-                        (pending.folder == file.folder && pending.count < FileBatch::kMaxEntries &&
-                         pending.bytes + file.size <= buffer.size());
+      const bool fits =
+          pending.count == 0 || (pending.folder == file.folder && pending.count < batchMost_ &&
+                                 pending.bytes + file.size <= buffer.size());
       if (!fits)
         readBatch(worker, *batch, pending, folders, buffer);
       pending.folder = file.folder;

@@ -194,6 +194,8 @@ private:
   std::atomic<std::size_t> filesDone_{0};
   // Per worker, the position in order_ of the file it is on or last was; kNoFile before any.
   unsigned workers_ = 0;
+  // The most files a worker reads in one batch; 0: each file alone.
+  std::size_t batchMost_ = 0;
   std::unique_ptr<std::atomic<std::size_t>[]> reading_;
   // The file the pass is waiting for, SIZE_MAX when it is not waiting.
   std::atomic<std::size_t> awaited_{SIZE_MAX};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -30,11 +31,14 @@ std::tm localNow();
 // Converts seconds since the epoch to local calendar fields; false when it cannot.
 bool toLocalTime(std::int64_t secondsSinceEpoch, std::tm& out);
 void sleepFor(std::chrono::milliseconds duration);
+// How many descriptors the process may hold open at once (its soft limit); SIZE_MAX when it has
+// no limit.
+std::size_t openFileLimit();
 
 // What the running kernel and distribution say of themselves.
 struct KernelVersion {
   bool ok = false;
-  std::string name;       // "Linux"
+  std::string name; // "Linux"
   unsigned major = 0;
   unsigned minor = 0;
   unsigned build = 0;     // the release's third number

@@ -10,6 +10,7 @@
 #include <limits>
 #include <pwd.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/utsname.h>
 #include <thread>
 #include <unistd.h>
@@ -168,6 +169,13 @@ bool toLocalTime(std::int64_t secondsSinceEpoch, std::tm& out) {
 
 void sleepFor(std::chrono::milliseconds duration) {
   std::this_thread::sleep_for(duration);
+}
+
+std::size_t openFileLimit() {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    return SIZE_MAX;
+  return static_cast<std::size_t>(limit.rlim_cur);
 }
 
 KernelVersion kernelVersion() {
