@@ -234,7 +234,7 @@ void HashAhead::work(unsigned worker) {
   for (;;) {
     const std::size_t position = next_.fetch_add(1);
     if (position >= order_.size() || stop_) {
-      if (!stop_)
+      if (batch && !stop_)
         readBatch(worker, *batch, pending, folders, buffer);
       return;
     }
