@@ -8,7 +8,9 @@
 #include <deque>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <random>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -115,13 +117,31 @@ TEST(HashAhead, EveryFileGetsItsOwnDigestHoweverFilesAreGroupedForReading) {
     paths.push_back(r.tree.write(relative, bytes));
     files.push_back(r.file(folders[folder], relative));
   }
-  for (unsigned workers : {1u, 2u}) {
+  struct rlimit usual {};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &usual), 0);
+  // The last round allows so few descriptors that the workers read every file alone, as where
+  // the system cannot batch.
+  constexpr rlim_t kFewDescriptors = 30;
+  struct Round {
+    unsigned workers;
+    rlim_t descriptors;
+  };
+  for (const Round round : {Round{1, usual.rlim_cur}, Round{2, usual.rlim_cur},
+                            Round{2, std::min(kFewDescriptors, usual.rlim_cur)}}) {
+    const unsigned workers = round.workers;
+    struct rlimit lowered = usual;
+    lowered.rlim_cur = round.descriptors;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    const std::unique_ptr<void, void (*)(void*)> restore(&usual, [](void* limit) {
+      ::setrlimit(RLIMIT_NOFILE, static_cast<struct rlimit*>(limit));
+    });
     HashAhead ahead(r.source->fd(), r.folders, files, workers);
     for (std::size_t i = 0; i < kFiles; ++i) {
       std::optional<HashAhead::Taken> taken = ahead.take(i, pump, never);
       ASSERT_TRUE(taken && !taken->changed) << i;
       const ContentDigest expected = digestOf(paths[i]);
-      ASSERT_EQ(taken->digest.crc, expected.crc) << workers << " workers, file " << i;
+      ASSERT_EQ(taken->digest.crc, expected.crc)
+          << workers << " workers, " << round.descriptors << " descriptors, file " << i;
       ASSERT_EQ(taken->digest.xxhHigh, expected.xxhHigh) << i;
     }
     EXPECT_EQ(ahead.filesDone(), kFiles);
