@@ -167,6 +167,7 @@ private:
   DigestCacheLimits limits_;
   sqlite3_stmt* selectRange_ = nullptr;
   sqlite3_stmt* store_ = nullptr;
+  sqlite3_stmt* storeMany_ = nullptr; // kStoreRows entries at once
   sqlite3_stmt* touch_ = nullptr;
 };
 
