@@ -129,21 +129,13 @@ public:
     }
   }
 
-  // What the workers need to know of the files they are given (listed files, by index; every
-  // listed file when allListed). Valid while this session lives.
-  HashAhead::Memory memoryFor(const PodArray<std::uint32_t>& toRead, bool allListed) {
+  // What the workers need to know of the listed files. Valid while this session lives.
+  HashAhead::Memory memory() const {
     HashAhead::Memory memory;
     memory.remember = cache_ != nullptr;
     memory.settleNs = memory_.choice().settle.count();
-    if (recalled_.empty())
-      return memory;
-    memory.recalled = &recalled_;
-    if (allListed)
-      return memory;
-    recalledToRead_.resizeForOverwrite(toRead.size());
-    for (std::size_t i = 0; i < toRead.size(); ++i)
-      recalledToRead_[i] = recalled_[toRead[i]];
-    memory.recalled = &recalledToRead_;
+    if (!recalled_.empty())
+      memory.recalled = &recalled_;
     return memory;
   }
 
@@ -182,13 +174,11 @@ public:
 
   // Has what the pass read (and what the workers read ahead of it) written into the cache while
   // the caller goes on.
-  void save(HashAhead& ahead, const PodArray<std::uint32_t>& readIndex) {
+  void save(HashAhead& ahead) {
     if (!cache_)
       return;
-    ahead.forEachRememberableUntaken(
-        [&](std::size_t index, const ContentDigest& digest, std::int64_t ctimeNs) {
-          keep(readIndex[index], digest, ctimeNs);
-        });
+    ahead.forEachRememberableUntaken([&](std::size_t index, const ContentDigest& digest,
+                                         std::int64_t ctimeNs) { keep(index, digest, ctimeNs); });
     // Edges read of files not kept whole above: beside the digest the cache already holds
     // under the same key, or alone.
     for (std::size_t i = 0; i < freshEdges_.size(); ++i) {
@@ -267,8 +257,6 @@ private:
   std::unique_ptr<DigestCache> cache_;
   // One per listed file once recalled; empty when the cache knows nothing.
   PodArray<Recalled> recalled_;
-  // The same for the files read, when some listed file is not.
-  PodArray<Recalled> recalledToRead_;
   PodArray<RememberedDigest> fresh_;
   PodArray<FileIdentity> used_;
   // By listed file, and whether each was kept with the file's digest.
@@ -348,11 +336,10 @@ private:
 
 // Takes the digests in row order and writes them into the rows.
 DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std::uint8_t>& unique,
-                          const PodArray<std::uint32_t>& readIndex, CacheSession& cache,
-                          const PassHooks& hooks, const ProgressUpdate& updateProgress) {
+                          CacheSession& cache, const PassHooks& hooks,
+                          const ProgressUpdate& updateProgress) {
   DigestOutcome outcome;
   std::size_t listedIndex = 0;
-  std::size_t taken = 0;
   LastReadFile lastRead(grid);
   const auto whileWaiting = [&] {
     updateProgress();
@@ -372,23 +359,24 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
       continue;
     // Its edges match no file of its size: it cannot have a twin, and would only be pruned
     // after the regrouping.
-    if (unique[listedIndex++]) {
-      cache.noteCleared(listedIndex - 1);
+    const std::size_t index = listedIndex++;
+    if (unique[index]) {
+      cache.noteCleared(index);
       grid.removeRecord(row.record);
       continue;
     }
     // A file is the one read before its long wait; one the cache knows is not read.
-    if (!cache.knows(readIndex[taken]))
+    if (!cache.knows(index))
       lastRead.note(row.record);
     std::optional<HashAhead::Taken> result =
-        ahead.take(taken, whileWaiting, hooks.cancelled, [&] { lastRead.settle(); });
+        ahead.take(index, whileWaiting, hooks.cancelled, [&] { lastRead.settle(); });
     // A cancel while waiting ends the pass as at the next row.
     if (!result) {
       lastRead.settle();
       outcome.cancelled = true;
       return outcome;
     }
-    cache.noteTaken(readIndex[taken++], *result);
+    cache.noteTaken(index, *result);
     if (result->changed) {
       grid.removeRecord(row.record);
       ++outcome.changed;
@@ -454,31 +442,21 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     }
     cache.noteEdges(std::move(sifted->fresh));
     const PodArray<std::uint8_t>& unique = sifted->unique;
-    PodArray<std::uint32_t> readIndex;
-    readIndex.reserve(listed.size());
+    std::uint64_t cleared = 0;
     for (std::uint32_t i = 0; i < listed.size(); ++i) {
-      if (unique[i])
+      if (unique[i]) {
+        ++cleared;
         continue;
-      readIndex.push_back(i);
+      }
       progress.bytesTotal += listed[i].size;
     }
-    // Most often (and always when the cache knows every file) every listed file is read: the
-    // lists are then handed on as they are, not copied.
-    const bool allListed = readIndex.size() == listed.size();
-    PodArray<HashAhead::File> toRead;
-    PodArray<RecordId> readRecords;
-    for (std::size_t i = 0; !allListed && i < readIndex.size(); ++i) {
-      toRead.push_back(listed[readIndex[i]]);
-      readRecords.push_back(records[readIndex[i]]);
-    }
-    const std::uint64_t cleared = listed.size() - readIndex.size();
     progress.stage = ReadProgress::Stage::Reading;
-    HashAhead ahead(sourceFd, found.folders, allListed ? listed : toRead,
-                    cache.memoryFor(readIndex, allListed), readers);
-    const ProgressUpdate updateProgress(
-        ahead, allListed ? std::move(records) : std::move(readRecords), cleared, progress);
-    outcome = takeDigests(grid, ahead, unique, readIndex, cache, hooks, updateProgress);
-    cache.save(ahead, readIndex);
+    // The files the sift cleared stay in the list, marked: a copy of the rest would cost more than
+    // the workers' passing them by.
+    HashAhead ahead(sourceFd, found.folders, listed, cache.memory(), readers, &unique);
+    const ProgressUpdate updateProgress(ahead, std::move(records), cleared, progress);
+    outcome = takeDigests(grid, ahead, unique, cache, hooks, updateProgress);
+    cache.save(ahead);
     return outcome;
   });
 }

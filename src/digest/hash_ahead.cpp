@@ -94,7 +94,7 @@ void HashAhead::sortForReading(std::vector<std::uint32_t>& indexes, const PodArr
 }
 
 HashAhead::HashAhead(int sourceFd, const FolderTable& folders, const PodArray<File>& files,
-                     Memory memory, unsigned workers)
+                     Memory memory, unsigned workers, const PodArray<std::uint8_t>* cleared)
     : sourceFd_(sourceFd), folders_(folders), files_(files), memory_(memory),
       state_(new std::atomic<State>[files_.size()]) {
   digests_.resizeForOverwrite(files_.size());
@@ -106,6 +106,8 @@ HashAhead::HashAhead(int sourceFd, const FolderTable& folders, const PodArray<Fi
   order_.clear();
   const bool recalls = memory_.recalled && !memory_.recalled->empty();
   for (std::uint32_t i = 0; i < files_.size(); ++i) {
+    if (cleared && (*cleared)[i])
+      continue;
     if (recalls && (*memory_.recalled)[i].known) {
       state_[i].store(kRecalled, std::memory_order_relaxed);
       bytesDone_.fetch_add(files_[i].size, std::memory_order_relaxed);
@@ -363,9 +365,10 @@ HashAhead::Taken HashAhead::result(std::size_t index) {
     taken.ctimeNs = changeTimes_[index];
   untaken_ = index + 1;
   // Every file up to this one is done and taken: no worker or caller reads their entries again.
-  if ((index + 1) % kForgetStep == 0) {
-    digests_.forgetBefore(index + 1);
-    changeTimes_.forgetBefore(index + 1);
+  if (untaken_ - forgotten_ >= kForgetStep) {
+    digests_.forgetBefore(untaken_);
+    changeTimes_.forgetBefore(untaken_);
+    forgotten_ = untaken_;
   }
   return taken;
 }

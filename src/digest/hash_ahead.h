@@ -87,8 +87,10 @@ public:
   HashAhead(int sourceFd, const FolderTable& folders, const PodArray<File>& files,
             unsigned workers = 0)
       : HashAhead(sourceFd, folders, files, Memory{}, workers) {}
+  // A file marked in cleared (one byte per file, non-zero; null for none) is neither read nor
+  // taken: what the edge sift told unique. It must outlive this object too.
   HashAhead(int sourceFd, const FolderTable& folders, const PodArray<File>& files, Memory memory,
-            unsigned workers = 0);
+            unsigned workers = 0, const PodArray<std::uint8_t>* cleared = nullptr);
   // Stops the workers (a file being read is left at its next block) and waits for them.
   ~HashAhead();
   HashAhead(const HashAhead&) = delete;
@@ -96,7 +98,8 @@ public:
 
   // Waits for files[index], calling pump every few milliseconds meanwhile; rethrows the error
   // reading it raised. Returns nothing when stopWaiting() turned true first.
-  // Files are taken in list order, each once: what the files before index needed is given back.
+  // Files are taken in list order, each once (the cleared ones never): what the files before
+  // index needed is given back.
   template <typename Pump, typename Stop>
   std::optional<Taken> take(std::size_t index, Pump&& pump, Stop&& stopWaiting) {
     return take(index, pump, stopWaiting, [] {});
@@ -183,6 +186,8 @@ private:
   PodArray<std::int64_t> changeTimes_;
   // Files before this one were taken.
   std::size_t untaken_ = 0;
+  // What the files before this one needed was given back.
+  std::size_t forgotten_ = 0;
   std::unique_ptr<std::atomic<State>[]> state_;
   // Errors are rare: kept apart, under mutex_, so a digest's slot stays small.
   std::vector<std::pair<std::size_t, std::exception_ptr>> errors_;
