@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 #include <sqlite3.h>
 #include <string_view>
 #include <vector>
@@ -119,10 +118,29 @@ std::int64_t stored(std::uint64_t value) {
   return static_cast<std::int64_t>(value);
 }
 
-bool storedBefore(const FileIdentity& x, const FileIdentity& y) {
-  if (x.device != y.device)
-    return stored(x.device) < stored(y.device);
-  return stored(x.inode) < stored(y.inode);
+// The indexes of count items in the order the table stores their identities, equal ones by index.
+// The keys are sorted apart from the items: items spread over memory sort several times slower.
+template <typename IdentityOf>
+std::vector<std::uint32_t> storedOrder(std::size_t count, IdentityOf&& identityOf) {
+  struct Keyed {
+    std::int64_t device;
+    std::int64_t inode;
+    std::uint32_t item;
+  };
+  std::vector<Keyed> keyed(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const FileIdentity& identity = identityOf(i);
+    keyed[i] = {stored(identity.device), stored(identity.inode), i};
+  }
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    if (a.device != b.device)
+      return a.device < b.device;
+    return a.inode != b.inode ? a.inode < b.inode : a.item < b.item;
+  });
+  std::vector<std::uint32_t> order(count);
+  for (std::size_t i = 0; i < count; ++i)
+    order[i] = keyed[i].item;
+  return order;
 }
 
 void removeFiles(int folder, const std::string& name) {
@@ -405,11 +423,8 @@ std::optional<PodArray<Recalled>> DigestCache::recall(const PodArray<DigestKey>&
     return std::nullopt;
   PodArray<Recalled> out;
   out.resize(files.size());
-  std::vector<std::uint32_t> order(files.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return storedBefore(files[a].identity, files[b].identity);
-  });
+  const std::vector<std::uint32_t> order = storedOrder(
+      files.size(), [&](std::uint32_t i) -> const FileIdentity& { return files[i].identity; });
   // One read transaction for all devices: what they see is one state of the file.
   if (!exec("BEGIN"))
     return std::nullopt;
@@ -485,19 +500,9 @@ bool DigestCache::remember(const PodArray<RememberedDigest>& fresh,
   if (!exec(kWritingCache) || !exec("BEGIN IMMEDIATE"))
     return false;
   bool ok = true;
-  // In key order: each entry lands beside the last, on pages already at hand. The keys are sorted
-  // apart from the entries: a million entries spread over memory sort several times slower.
-  struct Keyed {
-    std::int64_t device;
-    std::int64_t inode;
-    std::uint32_t entry;
-  };
-  std::vector<Keyed> order(fresh.size());
-  for (std::uint32_t i = 0; i < fresh.size(); ++i)
-    order[i] = {stored(fresh[i].identity.device), stored(fresh[i].identity.inode), i};
-  std::sort(order.begin(), order.end(), [](const Keyed& a, const Keyed& b) {
-    return a.device != b.device ? a.device < b.device : a.inode < b.inode;
-  });
+  // In key order: each entry lands beside the last, on pages already at hand.
+  const std::vector<std::uint32_t> order = storedOrder(
+      fresh.size(), [&](std::uint32_t i) -> const FileIdentity& { return fresh[i].identity; });
   std::uint8_t digests[kStoreRows][kDigestBytes];
   const auto bind = [&](sqlite3_stmt* statement, std::size_t row, const RememberedDigest& entry) {
     const int at = static_cast<int>(row) * kStoreColumns;
@@ -526,7 +531,7 @@ bool DigestCache::remember(const PodArray<RememberedDigest>& fresh,
     sqlite3_stmt* statement = many ? storeMany_ : store_;
     const std::size_t rows = many ? kStoreRows : 1;
     for (std::size_t row = 0; row < rows; ++row)
-      bind(statement, row, fresh[order[next + row].entry]);
+      bind(statement, row, fresh[order[next + row]]);
     next += rows;
     ok = check(sqlite3_step(statement));
     // A damaged database has been closed, its statements with it.
