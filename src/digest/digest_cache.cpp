@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sqlite3.h>
 #include <string_view>
+#include <thread>
 #include <vector>
 #include <xxhash.h>
 
@@ -55,6 +56,9 @@ constexpr std::size_t kTaggedBytes =
 // The wanted files of a device are looked up this many at a time, by reading the entries of their
 // inode range in order: cheaper than as many lookups while the range holds mostly wanted files.
 constexpr std::size_t kRangeFiles = 256;
+// From this many files on, a second connection looks up half of them beside the first: opening it
+// costs about what looking up a few thousand files does.
+constexpr std::size_t kSplitRecallFrom = 16384;
 // A range holding more entries than this per wanted file (files of other trees between them) is
 // given up, and its files are looked up one by one.
 constexpr std::size_t kRangeRowsPerFile = 4;
@@ -120,14 +124,17 @@ std::int64_t stored(std::uint64_t value) {
 
 // The indexes of count items in the order the table stores their identities, equal ones by index.
 // The keys are sorted apart from the items: items spread over memory sort several times slower.
+// In flat arrays: a million keys take their memory in huge pages instead of small ones, each a
+// fault that costs more than its share of the sort.
 template <typename IdentityOf>
-std::vector<std::uint32_t> storedOrder(std::size_t count, IdentityOf&& identityOf) {
+PodArray<std::uint32_t> storedOrder(std::size_t count, IdentityOf&& identityOf) {
   struct Keyed {
     std::int64_t device;
     std::int64_t inode;
     std::uint32_t item;
   };
-  std::vector<Keyed> keyed(count);
+  PodArray<Keyed> keyed;
+  keyed.resizeForOverwrite(count);
   for (std::uint32_t i = 0; i < count; ++i) {
     const FileIdentity& identity = identityOf(i);
     keyed[i] = {stored(identity.device), stored(identity.inode), i};
@@ -137,7 +144,8 @@ std::vector<std::uint32_t> storedOrder(std::size_t count, IdentityOf&& identityO
       return a.device < b.device;
     return a.inode != b.inode ? a.inode < b.inode : a.item < b.item;
   });
-  std::vector<std::uint32_t> order(count);
+  PodArray<std::uint32_t> order;
+  order.resizeForOverwrite(count);
   for (std::size_t i = 0; i < count; ++i)
     order[i] = keyed[i].item;
   return order;
@@ -270,7 +278,8 @@ std::unique_ptr<DigestCache> DigestCache::open(const std::string& file,
     sqlite3* db = nullptr;
     const Verdict verdict = connect(path, db);
     if (verdict == Verdict::Ready) {
-      std::unique_ptr<DigestCache> cache(new DigestCache(db, std::move(folder), name, limits));
+      std::unique_ptr<DigestCache> cache(
+          new DigestCache(db, std::move(folder), name, path, limits));
       return cache->prepare() ? std::move(cache) : nullptr;
     }
     sqlite3_close(db);
@@ -281,9 +290,10 @@ std::unique_ptr<DigestCache> DigestCache::open(const std::string& file,
   return nullptr;
 }
 
-DigestCache::DigestCache(sqlite3* db, UniqueFd folder, std::string name,
+DigestCache::DigestCache(sqlite3* db, UniqueFd folder, std::string name, std::string path,
                          const DigestCacheLimits& limits)
-    : db_(db), folder_(std::move(folder)), name_(std::move(name)), limits_(limits) {}
+    : db_(db), folder_(std::move(folder)), name_(std::move(name)), path_(std::move(path)),
+      limits_(limits) {}
 
 DigestCache::~DigestCache() {
   for (sqlite3_stmt* statement : {selectRange_, store_, storeMany_, touch_})
@@ -376,23 +386,28 @@ void fill(Recalled& out, const DigestKey& wanted, const RememberedDigest& entry,
 
 } // namespace
 
-std::optional<std::size_t> DigestCache::recallRange(std::int64_t device,
-                                                    const PodArray<DigestKey>& files,
-                                                    const std::uint32_t* order, std::size_t count,
-                                                    std::int32_t today, PodArray<Recalled>& out) {
+namespace {
+
+// Looks order[0..count) up (files of one device, in inode order) by reading the entries of their
+// inode range with select: how many of them it decided (it gives up on a range crowded with
+// others' entries). SQLITE_DONE in result when it went well, else the error, SQLITE_CORRUPT for a
+// damaged entry.
+std::size_t recallRange(sqlite3_stmt* select, std::int64_t device, const PodArray<DigestKey>& files,
+                        const std::uint32_t* order, std::size_t count, std::int32_t today,
+                        PodArray<Recalled>& out, int& result) {
   const auto inodeAt = [&](std::size_t i) { return stored(files[order[i]].identity.inode); };
-  sqlite3_bind_int64(selectRange_, 1, device);
-  sqlite3_bind_int64(selectRange_, 2, inodeAt(0));
-  sqlite3_bind_int64(selectRange_, 3, inodeAt(count - 1));
+  sqlite3_bind_int64(select, 1, device);
+  sqlite3_bind_int64(select, 2, inodeAt(0));
+  sqlite3_bind_int64(select, 3, inodeAt(count - 1));
   std::size_t next = 0;
   std::size_t rows = 0;
-  int result = SQLITE_DONE;
+  result = SQLITE_DONE;
   bool whole = true;
   // Both sides in inode order: each entry meets the wanted files of its inode, if any; the files
   // before next are decided.
   while (next < count && rows++ < kRangeRowsPerFile * count &&
-         (result = sqlite3_step(selectRange_)) == SQLITE_ROW) {
-    const std::int64_t inode = sqlite3_column_int64(selectRange_, 0);
+         (result = sqlite3_step(select)) == SQLITE_ROW) {
+    const std::int64_t inode = sqlite3_column_int64(select, 0);
     while (next < count && inodeAt(next) < inode)
       ++next;
     if (next == count || inodeAt(next) != inode)
@@ -400,21 +415,79 @@ std::optional<std::size_t> DigestCache::recallRange(std::int64_t device,
     RememberedDigest entry;
     entry.identity = files[order[next]].identity;
     std::int64_t used = 0;
-    whole = readEntry(selectRange_, 1, entry, used);
+    whole = readEntry(select, 1, entry, used);
     if (!whole)
       break;
     for (; next < count && inodeAt(next) == inode; ++next)
       fill(out[order[next]], files[order[next]], entry, used, today);
   }
-  sqlite3_reset(selectRange_);
+  sqlite3_reset(select);
   if (!whole) {
-    check(SQLITE_CORRUPT);
-    return std::nullopt;
+    result = SQLITE_CORRUPT;
+    return next;
   }
-  if (!check(result))
-    return std::nullopt;
-  return result == SQLITE_DONE ? count : next;
+  // Every entry of the range read: the files left have none.
+  if (result == SQLITE_DONE)
+    return count;
+  // Every file decided, or a range crowded with others' entries given up on (the caller looks
+  // the rest up one by one).
+  if (result == SQLITE_ROW)
+    result = SQLITE_DONE;
+  return next;
 }
+
+// Looks order[0..count) up (files in key order) with select, a device's files a range at a time.
+// SQLITE_DONE when every file was decided, else the error (SQLITE_CORRUPT for damage), or
+// SQLITE_INTERRUPT once stop turned true.
+int recallAll(sqlite3_stmt* select, const PodArray<DigestKey>& files, const std::uint32_t* order,
+              std::size_t count, std::int32_t today, PodArray<Recalled>& out,
+              const std::atomic<bool>& stop) {
+  for (std::size_t first = 0; first < count;) {
+    const std::uint64_t device = files[order[first]].identity.device;
+    const std::size_t most = std::min(kRangeFiles, count - first);
+    std::size_t end = first + 1;
+    while (end < first + most && files[order[end]].identity.device == device)
+      ++end;
+    int result = SQLITE_DONE;
+    std::size_t decided =
+        recallRange(select, stored(device), files, order + first, end - first, today, out, result);
+    for (std::size_t i = first + decided; result == SQLITE_DONE && i < end; ++i)
+      recallRange(select, stored(device), files, order + i, 1, today, out, result);
+    if (result != SQLITE_DONE)
+      return result;
+    if (stop.load(std::memory_order_relaxed))
+      return SQLITE_INTERRUPT;
+    first = end;
+  }
+  return SQLITE_DONE;
+}
+
+// A second connection to the cache, read only, that looks up part of the files beside the first.
+struct RecallHelper {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* select = nullptr;
+  ~RecallHelper() {
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+  }
+  // False when it cannot be used: the first connection then looks every file up itself.
+  bool open(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &db,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
+      return false;
+    sqlite3_busy_timeout(db, kBusyMilliseconds);
+    int result = SQLITE_OK;
+    const std::optional<std::int64_t> application = askNumber(db, "PRAGMA application_id", result);
+    const std::optional<std::int64_t> version = askNumber(db, "PRAGMA user_version", result);
+    return application == kApplicationId && version == kSchemaVersion &&
+           sqlite3_exec(db, kReadingCache, nullptr, nullptr, nullptr) == SQLITE_OK &&
+           sqlite3_prepare_v2(db, kSelectRange, -1, &select, nullptr) == SQLITE_OK &&
+           sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+};
+
+} // namespace
 
 std::optional<PodArray<Recalled>> DigestCache::recall(const PodArray<DigestKey>& files,
                                                       std::int32_t today,
@@ -423,28 +496,42 @@ std::optional<PodArray<Recalled>> DigestCache::recall(const PodArray<DigestKey>&
     return std::nullopt;
   PodArray<Recalled> out;
   out.resize(files.size());
-  const std::vector<std::uint32_t> order = storedOrder(
+  const PodArray<std::uint32_t> order = storedOrder(
       files.size(), [&](std::uint32_t i) -> const FileIdentity& { return files[i].identity; });
-  // One read transaction for all devices: what they see is one state of the file.
-  if (!exec("BEGIN"))
+  // One read transaction for all devices: what they see is one state of the file. Its shared
+  // lock is taken at once, so that no writer can commit before a helper's begins: both then see
+  // the same state.
+  if (!exec("BEGIN") || !number("PRAGMA schema_version"))
     return std::nullopt;
-  bool ok = true;
-  for (std::size_t first = 0; ok && first < order.size();) {
-    const std::uint64_t device = files[order[first]].identity.device;
-    const std::size_t count = std::min(kRangeFiles, order.size() - first);
-    std::size_t end = first + 1;
-    while (end < first + count && files[order[end]].identity.device == device)
-      ++end;
-    std::optional<std::size_t> got =
-        recallRange(stored(device), files, order.data() + first, end - first, today, out);
-    for (std::size_t i = first + got.value_or(0); got && i < end; ++i)
-      got = recallRange(stored(device), files, order.data() + i, 1, today, out);
-    ok = got && !stop.load(std::memory_order_relaxed);
-    first = end;
-  }
-  if (db_)
-    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-  if (!ok)
+  // Many files are looked up on two connections at once, half each.
+  std::size_t split = order.size();
+  RecallHelper helper;
+  if (order.size() >= kSplitRecallFrom && std::thread::hardware_concurrency() > 1 &&
+      helper.open(path_))
+    split = order.size() / 2;
+  int helped = SQLITE_DONE;
+  std::thread helping;
+  if (split < order.size())
+    helping = std::thread([&] {
+      helped = recallAll(helper.select, files, order.data() + split, order.size() - split, today,
+                         out, stop);
+    });
+  int result = recallAll(selectRange_, files, order.data(), split, today, out, stop);
+  if (helping.joinable())
+    helping.join();
+  // A helper that could not finish for another cause than damage (locked out, say) leaves its
+  // half to the first connection.
+  if (result == SQLITE_DONE && helped != SQLITE_DONE && helped != SQLITE_INTERRUPT &&
+      !damaged(helped))
+    result = recallAll(selectRange_, files, order.data() + split, order.size() - split, today, out,
+                       stop);
+  if (result == SQLITE_DONE && helped != SQLITE_DONE)
+    result = helped;
+  sqlite3_exec(helper.db, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (result == SQLITE_INTERRUPT)
+    return std::nullopt;
+  if (!check(result))
     return std::nullopt;
   return out;
 }
@@ -501,7 +588,7 @@ bool DigestCache::remember(const PodArray<RememberedDigest>& fresh,
     return false;
   bool ok = true;
   // In key order: each entry lands beside the last, on pages already at hand.
-  const std::vector<std::uint32_t> order = storedOrder(
+  const PodArray<std::uint32_t> order = storedOrder(
       fresh.size(), [&](std::uint32_t i) -> const FileIdentity& { return fresh[i].identity; });
   std::uint8_t digests[kStoreRows][kDigestBytes];
   const auto bind = [&](sqlite3_stmt* statement, std::size_t row, const RememberedDigest& entry) {

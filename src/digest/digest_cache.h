@@ -146,7 +146,8 @@ public:
                 std::int32_t today);
 
 private:
-  DigestCache(sqlite3* db, UniqueFd folder, std::string name, const DigestCacheLimits& limits);
+  DigestCache(sqlite3* db, UniqueFd folder, std::string name, std::string path,
+              const DigestCacheLimits& limits);
   // False on failure; damage also deletes the file.
   bool check(int result);
   bool exec(const char* sql);
@@ -154,16 +155,11 @@ private:
   bool prepare();
   bool upkeep(std::int32_t today);
   bool keepWithinBound();
-  // Recalls order[0..count) (files of one device, in inode order) by reading the entries of
-  // their inode range; how many of them it decided (it gives up on a range crowded with others'
-  // entries), nothing on failure.
-  std::optional<std::size_t> recallRange(std::int64_t device, const PodArray<DigestKey>& files,
-                                         const std::uint32_t* order, std::size_t count,
-                                         std::int32_t today, PodArray<Recalled>& out);
 
   sqlite3* db_;
   UniqueFd folder_;
   std::string name_;
+  std::string path_; // the file's real path, for a second connection
   DigestCacheLimits limits_;
   sqlite3_stmt* selectRange_ = nullptr;
   sqlite3_stmt* store_ = nullptr;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace zandrex::test {
 namespace {
@@ -105,6 +106,43 @@ TEST(DigestCache, RecallsAnEntryOnlyForItsWholeKey) {
 }
 
 // Edges alone (a file cleared by them) or beside the digest, each under the file's whole key.
+// Many files are looked up on two connections, half each: every one is decided as on one, on
+// whichever side of the halves it falls, hard links and several devices included.
+TEST(DigestCache, ManyFilesAreRecalledAsOnOneConnection) {
+  TempDir dir;
+  auto cache = DigestCache::open(dir.path() + "digests.sqlite");
+  ASSERT_TRUE(cache);
+  constexpr std::size_t kEach = 15000;
+  constexpr std::size_t kChangedEvery = 7;
+  PodArray<RememberedDigest> stored = entriesFor(7, 10, kEach);
+  for (const RememberedDigest& entry : entriesFor(9, 10, kEach))
+    stored.push_back(entry);
+  ASSERT_TRUE(cache->remember(stored, kNoneUsed, kToday));
+  PodArray<RememberedDigest> wanted;
+  std::vector<bool> expected;
+  for (std::size_t i = stored.size(); i-- > 0;) {
+    wanted.push_back(stored[i]);
+    expected.push_back(i % kChangedEvery != 0);
+    if (i % kChangedEvery == 0)
+      wanted.back().mtimeNs += 1;
+  }
+  // Hard links of files from either end, and a file the cache never saw.
+  for (std::size_t i : {std::size_t{1}, stored.size() - 2}) {
+    wanted.push_back(stored[i]);
+    expected.push_back(true);
+  }
+  wanted.push_back(entryFor(8, 1));
+  expected.push_back(false);
+  std::optional<PodArray<Recalled>> recalled = cache->recall(keysOf(wanted), kToday, kGoOn);
+  ASSERT_TRUE(recalled);
+  for (std::size_t i = 0; i < wanted.size(); ++i) {
+    ASSERT_EQ((*recalled)[i].known, expected[i]) << i;
+    if (expected[i]) {
+      ASSERT_EQ((*recalled)[i].digest.xxhLow, wanted[i].digest.xxhLow) << i;
+    }
+  }
+}
+
 TEST(DigestCache, RecallsEdgesOnlyForTheirWholeKeyAndChecksThem) {
   TempDir dir;
   const std::string file = dir.path() + "digests.sqlite";
@@ -233,15 +271,21 @@ TEST(DigestCache, AFileThatIsNotThisVersionsCacheIsStartedAfreshOrLeftAlone) {
 TEST(DigestCache, DamageFoundWhileRecallingTrustsNothingAndDeletesTheFile) {
   struct Case {
     const char* name;
+    std::size_t stored;
     std::function<void(const std::string&)> spoil;
   };
+  const auto swapDigestOf = [](std::size_t inode) {
+    return [inode](const std::string& file) {
+      connectTo(file, "UPDATE digests SET digest = (SELECT digest FROM digests WHERE inode = " +
+                          std::to_string(inode - 1) + ") WHERE inode = " + std::to_string(inode));
+    };
+  };
+  // Enough entries for two connections to share the lookups: the damage is in the second's half.
+  constexpr std::size_t kShared = 40000;
   const Case cases[] = {
-      {"an entry's digest changed behind its back",
-       [](const std::string& file) {
-         connectTo(file, "UPDATE digests SET digest = (SELECT digest FROM digests WHERE inode = "
-                         "2) WHERE inode = 3");
-       }},
-      {"pages overwritten", [](const std::string& file) {
+      {"an entry's digest changed behind its back", 3000, swapDigestOf(3)},
+      {"an entry the second connection reads changed", kShared, swapDigestOf(kShared - 10)},
+      {"pages overwritten", 3000, [](const std::string& file) {
          const int fd = ::open(file.c_str(), O_WRONLY);
          const std::string junk(64 * 1024, '\xFF');
          ASSERT_EQ(::pwrite(fd, junk.data(), junk.size(), 64 * 1024), 64 * 1024);
@@ -250,7 +294,7 @@ TEST(DigestCache, DamageFoundWhileRecallingTrustsNothingAndDeletesTheFile) {
   for (const Case& c : cases) {
     TempDir dir;
     const std::string file = dir.path() + "digests.sqlite";
-    const PodArray<RememberedDigest> stored = entriesFor(4, 1, 3000);
+    const PodArray<RememberedDigest> stored = entriesFor(4, 1, c.stored);
     ASSERT_TRUE(DigestCache::open(file)->remember(stored, kNoneUsed, kToday)) << c.name;
     c.spoil(file);
     auto cache = DigestCache::open(file);
