@@ -335,7 +335,8 @@ private:
 };
 
 // Takes the digests in row order and writes them into the rows.
-DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std::uint8_t>& unique,
+DigestOutcome takeDigests(ReportGrid& grid, const PodArray<HashAhead::File>& listed,
+                          HashAhead& ahead, const PodArray<std::uint8_t>& unique,
                           CacheSession& cache, const PassHooks& hooks,
                           const ProgressUpdate& updateProgress) {
   DigestOutcome outcome;
@@ -382,7 +383,9 @@ DigestOutcome takeDigests(ReportGrid& grid, HashAhead& ahead, const PodArray<std
       ++outcome.changed;
       continue;
     }
-    const auto size = static_cast<std::uint64_t>(grid.item(row.record, col::kSize).asNumber());
+    // From the list, in order: the row's own cell lies anywhere in the grid, and a million of them
+    // cost a cache miss each.
+    const std::uint64_t size = listed[index].size;
     grid.setItem(row.record, col::kChecksum, GridValue::text(checksumText(result->digest.crc)));
     const ContentKeyBytes key = contentKeyBytes(size, result->digest);
     grid.setItem(row.record, col::kContent, GridValue::text({key.data(), key.size()}));
@@ -455,7 +458,7 @@ DigestOutcome digestListed(ReportGrid& grid, const FoundTree& found, const PassH
     // the workers' passing them by.
     HashAhead ahead(sourceFd, found.folders, listed, cache.memory(), readers, &unique);
     const ProgressUpdate updateProgress(ahead, std::move(records), cleared, progress);
-    outcome = takeDigests(grid, ahead, unique, cache, hooks, updateProgress);
+    outcome = takeDigests(grid, listed, ahead, unique, cache, hooks, updateProgress);
     cache.save(ahead);
     return outcome;
   });
