@@ -8,7 +8,6 @@
 #include <cstring>
 #include <sqlite3.h>
 #include <string_view>
-#include <thread>
 #include <vector>
 #include <xxhash.h>
 
@@ -56,9 +55,6 @@ constexpr std::size_t kTaggedBytes =
 // The wanted files of a device are looked up this many at a time, by reading the entries of their
 // inode range in order: cheaper than as many lookups while the range holds mostly wanted files.
 constexpr std::size_t kRangeFiles = 256;
-// From this many files on, a second connection looks up half of them beside the first: opening it
-// costs about what looking up a few thousand files does.
-constexpr std::size_t kSplitRecallFrom = 16384;
 // A range holding more entries than this per wanted file (files of other trees between them) is
 // given up, and its files are looked up one by one.
 constexpr std::size_t kRangeRowsPerFile = 4;
@@ -278,8 +274,7 @@ std::unique_ptr<DigestCache> DigestCache::open(const std::string& file,
     sqlite3* db = nullptr;
     const Verdict verdict = connect(path, db);
     if (verdict == Verdict::Ready) {
-      std::unique_ptr<DigestCache> cache(
-          new DigestCache(db, std::move(folder), name, path, limits));
+      std::unique_ptr<DigestCache> cache(new DigestCache(db, std::move(folder), name, limits));
       return cache->prepare() ? std::move(cache) : nullptr;
     }
     sqlite3_close(db);
@@ -290,10 +285,9 @@ std::unique_ptr<DigestCache> DigestCache::open(const std::string& file,
   return nullptr;
 }
 
-DigestCache::DigestCache(sqlite3* db, UniqueFd folder, std::string name, std::string path,
+DigestCache::DigestCache(sqlite3* db, UniqueFd folder, std::string name,
                          const DigestCacheLimits& limits)
-    : db_(db), folder_(std::move(folder)), name_(std::move(name)), path_(std::move(path)),
-      limits_(limits) {}
+    : db_(db), folder_(std::move(folder)), name_(std::move(name)), limits_(limits) {}
 
 DigestCache::~DigestCache() {
   for (sqlite3_stmt* statement : {selectRange_, store_, storeMany_, touch_})
@@ -462,31 +456,6 @@ int recallAll(sqlite3_stmt* select, const PodArray<DigestKey>& files, const std:
   return SQLITE_DONE;
 }
 
-// A second connection to the cache, read only, that looks up part of the files beside the first.
-struct RecallHelper {
-  sqlite3* db = nullptr;
-  sqlite3_stmt* select = nullptr;
-  ~RecallHelper() {
-    sqlite3_finalize(select);
-    sqlite3_close(db);
-  }
-  // False when it cannot be used: the first connection then looks every file up itself.
-  bool open(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK)
-      return false;
-    sqlite3_busy_timeout(db, kBusyMilliseconds);
-    int result = SQLITE_OK;
-    const std::optional<std::int64_t> application = askNumber(db, "PRAGMA application_id", result);
-    const std::optional<std::int64_t> version = askNumber(db, "PRAGMA user_version", result);
-    return application == kApplicationId && version == kSchemaVersion &&
-           sqlite3_exec(db, kReadingCache, nullptr, nullptr, nullptr) == SQLITE_OK &&
-           sqlite3_prepare_v2(db, kSelectRange, -1, &select, nullptr) == SQLITE_OK &&
-           sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-  }
-};
-
 } // namespace
 
 std::optional<PodArray<Recalled>> DigestCache::recall(const PodArray<DigestKey>& files,
@@ -498,37 +467,12 @@ std::optional<PodArray<Recalled>> DigestCache::recall(const PodArray<DigestKey>&
   out.resize(files.size());
   const PodArray<std::uint32_t> order = storedOrder(
       files.size(), [&](std::uint32_t i) -> const FileIdentity& { return files[i].identity; });
-  // One read transaction for all devices: what they see is one state of the file. Its shared
-  // lock is taken at once, so that no writer can commit before a helper's begins: both then see
-  // the same state.
-  if (!exec("BEGIN") || !number("PRAGMA schema_version"))
+  // One read transaction for all devices: what they see is one state of the file.
+  if (!exec("BEGIN"))
     return std::nullopt;
-  // Many files are looked up on two connections at once, half each.
-  std::size_t split = order.size();
-  RecallHelper helper;
-  if (order.size() >= kSplitRecallFrom && std::thread::hardware_concurrency() > 1 &&
-      helper.open(path_))
-    split = order.size() / 2;
-  int helped = SQLITE_DONE;
-  std::thread helping;
-  if (split < order.size())
-    helping = std::thread([&] {
-      helped = recallAll(helper.select, files, order.data() + split, order.size() - split, today,
-                         out, stop);
-    });
-  int result = recallAll(selectRange_, files, order.data(), split, today, out, stop);
-  if (helping.joinable())
-    helping.join();
-  // A helper that could not finish for another cause than damage (locked out, say) leaves its
-  // half to the first connection.
-  if (result == SQLITE_DONE && helped != SQLITE_DONE && helped != SQLITE_INTERRUPT &&
-      !damaged(helped))
-    result = recallAll(selectRange_, files, order.data() + split, order.size() - split, today, out,
-                       stop);
-  if (result == SQLITE_DONE && helped != SQLITE_DONE)
-    result = helped;
-  sqlite3_exec(helper.db, "COMMIT", nullptr, nullptr, nullptr);
-  sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  const int result = recallAll(selectRange_, files, order.data(), order.size(), today, out, stop);
+  if (db_)
+    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
   if (result == SQLITE_INTERRUPT)
     return std::nullopt;
   if (!check(result))

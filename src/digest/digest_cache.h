@@ -146,8 +146,7 @@ public:
                 std::int32_t today);
 
 private:
-  DigestCache(sqlite3* db, UniqueFd folder, std::string name, std::string path,
-              const DigestCacheLimits& limits);
+  DigestCache(sqlite3* db, UniqueFd folder, std::string name, const DigestCacheLimits& limits);
   // False on failure; damage also deletes the file.
   bool check(int result);
   bool exec(const char* sql);
@@ -159,7 +158,6 @@ private:
   sqlite3* db_;
   UniqueFd folder_;
   std::string name_;
-  std::string path_; // the file's real path, for a second connection
   DigestCacheLimits limits_;
   sqlite3_stmt* selectRange_ = nullptr;
   sqlite3_stmt* store_ = nullptr;
