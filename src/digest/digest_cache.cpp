@@ -378,10 +378,6 @@ void fill(Recalled& out, const DigestKey& wanted, const RememberedDigest& entry,
   out.edges = entry.edges;
 }
 
-} // namespace
-
-namespace {
-
 // Looks order[0..count) up (files of one device, in inode order) by reading the entries of their
 // inode range with select: how many of them it decided (it gives up on a range crowded with
 // others' entries). SQLITE_DONE in result when it went well, else the error, SQLITE_CORRUPT for a
