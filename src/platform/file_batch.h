@@ -18,7 +18,7 @@ namespace zandrex {
 
 class FileBatch {
 public:
-  // At most this many entries per call.
+  // At most this many entries per call; more are refused (EINVAL in each, nothing opened).
   static constexpr std::size_t kMaxEntries = 64;
 
   struct Entry {

@@ -77,7 +77,8 @@ TEST(FileBatch, ReadsEachFileAndSaysWhatItMetForTheRest) {
   ::close(folderFd);
 }
 
-// A full batch, then a smaller one with the same object: nothing of the first is left over.
+// A full batch, then a smaller one with the same object: nothing of the first is left over; more
+// than a batch holds is refused.
 TEST(FileBatch, AFullBatchAndTheNextEachGetTheirOwnBytes) {
   std::unique_ptr<FileBatch> batch = FileBatch::create();
   if (!batch)
@@ -110,6 +111,18 @@ TEST(FileBatch, AFullBatchAndTheNextEachGetTheirOwnBytes) {
     }
     batch->closeAll(entries);
   }
+  // One more than a batch holds: refused whole, nothing opened.
+  std::vector<FileBatch::Entry> tooMany(FileBatch::kMaxEntries + 1);
+  std::vector<std::uint8_t> buffer(1);
+  for (FileBatch::Entry& entry : tooMany) {
+    entry.name = names[0].c_str();
+    entry.buffer = buffer.data();
+    entry.want = 1;
+  }
+  batch->openAndRead(folderFd, tooMany);
+  for (const FileBatch::Entry& entry : tooMany)
+    ASSERT_TRUE(entry.fd == -1 && entry.error == EINVAL);
+  batch->closeAll(tooMany);
   ::close(folderFd);
 }
 

@@ -33,6 +33,13 @@ public:
       entry.error = 0;
       entry.got = 0;
     }
+    // More than a batch holds is refused whole (each entry then read on its own by the caller):
+    // the ring and the bookkeeping have room for kMaxEntries only.
+    if (entries.size() > kMaxEntries) {
+      for (Entry& entry : entries)
+        entry.error = EINVAL;
+      return;
+    }
     openWith(folderFd, entries, kReadFlags | kNoAccessTimeFlag, [](const Entry&) { return true; });
     // Other users' files refuse O_NOATIME: they are opened again without it, as one by one.
     openWith(folderFd, entries, kReadFlags,
@@ -67,6 +74,12 @@ public:
   }
 
   void closeAll(std::span<Entry> entries) override {
+    // openAndRead opened nothing for more than a batch holds.
+    if (entries.size() > kMaxEntries) {
+      for (Entry& entry : entries)
+        entry.fd = -1;
+      return;
+    }
     Pending pending{};
     for (std::size_t i = 0; i < entries.size(); ++i) {
       const int fd = entries[i].fd;
