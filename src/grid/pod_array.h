@@ -85,11 +85,10 @@ private:
   void ensure(std::size_t count) {
     if (count <= capacity())
       return;
-    const std::size_t granule = platform::memoryGranule();
-    if (count > (SIZE_MAX - granule) / sizeof(T) / 2)
+    // Far beyond any memory, and clear of overflow in the doubling and the system's rounding.
+    if (count > SIZE_MAX / 4 / sizeof(T))
       throw std::bad_alloc();
-    const std::size_t wanted = std::max(count, capacity() * 2) * sizeof(T);
-    const std::size_t bytes = (wanted + granule - 1) / granule * granule;
+    const std::size_t bytes = platform::blockBytes(std::max(count, capacity() * 2) * sizeof(T));
     void* block =
         data_ ? platform::resizeMemory(data_, bytes_, bytes) : platform::reserveMemory(bytes);
     data_ = static_cast<T*>(block);

@@ -18,7 +18,9 @@ void releaseMemory(void* block, std::size_t bytes);
 // The whole granules within [start, start + bytes) of a block read as zero from now on and stop
 // counting against the process until written again; the rest of the range is left as it is.
 void forgetMemory(void* start, std::size_t bytes);
-// The unit the system hands memory out in; sizes are best asked for in its multiples.
-std::size_t memoryGranule();
+// The size of the block the system hands out for bytes (at least bytes, and itself for its own
+// result): room a caller may use without asking for more. A block is given back with the size it
+// was asked for or this one.
+std::size_t blockBytes(std::size_t bytes);
 
 } // namespace zandrex::platform

@@ -8,20 +8,59 @@
 namespace zandrex::platform {
 
 namespace {
-// Blocks from this size on ask for huge pages: a million-row array then takes its memory in a few
-// hundred faults rather than hundreds of thousands, each of which costs far more than the zeroing
-// it does on a virtual machine.
-constexpr std::size_t kHugePageBlockMin = std::size_t{2} << 20;
+// A transparent huge page on the targets we build for.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// Blocks from this size on are whole huge pages, aligned to them: on a virtual machine a fault of
+// a small page costs about as much as zeroing a whole huge page (bench/RESULTS.md), so even a
+// block of a few hundred kilobytes is cheaper to fill in one huge page. At most 1.75 MiB of a
+// block goes unused.
+constexpr std::size_t kHugePageBlockMin = std::size_t{256} << 10;
+
+std::size_t pageSize() {
+  static const std::size_t size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  return size;
+}
+
+std::size_t roundUp(std::size_t bytes, std::size_t unit) {
+  return (bytes + unit - 1) / unit * unit;
+}
+
+bool hugeBlock(std::size_t bytes) {
+  return bytes >= kHugePageBlockMin;
+}
+
+// Address room of bytes (whole huge pages) starting at a huge page boundary, not yet usable.
+void* reserveAligned(std::size_t bytes) {
+  void* room = mmap(nullptr, bytes + kHugePage, PROT_NONE,
+                    MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (room == MAP_FAILED)
+    throw std::bad_alloc();
+  const auto start = reinterpret_cast<std::uintptr_t>(room);
+  const std::uintptr_t aligned = roundUp(start, kHugePage);
+  if (aligned > start)
+    munmap(room, aligned - start);
+  const std::uintptr_t end = start + bytes + kHugePage;
+  if (end > aligned + bytes)
+    munmap(reinterpret_cast<void*>(aligned + bytes), end - (aligned + bytes));
+  return reinterpret_cast<void*>(aligned);
+}
 
 void preferHugePages(void* block, std::size_t bytes) {
   // Only advice: a system without transparent huge pages keeps the small ones.
-  if (bytes >= kHugePageBlockMin)
+  if (hugeBlock(bytes))
     madvise(block, bytes, MADV_HUGEPAGE);
 }
 } // namespace
 
+std::size_t blockBytes(std::size_t bytes) {
+  return roundUp(bytes, hugeBlock(bytes) ? kHugePage : pageSize());
+}
+
 void* reserveMemory(std::size_t bytes) {
-  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  bytes = blockBytes(bytes);
+  void* block = hugeBlock(bytes) ? reserveAligned(bytes) : nullptr;
+  const int fixed = block ? MAP_FIXED : 0;
+  block = mmap(block, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | fixed, -1, 0);
   if (block == MAP_FAILED)
     throw std::bad_alloc();
   preferHugePages(block, bytes);
@@ -29,29 +68,39 @@ void* reserveMemory(std::size_t bytes) {
 }
 
 void* resizeMemory(void* block, std::size_t oldBytes, std::size_t newBytes) {
-  void* moved = mremap(block, oldBytes, newBytes, MREMAP_MAYMOVE);
-  if (moved == MAP_FAILED)
+  oldBytes = blockBytes(oldBytes);
+  newBytes = blockBytes(newBytes);
+  if (newBytes == oldBytes)
+    return block;
+  // Shrinking, or staying with small pages: where the system likes.
+  if (newBytes < oldBytes || !hugeBlock(newBytes)) {
+    void* moved = mremap(block, oldBytes, newBytes, MREMAP_MAYMOVE);
+    if (moved == MAP_FAILED)
+      throw std::bad_alloc();
+    return moved;
+  }
+  // Growing into huge pages: the pages move to an aligned place, still without a copy.
+  void* target = reserveAligned(newBytes);
+  void* moved = mremap(block, oldBytes, newBytes, MREMAP_MAYMOVE | MREMAP_FIXED, target);
+  if (moved == MAP_FAILED) {
+    munmap(target, newBytes);
     throw std::bad_alloc();
+  }
   preferHugePages(moved, newBytes);
   return moved;
 }
 
 void releaseMemory(void* block, std::size_t bytes) {
-  munmap(block, bytes);
+  munmap(block, blockBytes(bytes));
 }
 
 void forgetMemory(void* start, std::size_t bytes) {
-  const auto granule = static_cast<std::uintptr_t>(memoryGranule());
+  const std::uintptr_t page = pageSize();
   const auto from = reinterpret_cast<std::uintptr_t>(start);
-  const std::uintptr_t first = (from + granule - 1) / granule * granule;
-  const std::uintptr_t last = (from + bytes) / granule * granule;
+  const std::uintptr_t first = roundUp(from, page);
+  const std::uintptr_t last = (from + bytes) / page * page;
   if (last > first)
     madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-}
-
-std::size_t memoryGranule() {
-  static const std::size_t granule = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  return granule;
 }
 
 } // namespace zandrex::platform
