@@ -180,11 +180,8 @@ Verdict createSchema(sqlite3* db) {
   std::optional<std::int64_t> version = askNumber(db, "PRAGMA user_version", result);
   if (version && *version == 0) {
     // A new database has its daily upkeep done for today: it holds nothing to forget or check.
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::system_clock::now().time_since_epoch())
-                                 .count();
     const std::string sql = std::string(kSchema) + "INSERT INTO upkeep VALUES (" +
-                            std::to_string(dayOf(now)) + ");" +
+                            std::to_string(dayOf(realNanoseconds())) + ");" +
                             "PRAGMA application_id = " + std::to_string(kApplicationId) +
                             "; PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";";
     result = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
@@ -249,6 +246,12 @@ std::optional<std::int64_t> nanosecondsOf(std::int64_t sec, std::int64_t nsec) {
 std::int32_t dayOf(std::int64_t ns) {
   const std::int64_t seconds = ns / kNsPerSecond;
   return static_cast<std::int32_t>(seconds / kSecondsPerDay - (seconds % kSecondsPerDay < 0));
+}
+
+std::int64_t realNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 std::unique_ptr<DigestCache> DigestCache::open(const std::string& file,

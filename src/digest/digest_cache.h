@@ -79,6 +79,8 @@ std::string digestCacheFile(const DigestCacheChoice& choice);
 std::optional<std::int64_t> nanosecondsOf(std::int64_t sec, std::int64_t nsec);
 // Days since the epoch of a time in nanoseconds: the unit of an entry's last use.
 std::int32_t dayOf(std::int64_t ns);
+// The real time now, in nanoseconds since the epoch (what change times are compared with).
+std::int64_t realNanoseconds();
 
 // What a file is recalled by: the whole key the walk saw.
 struct DigestKey {

@@ -51,12 +51,6 @@ void listFiles(const ReportGrid& grid, PodArray<HashAhead::File>& files,
   }
 }
 
-std::int64_t realNanoseconds() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
 // The digest cache's part in one pass: which devices it may serve, what it knows of the listed
 // files, and what the pass read that it keeps.
 class CacheSession {

@@ -40,12 +40,6 @@ bool readExactly(int fd, std::uint8_t* buffer, std::size_t count, std::uint64_t 
   return true;
 }
 
-std::int64_t realNanoseconds() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
 // The edges' hash, or nothing when the file cannot be looked at as the walk saw it. ctimeNs gets
 // the change time the open file showed (nothing when it does not fit).
 std::optional<std::uint64_t> edgeHash(const HashAhead::File& file, FolderResolver& folders,

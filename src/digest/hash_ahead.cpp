@@ -45,12 +45,6 @@ constexpr std::uint64_t kSequentialHintMin = 1 << 20;
 
 // A listed file that is gone raises what opening a missing file always raised: error 53 with the
 // source "<executable name>.File".
-std::int64_t realNanoseconds() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
 [[noreturn]] void raiseFileNotFound() {
   throw AppError(errnum::kFileNotFound, platform::executableName() + kNotFoundSourceSuffix,
                  kFileNotFoundText);
