@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Times commands in turn, one run of each per round, so that load from other work on a shared
 machine falls on all of them alike (hyperfine runs every repetition of one command before the
-next, and a drift in load then reads as a difference between commands).
+next, and a drift in load then reads as a difference between commands). Each round starts with
+the next command, so that none always runs first.
 
     alternate.py [--reps N] [--warmup N] [--cold] [--json FILE]
                  --run NAME COMMAND [--prepare NAME SHELL_LINE] ...
@@ -73,7 +74,11 @@ def main():
     times = {name: [] for name, _ in runs}
     for rep in range(args.reps):
         print(f"alternate.py: round {rep + 1} of {args.reps}", file=sys.stderr)
-        for name, argv in runs:
+        # Each round starts one command later: a run right after another one's memory was given
+        # back, or first after a pause, is measurably slower here, and no command should always
+        # be the one that pays for it.
+        start = rep % len(runs)
+        for name, argv in runs[start:] + runs[:start]:
             times[name].append(once(name, argv))
 
     results = []
