@@ -23,6 +23,15 @@ std::string changedFilesNote(std::size_t count) {
 namespace {
 
 constexpr std::uint32_t kUngrouped = UINT32_MAX;
+// Rows ahead of the one at hand whose records are fetched meanwhile: enough to cover a wait for
+// memory at the pace of the loops below.
+constexpr std::size_t kPrefetchRows = 16;
+
+// Hints the grid that the record of the row kPrefetchRows ahead of row i is wanted soon.
+void prefetchAhead(const ReportGrid& grid, std::size_t i) {
+  if (i + kPrefetchRows < grid.rowCount())
+    grid.prefetch(grid.row(i + kPrefetchRows).record);
+}
 
 // The files under the rows as last built, the size group of each, and their records.
 void listFiles(const ReportGrid& grid, PodArray<HashAhead::File>& files,
@@ -33,6 +42,7 @@ void listFiles(const ReportGrid& grid, PodArray<HashAhead::File>& files,
   records.reserve(grid.recordCount());
   std::uint32_t group = kUngrouped;
   for (std::size_t i = 0; i < grid.rowCount(); ++i) {
+    prefetchAhead(grid, i);
     const GridRow& row = grid.row(i);
     if (row.isGroup()) {
       group = group == kUngrouped ? 0 : group + 1;
@@ -340,6 +350,7 @@ DigestOutcome takeDigests(ReportGrid& grid, const PodArray<HashAhead::File>& lis
     hooks.whileWaiting();
   };
   for (std::size_t i = 0; i < grid.rowCount(); ++i) {
+    prefetchAhead(grid, i);
     updateProgress();
     hooks.letEventsRun();
     if (hooks.cancelled()) {
