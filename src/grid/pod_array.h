@@ -80,6 +80,20 @@ public:
   }
   // Empties the array and gives its memory back.
   void clear() { release(); }
+  // How many values fit without growing.
+  std::size_t capacity() const { return bytes_ / sizeof(T); }
+  // Gives back the memory beyond what the values need.
+  void shrinkToFit() {
+    if (size_ == 0) {
+      release();
+      return;
+    }
+    const std::size_t bytes = platform::blockBytes(size_ * sizeof(T));
+    if (bytes >= bytes_)
+      return;
+    data_ = static_cast<T*>(platform::resizeMemory(data_, bytes_, bytes));
+    bytes_ = bytes;
+  }
 
 private:
   void ensure(std::size_t count) {
@@ -94,7 +108,6 @@ private:
     data_ = static_cast<T*>(block);
     bytes_ = bytes;
   }
-  std::size_t capacity() const { return bytes_ / sizeof(T); }
   void release() {
     if (data_)
       platform::releaseMemory(data_, bytes_);

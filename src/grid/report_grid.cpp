@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <unordered_set>
 
 namespace zandrex {
@@ -121,7 +122,7 @@ struct ReportGrid::Impl {
   };
   std::vector<LastInterned> lastInterned;
 
-  std::vector<GridRow> rows;
+  PodArray<GridRow> rows;
   RowsState rowsState = RowsState::Stale;
 
   void rowsAtLeast(RowsState state) { rowsState = std::max(rowsState, state); }
@@ -365,7 +366,7 @@ struct ReportGrid::Impl {
   }
 
   // Which entries (in key order) begin a group; returns the number of groups.
-  std::size_t markGroupStarts(const std::vector<SortEntry>& entries,
+  std::size_t markGroupStarts(const PodArray<SortEntry>& entries,
                               std::vector<bool>& startsGroup) const {
     startsGroup.assign(entries.size(), false);
     std::size_t groups = 0;
@@ -390,8 +391,11 @@ struct ReportGrid::Impl {
     }
   }
 
+  // Per-record arrays here are flat arrays rather than vectors: they take huge pages, and the rows
+  // keep their memory from one build to the next, where fresh small pages cost more than the
+  // sort (bench/RESULTS.md).
   void buildRows() {
-    rows = {};
+    rows.resizeForOverwrite(0);
     if (groupOrder.empty()) {
       rows.reserve(recordTotal());
       for (RecordId r = 0; r < recordTotal(); ++r)
@@ -400,7 +404,8 @@ struct ReportGrid::Impl {
     }
     // Sorting on a 64-bit prefix of the first key settles most comparisons without touching
     // the pool.
-    std::vector<SortEntry> entries(recordTotal());
+    PodArray<SortEntry> entries;
+    entries.resizeForOverwrite(recordTotal());
     for (RecordId r = 0; r < entries.size(); ++r)
       entries[r] = SortEntry{sortPrefix(r, groupOrder.front(), 0), r};
     sortEntries(entries.data(), entries.data() + entries.size());
@@ -408,10 +413,11 @@ struct ReportGrid::Impl {
     const std::size_t groups = markGroupStarts(entries, startsGroup);
     // The entries are given back before the rows are made: on a million records the two would
     // otherwise stand side by side at the moment memory peaks.
-    std::vector<RecordId> order(entries.size());
+    PodArray<RecordId> order;
+    order.resizeForOverwrite(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i)
       order[i] = entries[i].record;
-    entries = {};
+    entries.clear();
     rows.reserve(order.size() + groups);
     appendRows(order.size(), startsGroup, [&](std::size_t i) { return order[i]; });
   }
@@ -442,10 +448,10 @@ struct ReportGrid::Impl {
         ++rows[groupPosition].childCount;
     }
     dropEmptyGroup();
-    rows.resize(kept);
+    rows.resizeForOverwrite(kept);
     // Most rows gone (a prune of a tree of unique files): so is their memory.
     if (rows.capacity() / 2 > rows.size())
-      rows.shrink_to_fit();
+      rows.shrinkToFit();
   }
 
   // Bytes the texts of the entries' records under the first group column all start with; 0
@@ -470,7 +476,7 @@ struct ReportGrid::Impl {
 
   // Sorts entries [from, end) (one group of the old rows) and tells whether they all sort after
   // the entry before them (the last of the group before).
-  bool sortGroup(std::vector<SortEntry>& entries, std::size_t from, std::size_t end) const {
+  bool sortGroup(PodArray<SortEntry>& entries, std::size_t from, std::size_t end) const {
     SortEntry* first = entries.data() + from;
     SortEntry* last = entries.data() + end;
     if (first == last)
@@ -492,12 +498,12 @@ struct ReportGrid::Impl {
   // False when the old rows have no groups or the check fails (the rows are then to be built in
   // full).
   bool sortWithinGroups(const RowMapping& mapping) {
-    if (groupOrder.empty() || rows.empty() || !rows.front().isGroup())
+    if (groupOrder.empty() || rows.empty() || !rows[0].isGroup())
       return false;
     // The old rows stay until the new ones replace them: their memory is reused, which costs
     // less than fresh memory faulted in page by page (the records are fewer here than at the
     // walk's rebuild, where memory peaks).
-    std::vector<SortEntry> entries;
+    PodArray<SortEntry> entries;
     entries.reserve(liveCount);
     std::size_t from = 0;
     for (std::size_t i = 1; i <= rows.size(); ++i) {
@@ -513,7 +519,7 @@ struct ReportGrid::Impl {
     }
     std::vector<bool> startsGroup;
     const std::size_t groups = markGroupStarts(entries, startsGroup);
-    rows.clear();
+    rows.resizeForOverwrite(0);
     rows.reserve(entries.size() + groups);
     appendRows(entries.size(), startsGroup, [&](std::size_t i) { return entries[i].record; });
     return true;
@@ -792,7 +798,9 @@ bool ReportGrid::rowsCurrent() const {
 }
 
 const GridRow& ReportGrid::row(std::size_t position) const {
-  return impl_->rows.at(position);
+  if (position >= impl_->rows.size())
+    throw std::out_of_range("ReportGrid::row");
+  return impl_->rows[position];
 }
 
 void ReportGrid::setRowExpanded(std::size_t position, bool expanded) {

@@ -48,6 +48,26 @@ TEST(PodArrayTest, ResizeAndAssignSetEveryNewSlot) {
   EXPECT_EQ(pairs[0].a, 3u);
 }
 
+TEST(PodArrayTest, ShrinkingToFitKeepsTheValuesAndRoomForThem) {
+  PodArray<std::uint64_t> values;
+  constexpr std::uint64_t kMany = 1'000'000;
+  constexpr std::uint64_t kFew = 1'000;
+  values.resizeForOverwrite(kMany);
+  for (std::uint64_t i = 0; i < kMany; ++i)
+    values[i] = i ^ 0x5A5A;
+  values.resizeForOverwrite(kFew);
+  values.shrinkToFit();
+  EXPECT_LT(values.capacity(), kMany / 2);
+  ASSERT_GE(values.capacity(), kFew);
+  for (std::uint64_t i = 0; i < kFew; ++i)
+    ASSERT_EQ(values[i], i ^ 0x5A5A) << i;
+  values.push_back(7);
+  EXPECT_EQ(values[kFew], 7u);
+  values.resizeForOverwrite(0);
+  values.shrinkToFit();
+  EXPECT_EQ(values.capacity(), 0u);
+}
+
 TEST(PodArrayTest, ForgettingTheFrontKeepsTheRest) {
   PodArray<std::uint32_t> values;
   // Several megabytes: big arrays may sit in huge pages, which a forget must split, not drop whole.
