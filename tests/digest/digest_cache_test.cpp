@@ -114,8 +114,11 @@ TEST(DigestCache, ManyFilesAreEachRecalledWithTheirOwnDigest) {
   ASSERT_TRUE(cache);
   constexpr std::size_t kEach = 15000;
   constexpr std::size_t kChangedEvery = 7;
+  // The second device's number and its inodes cross the top bit, where the table's signed order
+  // and an unsigned one part.
+  constexpr std::uint64_t kTopBit = std::uint64_t{1} << 63;
   PodArray<RememberedDigest> stored = entriesFor(7, 10, kEach);
-  for (const RememberedDigest& entry : entriesFor(9, 10, kEach))
+  for (const RememberedDigest& entry : entriesFor(kTopBit | 9, kTopBit - kEach / 2, kEach))
     stored.push_back(entry);
   ASSERT_TRUE(cache->remember(stored, kNoneUsed, kToday));
   PodArray<RememberedDigest> wanted;
