@@ -747,6 +747,7 @@ void ReportGrid::prefetch(RecordId record) const {
   __builtin_prefetch(&d.folders[record]);
   __builtin_prefetch(&d.changeTimes[record]);
   __builtin_prefetch(&d.diskNames[record]);
+  __builtin_prefetch(&d.flags[record]);
 }
 
 std::string_view ReportGrid::diskName(RecordId record) const {

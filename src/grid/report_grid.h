@@ -152,9 +152,9 @@ public:
   void setFacts(RecordId record, const FileFacts& facts, std::string_view diskName);
   FileFacts facts(RecordId record) const;
   std::string_view diskName(RecordId record) const;
-  // Only a hint: starts fetching what items, facts and the disk name of record are kept in, for a
-  // caller about to visit records in an order of its own (rows' order is not records' order, and
-  // on a big grid each record visited so costs several waits for memory).
+  // Only a hint: starts fetching what the items, facts, flags and disk name of record are kept in,
+  // for a caller about to visit records in an order of its own (rows' order is not records'
+  // order, and on a big grid each record visited so costs several waits for memory).
   void prefetch(RecordId record) const;
 
   // Rows: groups ordered by key ascending, files within a group in record order. When nothing
