@@ -446,8 +446,8 @@ std::size_t recallRange(sqlite3_stmt* select, std::int64_t device, const PodArra
          (result = sqlite3_step(select)) == SQLITE_ROW) {
     // The files lie in the caller's order, not in the table's: fetched ahead of need.
     if (next + kFetchAhead < count) {
-      __builtin_prefetch(&files[order[next + kFetchAhead]]);
-      __builtin_prefetch(&out[order[next + kFetchAhead]]);
+      __builtin_prefetch(files.data() + order[next + kFetchAhead]);
+      __builtin_prefetch(out.data() + order[next + kFetchAhead]);
     }
     const std::int64_t inode = sqlite3_column_int64(select, 0);
     while (next < count && inodeAt(next) < inode)

@@ -23,10 +23,6 @@ std::string changedFilesNote(std::size_t count) {
 namespace {
 
 constexpr std::uint32_t kUngrouped = UINT32_MAX;
-// Rows ahead of the one at hand whose records are fetched meanwhile: enough to cover a wait for
-// memory at the pace of the loops below.
-constexpr std::size_t kPrefetchRows = 16;
-
 // Hints the grid that the record of the row kPrefetchRows ahead of row i is wanted soon.
 void prefetchAhead(const ReportGrid& grid, std::size_t i) {
   if (i + kPrefetchRows < grid.rowCount())

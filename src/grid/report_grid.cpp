@@ -56,9 +56,6 @@ private:
 
 // A record's file facts in 32 bytes: the device as its number in the grid's device list, the
 // nanoseconds (always below a billion) in 32 bits.
-// Rows ahead of the one at hand whose records are fetched meanwhile.
-constexpr std::size_t kPrefetchRows = 16;
-
 struct StoredFacts {
   std::uint64_t inode = 0;
   std::int64_t mtimeSec = 0;
@@ -515,7 +512,7 @@ struct ReportGrid::Impl {
       if (i + kPrefetchRows < rows.size() && !rows[i + kPrefetchRows].isGroup()) {
         const RecordId ahead = mapping(rows[i + kPrefetchRows].record);
         if (ahead != kNoRecord)
-          __builtin_prefetch(&cells[ahead * stride + groupOrder.front()]);
+          __builtin_prefetch(cells.data() + ahead * stride + groupOrder.front());
       }
       if (i < rows.size() && !rows[i].isGroup()) {
         const RecordId record = mapping(rows[i].record);
@@ -752,12 +749,12 @@ void ReportGrid::prefetch(RecordId record) const {
   const Impl& d = *impl_;
   if (record >= d.recordTotal())
     return;
-  __builtin_prefetch(&d.cells[record * d.stride]);
-  __builtin_prefetch(&d.facts[record]);
-  __builtin_prefetch(&d.folders[record]);
-  __builtin_prefetch(&d.changeTimes[record]);
-  __builtin_prefetch(&d.diskNames[record]);
-  __builtin_prefetch(&d.flags[record]);
+  __builtin_prefetch(d.cells.data() + record * d.stride);
+  __builtin_prefetch(d.facts.data() + record);
+  __builtin_prefetch(d.folders.data() + record);
+  __builtin_prefetch(d.changeTimes.data() + record);
+  __builtin_prefetch(d.diskNames.data() + record);
+  __builtin_prefetch(d.flags.data() + record);
 }
 
 std::string_view ReportGrid::diskName(RecordId record) const {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -59,6 +60,10 @@ private:
 };
 
 inline constexpr std::int64_t kNoChangeTime = INT64_MIN;
+
+// How many rows ahead of the one at hand a pass over the rows hints at the record it will want
+// (ReportGrid::prefetch): enough to cover a wait for memory at the pace of such a pass.
+inline constexpr std::size_t kPrefetchRows = 16;
 
 // What a file record knows beyond its visible items: the name as found on disk and the identity
 // the find saw (for reading, deleting and the delete-time checks).

@@ -7,9 +7,6 @@ namespace zandrex {
 namespace {
 // Pending events run once every this many rows.
 constexpr int kRowsPerEventPass = 10;
-// The lone file of a group this many rows ahead is fetched meanwhile: records lie in the grid in
-// the walk's order, not the rows'.
-constexpr std::size_t kPrefetchRows = 16;
 } // namespace
 
 std::optional<std::int32_t> pruneSingles(ReportGrid& grid, const PassHooks& hooks) {
@@ -25,6 +22,8 @@ std::optional<std::int32_t> pruneSingles(ReportGrid& grid, const PassHooks& hook
       if (hooks.cancelled())
         return std::nullopt;
       hooks.step();
+      // The lone file of a group ahead is fetched meanwhile: records lie in the grid in the
+      // walk's order, not the rows'.
       if (i + kPrefetchRows + 1 < rows && grid.row(i + kPrefetchRows).childCount == 1)
         grid.prefetch(grid.row(i + kPrefetchRows + 1).record);
       const GridRow& row = grid.row(i);

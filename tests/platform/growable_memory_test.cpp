@@ -23,8 +23,8 @@ bool holds(const void* block, std::size_t bytes, std::uint8_t seed) {
 
 TEST(GrowableMemory, ABlockKeepsItsBytesThroughEveryGrowthAndShrink) {
   // Small pages, then whole huge pages, and back: each step across the way blocks are made.
-  const std::size_t steps[] = {1,         4096,      100'000,  300'000,   2'000'000,
-                               5'000'000, 2'100'000, 200'000,  9'000'000, 3'000};
+  const std::size_t steps[] = {1,         4096,      100'000, 300'000,   2'000'000,
+                               5'000'000, 2'100'000, 200'000, 9'000'000, 3'000};
   std::size_t bytes = steps[0];
   void* block = reserveMemory(bytes);
   fill(block, bytes, 7);
