@@ -60,9 +60,10 @@ constexpr std::size_t kTaggedBytes =
 // The wanted files of a device are looked up this many at a time, by reading the entries of their
 // inode range in order: cheaper than as many lookups while the range holds mostly wanted files.
 constexpr std::size_t kRangeFiles = 256;
-// A range holding more entries than this per wanted file (files of other trees between them) is
-// given up, and its files are looked up one by one.
-constexpr std::size_t kRangeRowsPerFile = 4;
+// More entries than this in a row that no wanted file has (files of other trees between them): the
+// rest of the range is searched for afresh from its next file, which costs about as much as
+// reading on this far (bench/RESULTS.md).
+constexpr std::size_t kGapRows = 8;
 // Files ahead of the one at hand whose key and answer are fetched meanwhile.
 constexpr std::size_t kFetchAhead = 16;
 constexpr std::int32_t kRenewAfterDays = 7;
@@ -426,9 +427,9 @@ void fill(Recalled& out, const DigestKey& wanted, const RememberedDigest& entry,
 }
 
 // Looks order[0..count) up (files of one device, in inode order) by reading the entries of their
-// inode range with select: how many of them it decided (it gives up on a range crowded with
-// others' entries). SQLITE_DONE in result when it went well, else the error, SQLITE_CORRUPT for a
-// damaged entry.
+// inode range with select: how many of them it decided, at least one unless it failed (it stops
+// at a gap of others' entries). SQLITE_DONE in result when it went well, else the error,
+// SQLITE_CORRUPT for a damaged entry.
 std::size_t recallRange(sqlite3_stmt* select, std::int64_t device, const PodArray<DigestKey>& files,
                         const std::uint32_t* order, std::size_t count, std::int32_t today,
                         PodArray<Recalled>& out, int& result) {
@@ -437,13 +438,13 @@ std::size_t recallRange(sqlite3_stmt* select, std::int64_t device, const PodArra
   sqlite3_bind_int64(select, 2, inodeAt(0));
   sqlite3_bind_int64(select, 3, inodeAt(count - 1));
   std::size_t next = 0;
-  std::size_t rows = 0;
+  std::size_t unwanted = 0;
   result = SQLITE_DONE;
   bool whole = true;
   // Both sides in inode order: each entry meets the wanted files of its inode, if any; the files
-  // before next are decided.
-  while (next < count && rows++ < kRangeRowsPerFile * count &&
-         (result = sqlite3_step(select)) == SQLITE_ROW) {
+  // before next are decided. The range starts at the first file's inode, so the first entry
+  // decides that file.
+  while (next < count && unwanted <= kGapRows && (result = sqlite3_step(select)) == SQLITE_ROW) {
     // The files lie in the caller's order, not in the table's: fetched ahead of need.
     if (next + kFetchAhead < count) {
       __builtin_prefetch(files.data() + order[next + kFetchAhead]);
@@ -452,8 +453,11 @@ std::size_t recallRange(sqlite3_stmt* select, std::int64_t device, const PodArra
     const std::int64_t inode = sqlite3_column_int64(select, 0);
     while (next < count && inodeAt(next) < inode)
       ++next;
-    if (next == count || inodeAt(next) != inode)
+    if (next == count || inodeAt(next) != inode) {
+      ++unwanted;
       continue;
+    }
+    unwanted = 0;
     RememberedDigest entry;
     entry.identity = files[order[next]].identity;
     std::int64_t used = 0;
@@ -471,8 +475,7 @@ std::size_t recallRange(sqlite3_stmt* select, std::int64_t device, const PodArra
   // Every entry of the range read: the files left have none.
   if (result == SQLITE_DONE)
     return count;
-  // Every file decided, or a range crowded with others' entries given up on (the caller looks
-  // the rest up one by one).
+  // Every file decided, or a gap of others' entries left (the caller searches on from next).
   if (result == SQLITE_ROW)
     result = SQLITE_DONE;
   return next;
@@ -491,10 +494,10 @@ int recallAll(sqlite3_stmt* select, const PodArray<DigestKey>& files, const std:
     while (end < first + most && files[order[end]].identity.device == device)
       ++end;
     int result = SQLITE_DONE;
-    std::size_t decided =
-        recallRange(select, stored(device), files, order + first, end - first, today, out, result);
-    for (std::size_t i = first + decided; result == SQLITE_DONE && i < end; ++i)
-      recallRange(select, stored(device), files, order + i, 1, today, out, result);
+    // Each search decides a file at least; should one not, its file stays unknown and is read.
+    for (std::size_t next = first; result == SQLITE_DONE && next < end;)
+      next += std::max<std::size_t>(1, recallRange(select, stored(device), files, order + next,
+                                                   end - next, today, out, result));
     if (result != SQLITE_DONE)
       return result;
     if (stop.load(std::memory_order_relaxed))
