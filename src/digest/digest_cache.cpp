@@ -61,8 +61,8 @@ constexpr std::size_t kTaggedBytes =
 // inode range in order: cheaper than as many lookups while the range holds mostly wanted files.
 constexpr std::size_t kRangeFiles = 256;
 // More entries than this in a row that no wanted file has (files of other trees between them): the
-// rest of the range is searched for afresh from its next file, which costs about as much as
-// reading on this far (bench/RESULTS.md).
+// rest of the range is searched for afresh from its next file. A search costs about what reading
+// four to eight entries does (bench/RESULTS.md).
 constexpr std::size_t kGapRows = 8;
 // Files ahead of the one at hand whose key and answer are fetched meanwhile.
 constexpr std::size_t kFetchAhead = 16;
