@@ -58,11 +58,15 @@ std::size_t blockBytes(std::size_t bytes) {
 
 void* reserveMemory(std::size_t bytes) {
   bytes = blockBytes(bytes);
-  void* block = hugeBlock(bytes) ? reserveAligned(bytes) : nullptr;
-  const int fixed = block ? MAP_FIXED : 0;
-  block = mmap(block, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | fixed, -1, 0);
-  if (block == MAP_FAILED)
+  void* room = hugeBlock(bytes) ? reserveAligned(bytes) : nullptr;
+  const int fixed = room ? MAP_FIXED : 0;
+  void* block =
+      mmap(room, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | fixed, -1, 0);
+  if (block == MAP_FAILED) {
+    if (room)
+      munmap(room, bytes);
     throw std::bad_alloc();
+  }
   preferHugePages(block, bytes);
   return block;
 }
