@@ -31,9 +31,6 @@ constexpr const char* kSessionPragmas = "PRAGMA synchronous = OFF";
 // 25,000 and 284,000 entries (bench/RESULTS.md): a scan 14-16 ms with 2 MiB, 7 ms with 256 KiB;
 // a write 255 ms with 32 MiB, 159 ms with 2 MiB.
 constexpr const char* kReadingCache = "PRAGMA cache_size = -256";
-// Pages of 16 KiB rather than 4: a lookup of a tree reads a quarter as many, 15 % faster, and a
-// write takes as long (bench/RESULTS.md). Files made before keep their page size.
-constexpr const char* kNewFilePageSize = "PRAGMA page_size = 16384";
 constexpr const char* kWritingCache = "PRAGMA cache_size = -2048";
 constexpr const char* kSchema =
     "CREATE TABLE digests (device INTEGER NOT NULL, inode INTEGER NOT NULL, "
@@ -253,11 +250,8 @@ Verdict connect(const std::string& path, sqlite3*& db) {
   const std::optional<std::int64_t> pages = askNumber(db, "PRAGMA page_count", result);
   if (!pages)
     return verdictOf(result);
-  if (*pages == 0) {
-    // Only an empty file takes it; a file another copy has just created keeps its own.
-    sqlite3_exec(db, kNewFilePageSize, nullptr, nullptr, nullptr);
+  if (*pages == 0)
     return createSchema(db);
-  }
   const std::optional<std::int64_t> application = askNumber(db, "PRAGMA application_id", result);
   const std::optional<std::int64_t> version = askNumber(db, "PRAGMA user_version", result);
   if (!application || !version)
