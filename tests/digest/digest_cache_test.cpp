@@ -64,7 +64,7 @@ TEST(DigestCache, RecallsAnEntryOnlyForItsWholeKey) {
   const PodArray<RememberedDigest> stored = entriesFor(7, 10, kStored);
   ASSERT_TRUE(cache->remember(stored, kNoneUsed, kToday));
   // Wanted files close together are read as one range of entries; far apart, among entries of
-  // other files, one by one.
+  // other files, searched for again past each gap.
   for (std::size_t step : {std::size_t{1}, std::size_t{50}}) {
     PodArray<RememberedDigest> wanted;
     wanted.push_back(stored[0]);
@@ -145,33 +145,6 @@ TEST(DigestCache, ManyFilesAreEachRecalledWithTheirOwnDigest) {
       ASSERT_EQ((*recalled)[i].digest.xxhLow, wanted[i].digest.xxhLow) << i;
     }
   }
-}
-
-// Wanted files scattered among others' entries, in runs and alone: the lookups search again past
-// each gap instead of reading through it, and must still meet every file.
-TEST(DigestCache, FilesAmongOthersEntriesAreEachFound) {
-  TempDir dir;
-  auto cache = DigestCache::open(dir.path() + "digests.sqlite");
-  ASSERT_TRUE(cache);
-  constexpr std::size_t kStored = 20000;
-  const PodArray<RememberedDigest> stored = entriesFor(4, 1, kStored);
-  ASSERT_TRUE(cache->remember(stored, kNoneUsed, kToday));
-  PodArray<RememberedDigest> wanted;
-  for (std::size_t i = 0; i < kStored; i += 37)
-    wanted.push_back(stored[i]);
-  for (std::size_t i = 5000; i < 5100; ++i)
-    wanted.push_back(stored[i]);
-  // Unknown files inside the gaps and past the last entry.
-  wanted.push_back(entryFor(4, kStored + 50));
-  wanted.push_back(entryFor(4, 0));
-  std::optional<PodArray<Recalled>> recalled = cache->recall(keysOf(wanted), kToday, kGoOn);
-  ASSERT_TRUE(recalled);
-  for (std::size_t i = 0; i + 2 < wanted.size(); ++i) {
-    ASSERT_TRUE((*recalled)[i].known) << wanted[i].identity.inode;
-    ASSERT_EQ((*recalled)[i].digest.xxhLow, wanted[i].digest.xxhLow) << i;
-  }
-  EXPECT_FALSE((*recalled)[wanted.size() - 2].known);
-  EXPECT_FALSE((*recalled)[wanted.size() - 1].known);
 }
 
 TEST(DigestCache, RecallsEdgesOnlyForTheirWholeKeyAndChecksThem) {
