@@ -15,7 +15,7 @@ void* reserveMemory(std::size_t bytes);
 void* resizeMemory(void* block, std::size_t oldBytes, std::size_t newBytes);
 // Gives a block back; oldBytes is the size it was reserved or last resized with.
 void releaseMemory(void* block, std::size_t bytes);
-// The whole granules within [start, start + bytes) of a block read as zero from now on and stop
+// The whole pages within [start, start + bytes) of a block read as zero from now on and stop
 // counting against the process until written again; the rest of the range is left as it is.
 void forgetMemory(void* start, std::size_t bytes);
 // The size of the block the system hands out for bytes (at least bytes, and itself for its own
